@@ -1,0 +1,22 @@
+include_guard(GLOBAL)
+
+# quillon_add_fuzzer(NAME SOURCES src... LIBS lib... [SMOKE_RUNS n])
+# Builds a libFuzzer target and registers a short smoke run of it as a test.
+function(quillon_add_fuzzer name)
+  cmake_parse_arguments(F "" "SMOKE_RUNS" "SOURCES;LIBS" ${ARGN})
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    return()
+  endif()
+  if(NOT F_SMOKE_RUNS)
+    set(F_SMOKE_RUNS 20000)
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_property(GLOBAL APPEND PROPERTY QUILLON_FUZZERS ${name})
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus/${name})
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME fuzz_smoke.${name}
+           COMMAND ${name} -runs=${F_SMOKE_RUNS} -max_total_time=20 -seed=1 ${corpus})
+endfunction()
