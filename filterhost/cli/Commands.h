@@ -1,0 +1,25 @@
+// The subcommands of the quillon command line.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <string>
+
+namespace quillon::cli {
+
+// Exit statuses: success, a failure the user can mend, a usage error.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct GlobalOptions {
+    std::filesystem::path pluginFolder;
+};
+
+void AddInfoCommand(CLI::App& app, const GlobalOptions& global, int& status);
+
+// The plug-in folder: --plugins, else the folder of the quillon binary.
+std::filesystem::path PluginFolder(const GlobalOptions& global);
+
+} // namespace quillon::cli

@@ -1,0 +1,34 @@
+#include "cli/Commands.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+namespace quillon::cli {
+
+std::filesystem::path PluginFolder(const GlobalOptions& global) {
+    if (!global.pluginFolder.empty()) return global.pluginFolder;
+    std::error_code error;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::current_path() : self.parent_path();
+}
+
+} // namespace quillon::cli
+
+int main(int argc, char** argv) {
+    using namespace quillon::cli;
+    CLI::App app{"quillon: recolour pictures by example with filter plug-ins"};
+    app.require_subcommand(1);
+    app.fallthrough();
+    GlobalOptions global;
+    app.add_option("--plugins", global.pluginFolder, "folder of filter modules (*.8bf)");
+    int status = kExitOk;
+    AddInfoCommand(app, global, status);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+    return status;
+}

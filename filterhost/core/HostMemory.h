@@ -1,0 +1,48 @@
+// Handles and buffers the host lends to plug-ins, with accounting so that leaks show.
+#pragma once
+
+#include "pluginapi/PIHandleSuite.h"
+
+#include <cstddef>
+#include <unordered_set>
+
+namespace quillon::filterhost {
+
+class HostMemory {
+public:
+    HostMemory();
+    ~HostMemory();
+    HostMemory(const HostMemory&) = delete;
+    HostMemory& operator=(const HostMemory&) = delete;
+
+    HandleProcs* Handles() { return &handleProcs_; }
+    BufferProcs* Buffers() { return &bufferProcs_; }
+    const PSHandleSuite2* HandleSuite() const { return &handleSuite_; }
+
+    size_t LiveHandles() const { return handles_.size(); }
+    size_t LiveBuffers() const { return buffers_.size(); }
+    // Calls that named a handle or buffer this host never gave out, or gave out and took back.
+    int InvalidCalls() const { return invalidCalls_; }
+
+    // Host-side access, e.g. for descriptors handed over as handles.
+    Handle NewHandle(size_t size);
+    void DisposeHandle(Handle h);
+    bool IsLive(Handle h) const;
+    char* HandleData(Handle h);
+    size_t HandleSize(Handle h) const;
+
+    // The largest single handle or buffer this host hands out.
+    static constexpr size_t kMaxBlock = size_t{1} << 30;
+
+private:
+    HandleProcs handleProcs_;
+    BufferProcs bufferProcs_;
+    PSHandleSuite2 handleSuite_;
+    std::unordered_set<HandleRecord*> handles_;
+    std::unordered_set<BufferRecord*> buffers_;
+    int invalidCalls_ = 0;
+
+    friend struct HostMemoryProcs;
+};
+
+} // namespace quillon::filterhost

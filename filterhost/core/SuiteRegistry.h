@@ -1,0 +1,41 @@
+// The basic suite: hands out the host's suites by name and version and counts what is held.
+#pragma once
+
+#include "pluginapi/SPBasic.h"
+
+#include <map>
+#include <string>
+#include <utility>
+
+namespace quillon::filterhost {
+
+class SuiteRegistry {
+public:
+    SuiteRegistry();
+    ~SuiteRegistry();
+    SuiteRegistry(const SuiteRegistry&) = delete;
+    SuiteRegistry& operator=(const SuiteRegistry&) = delete;
+
+    void Offer(const std::string& name, int32 version, const void* suite);
+    void Withdraw(const std::string& name, int32 version);
+
+    // The table handed to plug-ins; it reaches this registry while the registry lives.
+    SPBasicSuite* Basic() { return &basic_; }
+
+    // Acquisitions not yet released, over all suites.
+    int Outstanding() const;
+    int Outstanding(const std::string& name, int32 version) const;
+    int TotalAcquisitions() const { return totalAcquisitions_; }
+
+private:
+    using Key = std::pair<std::string, int32>;
+    static SPErr AcquireSuite(const char* name, int32 version, const void** suite);
+    static SPErr ReleaseSuite(const char* name, int32 version);
+
+    SPBasicSuite basic_;
+    std::map<Key, const void*> suites_;
+    std::map<Key, int> held_;
+    int totalAcquisitions_ = 0;
+};
+
+} // namespace quillon::filterhost

@@ -1,0 +1,18 @@
+// The few services the plug-in needs from the operating system.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+struct SPBasicSuite;
+
+namespace quillon::platform {
+
+// Shows a message with an OK button: through the host's dialog manager when the host offers one,
+// else on standard error.
+void ShowMessageBox(const SPBasicSuite* basic, const char* title, const char* text);
+
+// The bytes of one of the module's own resources, empty when there is none.
+std::span<const uint8_t> ModuleResource(uint32_t type, int32_t id);
+
+} // namespace quillon::platform

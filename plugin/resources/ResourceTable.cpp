@@ -1,0 +1,22 @@
+// The exported resource table through which the host finds the module's resources.
+#include "pluginapi/PIResources.h"
+#include "resources/PluginResources.h"
+
+namespace {
+
+const std::vector<uint8_t> kPropertyList = quillon::resources::BuildPropertyList();
+const std::vector<uint8_t> kTerminology = quillon::resources::BuildTerminology();
+
+PIResourceEntry Entry(uint32 type, int32 id, const std::vector<uint8_t>& bytes) {
+    return {type, id, bytes.data(), static_cast<uint32>(bytes.size())};
+}
+
+const PIResourceEntry kEntries[] = {
+    Entry(kPIPropertyListType, kPIPropertyListID, kPropertyList),
+    Entry(kPITerminologyType, quillon::resources::kTerminologyID, kTerminology),
+};
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const PIResourceDirectory PIResourceTable = {
+    static_cast<int32>(std::size(kEntries)), kEntries};
