@@ -1,0 +1,106 @@
+// The protocol driver: tiles handed out and written back, rectangles, progress, abort, refusals.
+#include "core/FilterDriver.h"
+#include "core/HostFailure.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace quillon::filterhost;
+
+std::string ModulePath(const char* name) { return std::string(TEST_MODULE_DIR) + "/" + name; }
+
+Document Gradient(ColorMode mode, int depth, int32_t width, int32_t height) {
+    Document d = MakeDocument(mode, depth, width, height, true);
+    const int max = depth == 16 ? 32768 : 255;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (size_t p = 0; p < d.planes.size(); ++p)
+                d.At(int(p), x, y) = uint16_t((x * 37 + y * 11 + int(p) * 101) % (max + 1));
+    return d;
+}
+
+class FilterDriverTest : public ::testing::TestWithParam<std::tuple<int, bool>> {};
+
+TEST_P(FilterDriverTest, EveryTileIsHandedOutAndWrittenBack) {
+    const auto [depth, big] = GetParam();
+    PluginModule module(ModulePath("Invert.8bf"));
+    FilterHost host;
+    Document document = Gradient(ColorMode::RGB, depth, 1000, 300);
+    const Document before = document;
+    RunOptions options;
+    options.tileWidth = 256;
+    options.tileHeight = 128;
+    options.bigDocument = big;
+    RunReport report = host.Run(module, document, options);
+    ASSERT_EQ(report.result, 0);
+    EXPECT_EQ(report.advanceCalls, 12); // 4 columns x 3 rows
+    EXPECT_EQ(report.tilesWritten, 12);
+    const int max = depth == 16 ? 32768 : 255;
+    for (int32_t y = 0; y < 300; y += 7)
+        for (int32_t x = 0; x < 1000; x += 13) {
+            for (int p = 0; p < 3; ++p)
+                ASSERT_EQ(document.At(p, x, y), max - before.At(p, x, y)) << x << "," << y;
+            ASSERT_EQ(document.At(3, x, y), before.At(3, x, y)) << "alpha is not a requested plane";
+        }
+    EXPECT_EQ(host.Memory().LiveHandles(), 0u);
+    EXPECT_EQ(host.Suites().Outstanding(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(DepthsAndCoordinates, FilterDriverTest,
+                         ::testing::Combine(::testing::Values(8, 16), ::testing::Bool()));
+
+TEST(FilterDriver, AbortStopsTheRunWithTheModuleResult) {
+    PluginModule module(ModulePath("Invert.8bf"));
+    FilterHost host;
+    Document document = Gradient(ColorMode::RGB, 8, 100, 100);
+    RunOptions options;
+    options.tileWidth = options.tileHeight = 50;
+    options.abort = [] { return true; };
+    RunReport report = host.Run(module, document, options);
+    EXPECT_EQ(report.result, userCanceledErr);
+    EXPECT_EQ(report.failedSelector, filterSelectorStart);
+    EXPECT_EQ(report.advanceCalls, 2);
+    ASSERT_EQ(report.progressCalls.size(), 1u);
+}
+
+TEST(FilterDriver, RefusesModesTheModuleDoesNotEnable) {
+    PluginModule module(ModulePath("Invert.8bf"));
+    FilterHost host;
+    for (ColorMode mode : {ColorMode::CMYK, ColorMode::Lab}) {
+        Document document = MakeDocument(mode, 8, 4, 4);
+        try {
+            host.Run(module, document, {});
+            ADD_FAILURE() << "accepted " << ModeName(mode);
+        } catch (const HostFailure& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("cannot filter ") + ModeName(mode)),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+}
+
+TEST(FilterDriver, BrokenModulesAreRefusedWithTheReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"NoPipl.8bf", "no PIPL resource"},
+        {"NoEntry.8bf", "entry point MissingMain not found"},
+        {"TruncatedPipl.8bf", "truncated PIPL"},
+        {"Absent.8bf", "cannot load module"},
+    };
+    for (const auto& [file, reason] : cases) {
+        try {
+            PluginModule module(ModulePath(file));
+            ADD_FAILURE() << file << " loaded";
+        } catch (const HostFailure& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(FilterDriver, DocumentsRefuseImpossibleSizes) {
+    EXPECT_THROW(MakeDocument(ColorMode::RGB, 8, 0, 10), HostFailure);
+    EXPECT_THROW(MakeDocument(ColorMode::RGB, 8, 100000, 100000), HostFailure);
+    EXPECT_THROW(MakeDocument(ColorMode::RGB, 12, 10, 10), HostFailure);
+}
+
+} // namespace
