@@ -131,13 +131,16 @@ struct ColorSuiteProcs {
     }
 };
 
+const PSColorSpaceSuite1* ColorServices::Suite() {
+    static const PSColorSpaceSuite1 suite{
+        &ColorSuiteProcs::Make,      &ColorSuiteProcs::Delete,       &ColorSuiteProcs::Stuff,
+        &ColorSuiteProcs::Extract,   &ColorSuiteProcs::Pick,         &ColorSuiteProcs::Convert8,
+        &ColorSuiteProcs::Convert16, &ColorSuiteProcs::Convert8to16, &ColorSuiteProcs::Convert16to8};
+    return &suite;
+}
+
 ColorServices::ColorServices(std::span<const uint8_t> rgbProfile,
-                             std::span<const uint8_t> cmykProfile)
-    : suite_{&ColorSuiteProcs::Make,         &ColorSuiteProcs::Delete,
-             &ColorSuiteProcs::Stuff,        &ColorSuiteProcs::Extract,
-             &ColorSuiteProcs::Pick,         &ColorSuiteProcs::Convert8,
-             &ColorSuiteProcs::Convert16,    &ColorSuiteProcs::Convert8to16,
-             &ColorSuiteProcs::Convert16to8} {
+                             std::span<const uint8_t> cmykProfile) {
     if (gServices) throw HostFailure("only one colour service may be live");
     rgbProfile_ = rgbProfile.empty()
                       ? cmsCreate_sRGBProfile()

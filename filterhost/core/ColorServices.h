@@ -21,7 +21,9 @@ public:
     ColorServices(const ColorServices&) = delete;
     ColorServices& operator=(const ColorServices&) = delete;
 
-    const PSColorSpaceSuite1* Suite() const { return &suite_; }
+    // The suite table outlives every service object, so a plug-in that keeps it between runs
+    // gets errors, not freed memory, while no document is open.
+    static const PSColorSpaceSuite1* Suite();
 
     void Convert8(ColorSpace from, ColorSpace to, Color8* records, int count);
     void Convert16(ColorSpace from, ColorSpace to, Color16* records, int count);
@@ -38,7 +40,6 @@ private:
     Transform& TransformFor(ColorSpace from, ColorSpace to, int bytes);
     void* ProfileFor(ColorSpace space);
 
-    PSColorSpaceSuite1 suite_;
     void* rgbProfile_ = nullptr;
     void* cmykProfile_ = nullptr;
     void* labProfile_ = nullptr;

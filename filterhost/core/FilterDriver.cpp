@@ -12,19 +12,24 @@ struct FilterHost::Session {
     Document& document;
     const RunOptions& options;
     RunReport& report;
+    HostMemory& memory;
     ColorServices colors;
     FilterRecord record{};
     BigDocumentStruct big{};
     ReadImageDocumentDesc documentInfo{};
+    PIDescriptorParameters descriptorParameters{};
 
     // The tile handed out last; written back to the document on the next advance.
     VRect tile{};
     int loPlane = 0, hiPlane = -1;
     std::vector<uint8_t> buffer;
 
-    Session(Document& d, const RunOptions& o, RunReport& r)
-        : document(d), options(o), report(r), colors(ProfileFor(d, ColorMode::RGB),
-                                                     ProfileFor(d, ColorMode::CMYK)) {}
+    Session(Document& d, const RunOptions& o, RunReport& r, HostMemory& m)
+        : document(d), options(o), report(r), memory(m),
+          colors(ProfileFor(d, ColorMode::RGB), ProfileFor(d, ColorMode::CMYK)) {}
+
+    // The descriptor of the run, played back or recorded, is the host's to dispose of.
+    ~Session() { memory.DisposeHandle(descriptorParameters.descriptor); }
 
     static std::span<const uint8_t> ProfileFor(const Document& d, ColorMode mode) {
         return d.mode == mode ? std::span<const uint8_t>(d.iccProfile) : std::span<const uint8_t>();
@@ -132,13 +137,21 @@ private:
 
 } // namespace
 
-FilterHost::FilterHost() { suites_.Offer(kPSHandleSuite, kPSHandleSuiteVersion2, memory_.HandleSuite()); }
+FilterHost::FilterHost(std::filesystem::path registryFile)
+    : descriptors_(memory_, std::move(registryFile)) {
+    suites_.Offer(kPSHandleSuite, kPSHandleSuiteVersion2, memory_.HandleSuite());
+    suites_.Offer(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion,
+                  descriptors_.ActionDescriptorSuite());
+    suites_.Offer(kPSDescriptorRegistrySuite, kPSDescriptorRegistrySuiteVersion,
+                  descriptors_.RegistrySuite());
+}
 
 FilterHost::~FilterHost() {
     if (data_) memory_.DisposeHandle(reinterpret_cast<Handle>(data_));
 }
 
-static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory& memory) {
+static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory& memory,
+                       DescriptorServices& descriptors) {
     Document& d = s.document;
     FilterRecord& r = s.record;
     r.abortProc = &TestAbort;
@@ -159,6 +172,13 @@ static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory
     s.documentInfo.bounds = {0, 0, d.height, d.width};
     r.documentInfo = &s.documentInfo;
     r.sSPBasic = suites.Basic();
+    s.descriptorParameters.descriptorParametersVersion = 1;
+    s.descriptorParameters.playInfo = plugInDialogDontDisplay;
+    s.descriptorParameters.recordInfo = plugInDialogOptional;
+    s.descriptorParameters.readDescriptorProcs = descriptors.ReadProcs();
+    s.descriptorParameters.writeDescriptorProcs = descriptors.WriteProcs();
+    if (s.options.playback) s.descriptorParameters.descriptor = descriptors.ToHandle(*s.options.playback);
+    r.descriptorParameters = &s.descriptorParameters;
     if (s.options.bigDocument) {
         s.big.imageSize32 = {d.height, d.width};
         s.big.filterRect32 = {0, 0, d.height, d.width};
@@ -181,9 +201,9 @@ static void CheckModuleTakes(const PluginModule& module, const Document& d) {
 int16_t FilterHost::CallSelector(const PluginModule& module, int16_t selector, Document& document,
                                  const RunOptions& options) {
     RunReport report;
-    Session session(document, options, report);
+    Session session(document, options, report, memory_);
     ActiveSession active(session, suites_);
-    FillRecord(session, suites_, memory_);
+    FillRecord(session, suites_, memory_, descriptors_);
     int16 result = 0;
     module.Entry()(selector, &session.record, &data_, &result);
     return result;
@@ -199,9 +219,9 @@ int16_t FilterHost::About(const PluginModule& module) {
 RunReport FilterHost::Run(const PluginModule& module, Document& document, const RunOptions& options) {
     CheckModuleTakes(module, document);
     RunReport report;
-    Session session(document, options, report);
+    Session session(document, options, report, memory_);
     ActiveSession active(session, suites_);
-    FillRecord(session, suites_, memory_);
+    FillRecord(session, suites_, memory_, descriptors_);
 
     auto call = [&](int16 selector) {
         int16 result = 0;
@@ -230,7 +250,8 @@ RunReport FilterHost::Run(const PluginModule& module, Document& document, const 
         if (!call(filterSelectorContinue)) return report;
     }
     session.Transfer(true);
-    call(filterSelectorFinish);
+    if (call(filterSelectorFinish) && session.descriptorParameters.descriptor)
+        report.recorded = descriptors_.FromHandle(session.descriptorParameters.descriptor);
     return report;
 }
 

@@ -2,12 +2,15 @@
 #pragma once
 
 #include "core/ColorServices.h"
+#include "core/Descriptors.h"
 #include "core/Document.h"
 #include "core/HostMemory.h"
 #include "core/PluginModule.h"
 #include "core/SuiteRegistry.h"
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,6 +23,8 @@ struct RunOptions {
     bool bigDocument = true;  // offer 32-bit rectangles
     std::function<void(int32_t done, int32_t total)> progress;
     std::function<bool()> abort;
+    // Recorded parameters handed to the plug-in for play-back.
+    std::optional<Descriptor> playback;
 };
 
 struct RunReport {
@@ -28,17 +33,21 @@ struct RunReport {
     int advanceCalls = 0;
     int tilesWritten = 0;
     std::vector<std::pair<int32_t, int32_t>> progressCalls;
+    // What the plug-in recorded at finish, if anything.
+    std::optional<Descriptor> recorded;
 };
 
 // The host's side of one loaded plug-in: its suites, its memory and the storage cell it keeps
 // between uses.
 class FilterHost {
 public:
-    FilterHost();
+    // Persistent registry entries live in registryFile; empty keeps them in memory only.
+    explicit FilterHost(std::filesystem::path registryFile = {});
     ~FilterHost();
 
     SuiteRegistry& Suites() { return suites_; }
     HostMemory& Memory() { return memory_; }
+    DescriptorServices& Descriptors() { return descriptors_; }
     intptr_t& DataSlot() { return data_; }
 
     // Runs parameters (when asked), prepare, start, continue until the output rectangle is empty,
@@ -56,6 +65,7 @@ public:
 private:
     SuiteRegistry suites_;
     HostMemory memory_;
+    DescriptorServices descriptors_;
     intptr_t data_ = 0;
 };
 

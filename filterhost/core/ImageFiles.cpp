@@ -1,17 +1,12 @@
 #include "core/ImageFiles.h"
 
+#include "core/AtomicFile.h"
 #include "core/HostFailure.h"
 #include "core/ImageFormats.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 
 namespace quillon::filterhost {
@@ -65,32 +60,13 @@ LoadedImage ReadImageFile(const std::filesystem::path& file) {
 }
 
 void WriteImageFile(const Document& document, FileFormat format, const std::filesystem::path& file) {
-    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) throw HostFailure("cannot write to " + folder.string() + ": " + std::strerror(errno));
-    // mkstemp makes the file private; give it the permissions a new file normally gets.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    const std::filesystem::path temporary = pattern;
-    try {
+    WriteThroughTemporary(file, [&](const std::filesystem::path& temporary) {
         switch (format) {
         case FileFormat::Png: WritePng(document, temporary); break;
         case FileFormat::Jpeg: WriteJpeg(document, temporary); break;
         case FileFormat::Tiff: WriteTiff(document, temporary); break;
         }
-        std::filesystem::rename(temporary, file);
-    } catch (const std::filesystem::filesystem_error& e) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw HostFailure("cannot write " + file.string() + ": " + e.code().message());
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
+    });
 }
 
 } // namespace quillon::filterhost

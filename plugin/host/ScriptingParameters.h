@@ -1,0 +1,29 @@
+// The settings' three lives outside the plug-in: recorded parameters in the host's actions and
+// the saved-settings block in the host's storage cell.
+#pragma once
+
+#include <cstdint>
+
+namespace quillon::host {
+
+// Writes 'PrsL', 'Fzns', and when there is something to say 'qlnF' and 'smpl', into a new
+// descriptor for the host to record.
+void RecordParameters();
+
+// Replaces the engine's settings with the recorded parameters when the host passes some.
+// Returns false when a "Colors" text did not load whole.
+bool ReadRecordedParameters();
+
+// The saved-settings block: 'NQln', version 2, the switches and every user adjustment.
+void SaveSettings();
+void RestoreSettings();
+
+inline constexpr int32_t kSettingsHeaderSize = 20;
+inline constexpr int32_t kSettingsRecordSize = 32;
+inline constexpr int32_t kSettingsSize = kSettingsHeaderSize + 1024 * kSettingsRecordSize;
+
+// The user scale of fuzziness (1 to 10, one decimal) and back.
+double FuzzinessToUser(float f);
+float FuzzinessFromUser(double u);
+
+} // namespace quillon::host
