@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     app.add_option("--plugins", global.pluginFolder, "folder of filter modules (*.8bf)");
     int status = kExitOk;
     AddInfoCommand(app, global, status);
+    AddApplyCommand(app, global, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

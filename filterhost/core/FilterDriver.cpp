@@ -146,9 +146,7 @@ FilterHost::FilterHost(std::filesystem::path registryFile)
                   descriptors_.RegistrySuite());
 }
 
-FilterHost::~FilterHost() {
-    if (data_) memory_.DisposeHandle(reinterpret_cast<Handle>(data_));
-}
+FilterHost::~FilterHost() { memory_.DisposeHandle(reinterpret_cast<Handle>(data_)); }
 
 static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory& memory,
                        DescriptorServices& descriptors) {
@@ -196,6 +194,22 @@ static void CheckModuleTakes(const PluginModule& module, const Document& d) {
         (pipl.maxHeight > 0 && d.height > pipl.maxHeight))
         throw HostFailure(pipl.name + " cannot filter a document of " + std::to_string(d.width) +
                           " x " + std::to_string(d.height) + " pixels");
+}
+
+std::vector<uint8_t> FilterHost::DataSlotBytes() {
+    Handle h = reinterpret_cast<Handle>(data_);
+    if (!memory_.IsLive(h)) return {};
+    const auto* p = reinterpret_cast<const uint8_t*>(memory_.HandleData(h));
+    return {p, p + memory_.HandleSize(h)};
+}
+
+void FilterHost::SetDataSlotBytes(const std::vector<uint8_t>& bytes) {
+    memory_.DisposeHandle(reinterpret_cast<Handle>(data_));
+    data_ = 0;
+    if (bytes.empty()) return;
+    Handle h = memory_.NewHandle(bytes.size());
+    std::memcpy(memory_.HandleData(h), bytes.data(), bytes.size());
+    data_ = reinterpret_cast<intptr_t>(h);
 }
 
 int16_t FilterHost::CallSelector(const PluginModule& module, int16_t selector, Document& document,

@@ -49,6 +49,10 @@ public:
     HostMemory& Memory() { return memory_; }
     DescriptorServices& Descriptors() { return descriptors_; }
     intptr_t& DataSlot() { return data_; }
+    // The bytes of the handle in the data slot (empty when there is none), and a new handle
+    // holding given bytes: how the command line keeps settings from one run to the next.
+    std::vector<uint8_t> DataSlotBytes();
+    void SetDataSlotBytes(const std::vector<uint8_t>& bytes);
 
     // Runs parameters (when asked), prepare, start, continue until the output rectangle is empty,
     // and finish. Throws HostFailure when the module does not take the document's mode or size.

@@ -86,34 +86,34 @@ template <> struct Depth<uint16_t> {
 };
 
 // Pack a row's samples into records (CMYK fills all four components, RGB and Lab c1..c3),
-// convert into the engine's space, transform, convert back and unpack.
+// convert into the engine's space, transform, convert back and unpack. Pixels the engine left
+// as they were keep their samples: a trip through 8-bit Lab and back would move them by a few
+// levels although nothing was asked of them.
 template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, int16_t space) {
     using Record = typename Depth<Sample>::Record;
     Record buffer[kRowPixels];
+    Record before[kRowPixels];
     const bool cmyk = space == plugIncolorServicesCMYKSpace;
+    const int32_t samplesPerPixel = cmyk ? 4 : 3;
     for (int32_t i = 0; i < count; ++i) {
-        if (cmyk) {
-            const Sample* p = pixels + 4 * i;
-            buffer[i] = {p[0], p[1], p[2], p[3]};
-        } else {
-            const Sample* p = pixels + 3 * i;
-            buffer[i] = {0, p[0], p[1], p[2]};
-        }
+        const Sample* p = pixels + samplesPerPixel * i;
+        buffer[i] = cmyk ? Record{p[0], p[1], p[2], p[3]} : Record{0, p[0], p[1], p[2]};
     }
     const ColorSpace ics = static_cast<ColorSpace>(Engine().IcsCode());
-    if (space == ics) {
-        Depth<Sample>::Transform(buffer, count);
-    } else {
-        Depth<Sample>::Convert(space, ics, buffer, count);
-        Depth<Sample>::Transform(buffer, count);
-        Depth<Sample>::Convert(ics, space, buffer, count);
-    }
+    if (space != ics) Depth<Sample>::Convert(space, ics, buffer, count);
+    std::copy(buffer, buffer + count, before);
+    Depth<Sample>::Transform(buffer, count);
+    bool moved[kRowPixels];
+    for (int32_t i = 0; i < count; ++i)
+        moved[i] = buffer[i].c1 != before[i].c1 || buffer[i].c2 != before[i].c2 ||
+                   buffer[i].c3 != before[i].c3;
+    if (space != ics) Depth<Sample>::Convert(ics, space, buffer, count);
     for (int32_t i = 0; i < count; ++i) {
+        if (!moved[i]) continue;
+        Sample* p = pixels + samplesPerPixel * i;
         if (cmyk) {
-            Sample* p = pixels + 4 * i;
             p[0] = buffer[i].c0, p[1] = buffer[i].c1, p[2] = buffer[i].c2, p[3] = buffer[i].c3;
         } else {
-            Sample* p = pixels + 3 * i;
             p[0] = buffer[i].c1, p[1] = buffer[i].c2, p[2] = buffer[i].c3;
         }
     }
