@@ -191,12 +191,14 @@ ColorServices::Transform& ColorServices::TransformFor(ColorSpace from, ColorSpac
 void ColorServices::Convert8(ColorSpace from, ColorSpace to, Color8* records, int count) {
     if (from == to || count <= 0) return;
     ++conversions_;
+    ++bySpaces_[{from, to}];
     cmsDoTransform(TransformFor(from, to, 1).handle, records, records, cmsUInt32Number(count));
 }
 
 void ColorServices::Convert16(ColorSpace from, ColorSpace to, Color16* records, int count) {
     if (from == to || count <= 0) return;
     ++conversions_;
+    ++bySpaces_[{from, to}];
     Transform& t = TransformFor(from, to, 2);
     // Rescale into LittleCMS's range in a scratch row kept from call to call.
     const size_t n = size_t(count) * 4;

@@ -33,6 +33,8 @@ public:
     void SetPickColorHook(PickColorHook hook) { pickColor_ = std::move(hook); }
 
     int Conversions() const { return conversions_; }
+    // Conversion calls that did work, by source and destination space.
+    const std::map<std::pair<int, int>, int>& ConversionsBySpaces() const { return bySpaces_; }
     size_t LiveColors() const { return colors_; }
 
 private:
@@ -47,6 +49,7 @@ private:
     std::vector<uint16_t> scratch_;
     PickColorHook pickColor_;
     int conversions_ = 0;
+    std::map<std::pair<int, int>, int> bySpaces_;
     size_t colors_ = 0;
 
     friend struct ColorSuiteProcs;

@@ -29,7 +29,10 @@ struct FilterHost::Session {
           colors(ProfileFor(d, ColorMode::RGB), ProfileFor(d, ColorMode::CMYK)) {}
 
     // The descriptor of the run, played back or recorded, is the host's to dispose of.
-    ~Session() { memory.DisposeHandle(descriptorParameters.descriptor); }
+    ~Session() {
+        memory.DisposeHandle(descriptorParameters.descriptor);
+        report.conversions = colors.ConversionsBySpaces();
+    }
 
     static std::span<const uint8_t> ProfileFor(const Document& d, ColorMode mode) {
         return d.mode == mode ? std::span<const uint8_t>(d.iccProfile) : std::span<const uint8_t>();
@@ -233,10 +236,17 @@ int16_t FilterHost::About(const PluginModule& module) {
 RunReport FilterHost::Run(const PluginModule& module, Document& document, const RunOptions& options) {
     CheckModuleTakes(module, document);
     RunReport report;
-    Session session(document, options, report, memory_);
-    ActiveSession active(session, suites_);
-    FillRecord(session, suites_, memory_, descriptors_);
+    {
+        Session session(document, options, report, memory_);
+        ActiveSession active(session, suites_);
+        FillRecord(session, suites_, memory_, descriptors_);
+        Drive(module, session);
+    }
+    return report;
+}
 
+void FilterHost::Drive(const PluginModule& module, Session& session) {
+    RunReport& report = session.report;
     auto call = [&](int16 selector) {
         int16 result = 0;
         module.Entry()(selector, &session.record, &data_, &result);
@@ -251,22 +261,21 @@ RunReport FilterHost::Run(const PluginModule& module, Document& document, const 
         return r.bottom > r.top && r.right > r.left;
     };
 
-    if (options.showDialog && !call(filterSelectorParameters)) return report;
-    if (!call(filterSelectorPrepare)) return report;
+    if (session.options.showDialog && !call(filterSelectorParameters)) return;
+    if (!call(filterSelectorPrepare)) return;
     if (!call(filterSelectorStart)) {
         session.tile = {}; // a failed start leaves nothing to write back
-        return report;
+        return;
     }
     // A plug-in that leaves an output rectangle gets it filled and is called again.
     constexpr int kMaxContinues = 1 << 24;
     for (int i = 0; outputPending() && i < kMaxContinues; ++i) {
         session.Advance();
-        if (!call(filterSelectorContinue)) return report;
+        if (!call(filterSelectorContinue)) return;
     }
     session.Transfer(true);
     if (call(filterSelectorFinish) && session.descriptorParameters.descriptor)
         report.recorded = descriptors_.FromHandle(session.descriptorParameters.descriptor);
-    return report;
 }
 
 } // namespace quillon::filterhost

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -33,6 +34,7 @@ struct RunReport {
     int advanceCalls = 0;
     int tilesWritten = 0;
     std::vector<std::pair<int32_t, int32_t>> progressCalls;
+    std::map<std::pair<int, int>, int> conversions; // conversion calls by source, destination
     // What the plug-in recorded at finish, if anything.
     std::optional<Descriptor> recorded;
 };
@@ -67,6 +69,8 @@ public:
     struct Session;
 
 private:
+    void Drive(const PluginModule& module, Session& session);
+
     SuiteRegistry suites_;
     HostMemory memory_;
     DescriptorServices descriptors_;

@@ -4,6 +4,7 @@
 #include "host/PluginState.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace quillon::host {
 namespace {
@@ -88,7 +89,8 @@ template <> struct Depth<uint16_t> {
 // Pack a row's samples into records (CMYK fills all four components, RGB and Lab c1..c3),
 // convert into the engine's space, transform, convert back and unpack. Pixels the engine left
 // as they were keep their samples: a trip through 8-bit Lab and back would move them by a few
-// levels although nothing was asked of them.
+// levels, and through CMYK change their inks, although nothing was asked of them. At 16 bits a
+// change of one unit is the engine's truncation of an identity, not an adjustment.
 template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, int16_t space) {
     using Record = typename Depth<Sample>::Record;
     Record buffer[kRowPixels];
@@ -103,10 +105,12 @@ template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, i
     if (space != ics) Depth<Sample>::Convert(space, ics, buffer, count);
     std::copy(buffer, buffer + count, before);
     Depth<Sample>::Transform(buffer, count);
+    constexpr int kTolerance = sizeof(Sample) == 2 ? 1 : 0;
     bool moved[kRowPixels];
     for (int32_t i = 0; i < count; ++i)
-        moved[i] = buffer[i].c1 != before[i].c1 || buffer[i].c2 != before[i].c2 ||
-                   buffer[i].c3 != before[i].c3;
+        moved[i] = std::abs(buffer[i].c1 - before[i].c1) > kTolerance ||
+                   std::abs(buffer[i].c2 - before[i].c2) > kTolerance ||
+                   std::abs(buffer[i].c3 - before[i].c3) > kTolerance;
     if (space != ics) Depth<Sample>::Convert(ics, space, buffer, count);
     for (int32_t i = 0; i < count; ++i) {
         if (!moved[i]) continue;
