@@ -89,8 +89,9 @@ template <> struct Depth<uint16_t> {
 // Pack a row's samples into records (CMYK fills all four components, RGB and Lab c1..c3),
 // convert into the engine's space, transform, convert back and unpack. Pixels the engine left
 // as they were keep their samples: a trip through 8-bit Lab and back would move them by a few
-// levels, and through CMYK change their inks, although nothing was asked of them. At 16 bits a
-// change of one unit is the engine's truncation of an identity, not an adjustment.
+// levels, and through CMYK change their inks, although nothing was asked of them. A change of
+// one unit is the engine's truncation of an identity (an 8-bit value v enters as 128v and may
+// come back as 128v - 1), not an adjustment.
 template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, int16_t space) {
     using Record = typename Depth<Sample>::Record;
     Record buffer[kRowPixels];
@@ -105,7 +106,7 @@ template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, i
     if (space != ics) Depth<Sample>::Convert(space, ics, buffer, count);
     std::copy(buffer, buffer + count, before);
     Depth<Sample>::Transform(buffer, count);
-    constexpr int kTolerance = sizeof(Sample) == 2 ? 1 : 0;
+    constexpr int kTolerance = 1;
     bool moved[kRowPixels];
     for (int32_t i = 0; i < count; ++i)
         moved[i] = std::abs(buffer[i].c1 - before[i].c1) > kTolerance ||
