@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace quillon::engine {
@@ -148,6 +149,42 @@ TEST(TransformTest, FoundSimplexMovesToTheFront) {
     e->Transform16(&corner, 1);
     EXPECT_EQ(e->TetrahedronSearchOrder()[0], 0);
     EXPECT_EQ(e->TetrahedronSearchOrder()[8], 8);
+}
+
+// The engine's search must pick the simplex a walk along the search order meets first, and
+// evolve the order the same way: a colour on a shared face maps through that simplex.
+TEST(TransformTest, SearchFollowsTheWalkAlongTheOrder) {
+    for (bool chromaOnly : {false, true}) {
+        auto e = MakeEngine(chromaOnly);
+        e->SetFuzziness(0.2f);
+        e->LoadAdjustment(Stored(20000, 16000, 17000, 22000, 17000, 15000));
+        e->LoadAdjustment(Stored(5000, 26000, 9000, 7000, 22000, 12000));
+        e->LoadAdjustment(Stored(16384, 16384, 16384, 16000, 15000, 18000));
+        e->Rebuild();
+        auto span = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+        std::vector<int32_t> order(span.begin(), span.end());
+        test::Lcg rng{99};
+        for (int i = 0; i < 3000; ++i) {
+            // Mostly 8-bit grid colours, which often lie on shared faces, and some beyond the
+            // 16-bit range of the ICS.
+            const int32_t bound = i % 10 == 0 ? 65536 : 257;
+            const int32_t scale = i % 10 == 0 ? 1 : 128;
+            ColorRecord16 c =
+                Lab(rng.Next(bound) * scale, rng.Next(bound) * scale, rng.Next(bound) * scale);
+            for (size_t k = 0; k < order.size(); ++k) {
+                const bool inside = chromaOnly
+                                        ? e->TriangleAt(order[k]).Contains(c.c2, c.c3)
+                                        : e->TetrahedronAt(order[k]).Contains(c.c2, c.c3, c.c1);
+                if (inside) {
+                    std::swap(order[k], order[0]);
+                    break;
+                }
+            }
+            e->Transform16(&c, 1);
+            auto now = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+            ASSERT_TRUE(std::equal(order.begin(), order.end(), now.begin())) << i;
+        }
+    }
 }
 
 TEST(TransformTest, ChromaOnlyLeavesLightness) {
