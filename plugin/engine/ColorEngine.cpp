@@ -1,6 +1,7 @@
 #include "engine/ColorEngine.h"
 
 #include "engine/MeshBuilder.h"
+#include "engine/SearchGrid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,7 +37,9 @@ ColorEngine::ColorEngine()
     : random_(DefaultRandom), randomContext_(&randomState_),
       builder3_(std::make_unique<detail::MeshBuilder<3>>()),
       builder2_(std::make_unique<detail::MeshBuilder<2>>()),
-      anchors_(std::make_unique<detail::AnchorScratch>()) {}
+      anchors_(std::make_unique<detail::AnchorScratch>()),
+      grid3_(std::make_unique<detail::SearchGrid<3>>()),
+      grid2_(std::make_unique<detail::SearchGrid<2>>()) {}
 
 ColorEngine::~ColorEngine() = default;
 
@@ -311,16 +314,25 @@ void ColorEngine::ForgetSamplePositions() {
 }
 
 void ColorEngine::RefreshVertex(const Adjustment& record) {
+    // Init rereads the vertex positions; the boxes only change if a record was replaced
+    // since the build.
+    bool moved = false;
+    auto refresh = [&](auto& simplex, int boxSize) {
+        if (!simplex.HasVertex(record)) return;
+        int32_t before[6];
+        std::copy_n(simplex.Box(), boxSize, before);
+        simplex.Init();
+        moved = moved || !std::equal(before, before + boxSize, simplex.Box());
+    };
     if (chromaOnly_) {
         for (int32_t i = 0; i < triangleCount_; ++i)
-            if (triangles_[i].HasVertex(record)) triangles_[i].Init();
-        for (int32_t k = 0; k < triangleOrderCount_; ++k)
-            std::copy_n(triangles_[triangleOrder_[k]].Box(), 4, triangleOrderBox_[k]);
+            refresh(triangles_[i], 4);
+        if (moved) grid2_->Build(triangleCount_, [&](int32_t t) { return triangles_[t].Box(); });
     } else {
         for (int32_t i = 0; i < tetrahedronCount_; ++i)
-            if (tetrahedra_[i].HasVertex(record)) tetrahedra_[i].Init();
-        for (int32_t k = 0; k < tetrahedronOrderCount_; ++k)
-            std::copy_n(tetrahedra_[tetrahedronOrder_[k]].Box(), 6, tetrahedronOrderBox_[k]);
+            refresh(tetrahedra_[i], 6);
+        if (moved)
+            grid3_->Build(tetrahedronCount_, [&](int32_t t) { return tetrahedra_[t].Box(); });
     }
 }
 

@@ -77,6 +77,7 @@ struct StoredAdjustment {
 
 namespace detail {
 template <int D> class MeshBuilder;
+template <int D> class SearchGrid;
 struct AnchorScratch;
 } // namespace detail
 
@@ -186,13 +187,13 @@ class ColorEngine {
     int32_t tetrahedronCount_ = 0;
     int32_t tetrahedronOrder_[kTetrahedronCapacity] = {};
     int32_t tetrahedronOrderCount_ = 0;
-    // Bounding boxes in search order, so that the search scans one compact array.
-    int32_t tetrahedronOrderBox_[kTetrahedronCapacity][6] = {};
+    // Position of each tetrahedron in the search order.
+    int32_t tetrahedronRank_[kTetrahedronCapacity] = {};
     Triangle triangles_[kTriangleCapacity];
     int32_t triangleCount_ = 0;
     int32_t triangleOrder_[kTriangleCapacity] = {};
     int32_t triangleOrderCount_ = 0;
-    int32_t triangleOrderBox_[kTriangleCapacity][4] = {};
+    int32_t triangleRank_[kTriangleCapacity] = {};
 
     float fuzziness_ = kDefaultFuzziness;
     double radius2D_ = 0;
@@ -212,6 +213,8 @@ class ColorEngine {
     std::unique_ptr<detail::MeshBuilder<3>> builder3_;
     std::unique_ptr<detail::MeshBuilder<2>> builder2_;
     std::unique_ptr<detail::AnchorScratch> anchors_;
+    std::unique_ptr<detail::SearchGrid<3>> grid3_;
+    std::unique_ptr<detail::SearchGrid<2>> grid2_;
 };
 
 } // namespace quillon::engine

@@ -3,7 +3,6 @@
 #include "engine/ColorEngine.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace quillon::engine {
 namespace {
@@ -119,11 +118,6 @@ double SquaredDistance3D(const int32_t p[3], const int32_t q[3]) {
     return SquaredDistance2D(p, q) + dz * dz;
 }
 
-int32_t TruncateToInt(double v) {
-    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
 Sphere Circumsphere(const int32_t p0[3], const int32_t p1[3], const int32_t p2[3],
                     const int32_t p3[3]) {
     double d1[3], d2[3], d3[3];
@@ -230,7 +224,7 @@ void Tetrahedron::Init() {
     const int64_t sign = det > 0 ? 1 : (det < 0 ? -1 : 0);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            planes_[i][j] = sign * cofactors[i][j];
+            planes_[j][i] = static_cast<double>(sign * cofactors[i][j]);
     mapValid_ = 0;
 }
 
@@ -296,7 +290,7 @@ void Triangle::Init() {
     const int64_t sign = det > 0 ? 1 : (det < 0 ? -1 : 0);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            planes_[i][j] = sign * cofactors[i][j];
+            planes_[j][i] = static_cast<double>(sign * cofactors[i][j]);
     mapValid_ = 0;
 }
 

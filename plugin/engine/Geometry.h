@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 namespace quillon::engine {
@@ -33,7 +34,10 @@ double SquaredDistance3D(const int32_t p[3], const int32_t q[3]);
 
 // Truncates toward zero. A value outside the int32 range (or NaN) gives INT32_MIN, the result
 // the processor's own conversion produces, so that the outcome is defined and the same.
-int32_t TruncateToInt(double v);
+inline int32_t TruncateToInt(double v) {
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
 
 // Circumsphere (3D) or circumcircle (2D, centre[2] unused) of a simplex.
 struct Sphere {
@@ -83,15 +87,17 @@ class Tetrahedron {
     const int32_t* Box() const { return box_; }
 
     // Points on a face or an edge are inside; a flat tetrahedron contains every point of its box.
-    bool Contains(int32_t x, int32_t y, int32_t z) const {
+    [[gnu::always_inline]] bool Contains(int32_t x, int32_t y, int32_t z) const {
         if (x < box_[0] || x > box_[1] || y < box_[2] || y > box_[3] || z < box_[4] || z > box_[5])
             return false;
         return InsideFaces(x, y, z);
     }
-    bool InsideFaces(int32_t x, int32_t y, int32_t z) const {
-        for (const auto& p : planes_)
-            if (p[0] * x + p[1] * y + p[2] * z + p[3] < 0) return false;
-        return true;
+    [[gnu::always_inline]] bool InsideFaces(int32_t x, int32_t y, int32_t z) const {
+        bool inside = true;
+        for (int i = 0; i < 4; ++i)
+            inside &=
+                planes_[0][i] * x + planes_[1][i] * y + planes_[2][i] * z + planes_[3][i] >= 0;
+        return inside;
     }
 
     // Barycentric interpolation of the vertex targets, truncated toward zero, not clamped:
@@ -106,13 +112,15 @@ class Tetrahedron {
   private:
     void ComputeMap();
 
+    // What the point test reads comes first.
+    int32_t box_[6] = {};
+    // Column i: the cofactors of vertex row i times the sign of the determinant, so that the
+    // determinant with row i replaced by (x, y, z, 1) is non-negative on the inner side. The
+    // values are integers below 2^50, and so are the products and sums of the test: exact.
+    double planes_[4][4] = {};
     const Adjustment* vertices_[4] = {};
     uint8_t outer_ = 0;
     double determinant_ = 0;
-    int32_t box_[6] = {};
-    // Row i: cofactors of vertex row i times the sign of the determinant, so that the
-    // determinant with row i replaced by (x, y, z, 1) has the determinant's sign when positive.
-    int64_t planes_[4][4] = {};
     Matrix4 map_ = {};
     uint8_t mapValid_ = 0;
 };
@@ -131,14 +139,15 @@ class Triangle {
     // Minimum x, maximum x, minimum y, maximum y.
     const int32_t* Box() const { return box_; }
 
-    bool Contains(int32_t x, int32_t y) const {
+    [[gnu::always_inline]] bool Contains(int32_t x, int32_t y) const {
         if (x < box_[0] || x > box_[1] || y < box_[2] || y > box_[3]) return false;
-        return InsideEdges(x, y);
+        return InsideFaces(x, y);
     }
-    bool InsideEdges(int32_t x, int32_t y) const {
-        for (const auto& p : planes_)
-            if (p[0] * x + p[1] * y + p[2] < 0) return false;
-        return true;
+    [[gnu::always_inline]] bool InsideFaces(int32_t x, int32_t y) const {
+        bool inside = true;
+        for (int i = 0; i < 3; ++i)
+            inside &= planes_[0][i] * x + planes_[1][i] * y + planes_[2][i] >= 0;
+        return inside;
     }
 
     // out = (a, b), truncated toward zero and clamped into 0..32767.
@@ -147,11 +156,11 @@ class Triangle {
   private:
     void ComputeMap();
 
+    int32_t box_[4] = {};
+    double planes_[3][3] = {};
     const Adjustment* vertices_[3] = {};
     uint8_t outer_ = 0;
     double determinant_ = 0;
-    int32_t box_[4] = {};
-    int64_t planes_[3][3] = {};
     Matrix3 map_ = {};
     uint8_t mapValid_ = 0;
 };

@@ -324,7 +324,7 @@ typename MeshBuilder<D>::Outcome MeshBuilder<D>::Build(const BuildContext& conte
                                                        int32_t end, int32_t anchorBegin,
                                                        int32_t anchorLimit) {
     context_ = context;
-    const bool distinct = IdsDistinct(first, end);
+    const bool distinct = !plainOnly_ && IdsDistinct(first, end);
     for (int attempt = 1;; ++attempt) {
         regular_ = distinct;
         InitialMesh();

@@ -62,6 +62,9 @@ template <int D> class MeshBuilder {
     Outcome Build(const BuildContext& context, int32_t first, int32_t end, int32_t anchorBegin,
                   int32_t anchorLimit);
 
+    // Always match faces the plain way (a check on the hashed matching).
+    void UsePlainMatching(bool plain) { plainOnly_ = plain; }
+
     int32_t Count() const { return count_; }
     const Simplex& At(int32_t i) const { return simplices_[i]; }
 
@@ -106,6 +109,7 @@ template <int D> class MeshBuilder {
     int32_t count_ = 0;
     uint32_t nextSerial_ = 0;
     bool regular_ = false;
+    bool plainOnly_ = false;
 
     uint8_t removed_[kCapacity] = {};
     int32_t removedList_[kCapacity] = {};

@@ -1,6 +1,7 @@
 #include "engine/ColorEngine.h"
 
 #include "engine/MeshBuilder.h"
+#include "engine/SearchGrid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,18 +58,19 @@ template <int D> void ColorEngine::BuildMode(detail::MeshBuilder<D>& builder) {
         if constexpr (D == 3) {
             tetrahedra_[i].Set(&table_[s.v[0]], &table_[s.v[1]], &table_[s.v[2]], &table_[s.v[3]],
                                s.outer);
-            tetrahedronOrder_[i] = i;
-            std::copy_n(tetrahedra_[i].Box(), 6, tetrahedronOrderBox_[i]);
+            tetrahedronOrder_[i] = tetrahedronRank_[i] = i;
         } else {
             triangles_[i].Set(&table_[s.v[0]], &table_[s.v[1]], &table_[s.v[2]], s.outer);
-            triangleOrder_[i] = i;
-            std::copy_n(triangles_[i].Box(), 4, triangleOrderBox_[i]);
+            triangleOrder_[i] = triangleRank_[i] = i;
         }
     }
-    if constexpr (D == 3)
+    if constexpr (D == 3) {
         tetrahedronCount_ = tetrahedronOrderCount_ = count;
-    else
+        grid3_->Build(count, [&](int32_t t) { return tetrahedra_[t].Box(); });
+    } else {
         triangleCount_ = triangleOrderCount_ = count;
+        grid2_->Build(count, [&](int32_t t) { return triangles_[t].Box(); });
+    }
 }
 
 // Along every mesh edge longer than twice the fuzziness radius, each end that is not a fixed

@@ -1,7 +1,9 @@
 #include "engine/ColorEngine.h"
 
+#include "engine/SearchGrid.h"
+
 #include <algorithm>
-#include <utility>
+#include <climits>
 
 namespace quillon::engine {
 namespace {
@@ -20,40 +22,54 @@ void Store(uint16_t& out, int32_t v) {
     out = static_cast<uint16_t>(v);
 }
 
+// Finds the first simplex of the search order that contains a point and moves it to the front
+// (swapping it with the front entry), so that a run of similar colours costs one point test
+// each. Rather than walking the whole order, the grid lists the candidates and their ranks in
+// the order tell which one the walk would meet first.
+template <typename Simplex, typename Grid, typename... Coords>
+int32_t FindInOrder(Simplex* simplices, int32_t* order, int32_t* rank, int32_t count,
+                    const Grid& grid, Coords... coords) {
+    if (count == 0) return -1;
+    const int32_t p[] = {coords...};
+    auto contains = [&](int32_t s) {
+        return grid.InBox(s, p) && simplices[s].InsideFaces(coords...);
+    };
+    if (contains(order[0])) return order[0];
+    int32_t best = INT32_MAX, found = -1;
+    const int32_t cell = grid.Valid() ? grid.Cell(p) : -1;
+    if (cell >= 0) {
+        for (const int16_t* e = grid.Begin(cell); e != grid.End(cell); ++e) {
+            const int32_t s = *e;
+            if (rank[s] < best && contains(s)) {
+                best = rank[s];
+                found = s;
+            }
+        }
+    } else {
+        for (int32_t k = 1; k < count && found < 0; ++k)
+            if (contains(order[k])) {
+                best = k;
+                found = order[k];
+            }
+    }
+    if (found < 0) return -1;
+    order[best] = order[0];
+    rank[order[best]] = best;
+    order[0] = found;
+    rank[found] = 0;
+    return found;
+}
+
 } // namespace
 
-// Walks the search order; the simplex found moves to the front, so that a run of similar
-// colours costs one point test each.
 int32_t ColorEngine::FindTetrahedron(int32_t x, int32_t y, int32_t z) {
-    const int32_t n = tetrahedronOrderCount_;
-    for (int32_t k = 0; k < n; ++k) {
-        const int32_t* b = tetrahedronOrderBox_[k];
-        if (x < b[0] || x > b[1] || y < b[2] || y > b[3] || z < b[4] || z > b[5]) continue;
-        const int32_t t = tetrahedronOrder_[k];
-        if (!tetrahedra_[t].InsideFaces(x, y, z)) continue;
-        if (k != 0) {
-            std::swap(tetrahedronOrder_[k], tetrahedronOrder_[0]);
-            std::swap(tetrahedronOrderBox_[k], tetrahedronOrderBox_[0]);
-        }
-        return t;
-    }
-    return -1;
+    return FindInOrder(tetrahedra_, tetrahedronOrder_, tetrahedronRank_, tetrahedronOrderCount_,
+                       *grid3_, x, y, z);
 }
 
 int32_t ColorEngine::FindTriangle(int32_t x, int32_t y) {
-    const int32_t n = triangleOrderCount_;
-    for (int32_t k = 0; k < n; ++k) {
-        const int32_t* b = triangleOrderBox_[k];
-        if (x < b[0] || x > b[1] || y < b[2] || y > b[3]) continue;
-        const int32_t t = triangleOrder_[k];
-        if (!triangles_[t].InsideEdges(x, y)) continue;
-        if (k != 0) {
-            std::swap(triangleOrder_[k], triangleOrder_[0]);
-            std::swap(triangleOrderBox_[k], triangleOrderBox_[0]);
-        }
-        return t;
-    }
-    return -1;
+    return FindInOrder(triangles_, triangleOrder_, triangleRank_, triangleOrderCount_, *grid2_, x,
+                       y);
 }
 
 // A colour that no simplex contains (a build that failed ten times leaves a hole) is left as
