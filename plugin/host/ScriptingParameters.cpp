@@ -3,6 +3,7 @@
 #include "host/ColorsText.h"
 #include "host/HostSuites.h"
 #include "host/PluginState.h"
+#include "host/SettingsBlock.h"
 #include "platform/Platform.h"
 #include "pluginapi/PIActions.h"
 
@@ -17,20 +18,6 @@ constexpr DescriptorKeyID kKeyPreserveLuminosity = PI_FOURCC('P', 'r', 's', 'L')
 constexpr DescriptorKeyID kKeyFuzziness = PI_FOURCC('F', 'z', 'n', 's');
 constexpr DescriptorKeyID kKeySampleFile = PI_FOURCC('q', 'l', 'n', 'F');
 constexpr DescriptorKeyID kKeyColors = PI_FOURCC('s', 'm', 'p', 'l');
-constexpr uint32_t kSettingsSignature = PI_FOURCC('N', 'Q', 'l', 'n');
-constexpr uint32_t kSettingsVersion = 2;
-
-// Little-endian fields of the saved-settings block.
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v);
-    Put16(p + 2, v >> 16);
-}
-uint32_t Get16(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | Get16(p + 2) << 16; }
 
 // A handle of the host's holding text and its NUL; the caller disposes of it.
 Handle TextHandle(const HandleProcs& procs, const std::string& text) {
@@ -143,35 +130,7 @@ void SaveSettings() {
     auto* block = reinterpret_cast<uint8_t*>(handles->lockProc(h, true));
     if (!block) return;
     // A handle the host shrank holds only as many records as fit.
-    const int32_t size = handles->getSizeProc(h);
-    const engine::ColorEngine& engine = Engine();
-    const int32_t fit = size < kSettingsHeaderSize ? 0 : (size - kSettingsHeaderSize) / kSettingsRecordSize;
-    const int32_t count = std::min(engine.UserCount(), fit);
-    if (size >= kSettingsHeaderSize) {
-        Put32(block, kSettingsSignature);
-        Put32(block + 4, kSettingsVersion);
-        block[8] = engine.PreserveLuminosity() ? 1 : 0;
-        const float f = engine.Fuzziness();
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        Put32(block + 12, bits);
-        Put16(block + 16, uint32_t(count));
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        const engine::Adjustment& a = engine.Record(engine.FirstUserIndex() + i);
-        uint8_t* r = block + kSettingsHeaderSize + i * kSettingsRecordSize;
-        // The original is held as L, a, b, the target in mesh order a, b, L.
-        const int32_t target[3] = {a.target[2], a.target[0], a.target[1]};
-        for (int c = 0; c < 3; ++c) {
-            Put16(r + 2 * c, uint32_t(a.original[c]));
-            Put16(r + 6 + 2 * c, uint32_t(target[c]));
-        }
-        Put32(r + 12, uint32_t(a.documentPosition.h));
-        Put32(r + 16, uint32_t(a.documentPosition.v));
-        Put32(r + 20, uint32_t(a.samplePosition.h));
-        Put32(r + 24, uint32_t(a.samplePosition.v));
-        r[28] = a.locked ? 1 : 0;
-    }
+    WriteSettingsBlock(Engine(), {block, size_t(std::max(0, handles->getSizeProc(h)))});
     handles->unlockProc(h);
 }
 
@@ -179,35 +138,11 @@ void RestoreSettings() {
     PluginState& state = State();
     const HandleProcs* handles = state.filterRecord->handleProcs;
     if (*state.data == 0 || !handles) return;
-    engine::ColorEngine& engine = Engine();
-    engine.Reset();
     Handle h = reinterpret_cast<Handle>(*state.data);
     const auto* block = reinterpret_cast<const uint8_t*>(handles->lockProc(h, true));
-    const int32_t size = handles->getSizeProc(h);
-    if (block && size >= kSettingsHeaderSize) {
-        engine.SetPreserveLuminosity(block[8] != 0);
-        uint32_t bits = Get32(block + 12);
-        float f;
-        std::memcpy(&f, &bits, 4);
-        engine.SetFuzziness(f);
-        // The stored count is not trusted beyond what the handle holds.
-        const int32_t fit = (size - kSettingsHeaderSize) / kSettingsRecordSize;
-        const int32_t count = std::min<int32_t>(int32_t(Get16(block + 16)), fit);
-        for (int32_t i = 0; i < count; ++i) {
-            const uint8_t* r = block + kSettingsHeaderSize + i * kSettingsRecordSize;
-            engine::StoredAdjustment stored;
-            for (int c = 0; c < 3; ++c) {
-                stored.original[c] = int32_t(Get16(r + 2 * c));
-                stored.target[c] = int32_t(Get16(r + 6 + 2 * c));
-            }
-            stored.document = {int32_t(Get32(r + 12)), int32_t(Get32(r + 16))};
-            stored.sample = {int32_t(Get32(r + 20)), int32_t(Get32(r + 24))};
-            stored.locked = r[28] != 0;
-            if (!engine.LoadAdjustment(stored)) break;
-        }
-    }
-    engine.Rebuild();
-    if (block) handles->unlockProc(h);
+    if (!block) return;
+    ReadSettingsBlock({block, size_t(std::max(0, handles->getSizeProc(h)))}, Engine());
+    handles->unlockProc(h);
 }
 
 } // namespace quillon::host

@@ -18,10 +18,6 @@ bool ReadRecordedParameters();
 void SaveSettings();
 void RestoreSettings();
 
-inline constexpr int32_t kSettingsHeaderSize = 20;
-inline constexpr int32_t kSettingsRecordSize = 32;
-inline constexpr int32_t kSettingsSize = kSettingsHeaderSize + 1024 * kSettingsRecordSize;
-
 // The user scale of fuzziness (1 to 10, one decimal) and back.
 double FuzzinessToUser(float f);
 float FuzzinessFromUser(double u);
