@@ -167,6 +167,7 @@ class ColorEngine {
     void Companion(const int32_t lab[3], int32_t rgb[3]);
     void Companion(ColorRecord16& color, ColorRecord16& rgb);
     int32_t NextRandom();
+    int32_t NewId();
     void RefreshVertex(const Adjustment& record);
     template <int D> void BuildMode(detail::MeshBuilder<D>& builder);
     template <int D> void PlaceAnchors(const detail::MeshBuilder<D>& builder);
