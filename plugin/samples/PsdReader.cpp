@@ -226,10 +226,9 @@ int ReadPsd(ImageSource& source, DecodedImage& image) {
     if (h.channels < needed) return kCodecBadArgument;
     if (!FitsBlockLimit(h.width, h.height)) return kCodecOutOfMemory;
     if (!DataCouldFit(in, h, compression, needed)) return kCodecBadData;
-    if ((code = AllocateRgb(h.width, h.height, image)) != kCodecOk) return code;
-
     ChannelReader channels(in, h, compression);
     if ((code = channels.Prepare(h.channels, needed)) != kCodecOk) return code;
+    if ((code = AllocateRgb(h.width, h.height, image)) != kCodecOk) return code;
     uint8_t* pixels = image.pixels.get();
     const size_t stride = size_t(h.width) * 3;
 
