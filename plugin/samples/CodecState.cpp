@@ -77,6 +77,7 @@ bool CouldHold(uint64_t units, uint64_t storedBytes, uint64_t unitsPerByte) {
 
 void ReleaseRgbImage(uint8_t* pixels) {
     std::free(pixels);
+    SetCodecError(kCodecOk);
 }
 
 } // namespace quillon::samples

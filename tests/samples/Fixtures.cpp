@@ -773,6 +773,38 @@ Bytes MakeJpeg(const Picture& p, bool grey, bool progressive, int quality) {
     return out;
 }
 
+Bytes MakeJpegCmyk(const std::vector<std::array<uint8_t, 4>>& pixels) {
+    // Each value fills an 8 x 8 block, so that the lossy coding keeps it nearly exact.
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(pixels.size() * 8);
+    cinfo.image_height = 8;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 100, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes row;
+    for (const auto& px : pixels) {
+        for (int i = 0; i < 8; ++i)
+            row.insert(row.end(), px.begin(), px.end());
+    }
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
 Bytes MakeTiff(const Picture& p, int compression, int bits, int samples, bool tiled) {
     char path[] = "/tmp/quillon-fixture-XXXXXX";
     int fd = mkstemp(path);

@@ -2,6 +2,7 @@
 // Hand-written formats are assembled byte by byte; JPEG, PNG and TIFF go through their libraries.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,6 +101,8 @@ Bytes MakePhotoCd(uint8_t y, uint8_t c1, uint8_t c2);
 Bytes MakePng(const Picture& p, int colorType, int depth, bool interlaced);
 Bytes MakePngIndexed(const Indexed& p);
 Bytes MakeJpeg(const Picture& p, bool grey, bool progressive, int quality = 95);
+// A four-component (CMYK) JPEG whose pixels store the given values, one pixel per entry.
+Bytes MakeJpegCmyk(const std::vector<std::array<uint8_t, 4>>& pixels);
 // Compression as libtiff numbers it; bits 8 or 16; tiled or striped; samples 1 (grey), 3 or 4
 // (RGB with unassociated alpha 0).
 Bytes MakeTiff(const Picture& p, int compression, int bits, int samples, bool tiled);

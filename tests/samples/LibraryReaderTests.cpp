@@ -43,6 +43,25 @@ TEST(Jpeg, TruncatedDataFailsInsteadOfTurningGrey) {
     EXPECT_EQ(Decode(WithoutTail(progressive, 100)).code, kCodecBadData);
 }
 
+TEST(Jpeg, CmykIsInkTimesBlackOverStoredValues) {
+    Result r =
+        Decode(MakeJpegCmyk({{255, 255, 255, 255}, {255, 255, 255, 0}, {200, 100, 50, 128}}));
+    ASSERT_EQ(r.code, kCodecOk);
+    ASSERT_EQ(r.picture.width, 24);
+    auto at = [&](int block) {
+        return std::vector<int>(r.picture.At(block * 8 + 4, 4), r.picture.At(block * 8 + 4, 4) + 3);
+    };
+    auto near = [](std::vector<int> got, std::vector<int> want) {
+        for (size_t i = 0; i < 3; ++i) {
+            if (std::abs(got[i] - want[i]) > 3) return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(near(at(0), {255, 255, 255})) << "255 means no ink";
+    EXPECT_TRUE(near(at(1), {0, 0, 0})) << "a stored black of 0 is full black";
+    EXPECT_TRUE(near(at(2), {100, 50, 25}));
+}
+
 // ---- PNG, compared with what libpng's simplified interface reads
 
 Picture LibpngReference(const Bytes& png) {

@@ -18,8 +18,10 @@ struct ProbeRun {
 
 class ProbeDecode : public ::testing::Test {
   protected:
+    // Tests may run in parallel processes, so every file carries the test's name.
     std::string Path(const std::string& name) const {
-        return ::testing::TempDir() + "probe-" + name;
+        return ::testing::TempDir() + "probe-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + name;
     }
 
     void Write(const std::string& path, const Bytes& b) {
