@@ -26,14 +26,6 @@ enum CodecError : int {
     kCodecNotReadable = 52, // recognised, but not a format the generic reader reads
 };
 
-// A decoded picture handed out by DecodeImage: width x height pixels of red, green, blue, rows
-// from the top, no padding. The block belongs to the caller and goes back via ReleaseRgbImage.
-struct RgbImage {
-    uint8_t* pixels = nullptr;
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
 // Largest block the layer allocates for one picture; larger requests fail as out of memory.
 inline constexpr size_t kMaxImageBytes = 2'147'348'478;
 
@@ -47,8 +39,10 @@ ImageSource* SourceFromHandle(int fd);
 ImageSource* SourceFromFile(const char* path);
 void CloseImageSource(ImageSource* source);
 
-// Recognises the format and decodes it at 24 bits per pixel. Returns the pixels (and writes width
-// and height) only on success; anything else returns null with a non-zero last error.
+// Recognises the format and decodes it at 24 bits per pixel into an RGB image: width x height
+// pixels of red, green, blue, rows from the top, no padding. Returns the pixels (and writes width
+// and height) only on success; anything else returns null with a non-zero last error. The block
+// belongs to the caller and goes back through ReleaseRgbImage.
 uint8_t* DecodeImage(ImageSource* source, int32_t* width, int32_t* height);
 void ReleaseRgbImage(uint8_t* pixels);
 

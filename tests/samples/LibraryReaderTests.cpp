@@ -182,6 +182,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffCase{"lzw16greytiled", COMPRESSION_LZW, 16, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Tiff, LargePicturesAreConvertedBandByBand) {
+    // Over a million pixels: converted in more than one band, whose seams must not show.
+    Picture p = Pattern(1100, 1000);
+    Bytes tiff = MakeTiff(p, COMPRESSION_LZW, 8, 3, false);
+    Result r = Decode(tiff);
+    ASSERT_EQ(r.code, kCodecOk);
+    EXPECT_TRUE(SamePicture(r.picture, p));
+}
+
 TEST(Tiff, UnassociatedAlphaIsDroppedNotPremultiplied) {
     Picture p = Pattern(20, 10);
     Result r = Decode(MakeTiff(p, COMPRESSION_LZW, 8, 4, false));
