@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (pixels != nullptr) {
         if (width < 1 || height < 1) __builtin_trap();
         uint8_t sum = 0;
-        for (size_t i = 0, n = size_t(width) * size_t(height) * 3; i < n; ++i) sum ^= pixels[i];
+        for (size_t i = 0, n = size_t(width) * size_t(height) * 3; i < n; ++i)
+            sum ^= pixels[i];
         asm volatile("" : : "r"(sum));
     }
     codec::ReleaseRgbImage(pixels);

@@ -19,7 +19,8 @@ inline int FuzzReader(int (*reader)(ImageSource&, DecodedImage&), const uint8_t*
         // Reading every byte lets the sanitizers catch a block smaller than its size says.
         const uint8_t* p = image.pixels.get();
         uint8_t sum = 0;
-        for (size_t i = 0, n = size_t(image.width) * size_t(image.height) * 3; i < n; ++i) sum ^= p[i];
+        for (size_t i = 0, n = size_t(image.width) * size_t(image.height) * 3; i < n; ++i)
+            sum ^= p[i];
         asm volatile("" : : "r"(sum));
     } else if (image.pixels != nullptr) {
         __builtin_trap();
