@@ -224,6 +224,8 @@ int ReadPsd(ImageSource& source, DecodedImage& image) {
         return kCodecUnsupportedMode;
     }
     if (h.channels < needed) return kCodecBadArgument;
+    // A zero size passes every product-based check below, so it is refused on its own.
+    if (h.width == 0 || h.height == 0) return kCodecBadData;
     if (!FitsBlockLimit(h.width, h.height)) return kCodecOutOfMemory;
     if (!DataCouldFit(in, h, compression, needed)) return kCodecBadData;
     ChannelReader channels(in, h, compression);

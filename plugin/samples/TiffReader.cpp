@@ -83,6 +83,7 @@ int DecodeFirstImage(TIFF* tif, uint64_t sourceBytes, DecodedImage& image) {
     rgba.req_orientation = ORIENTATION_TOPLEFT;
 
     const uint64_t width = rgba.width, height = rgba.height;
+    if (width == 0 || height == 0) return kCodecBadData;
     if (!FitsBlockLimit(width, height)) return kCodecOutOfMemory;
     uint64_t storedBits = SatMul(SatMul(width * height, rgba.samplesperpixel), rgba.bitspersample);
     if (width * height > kAlwaysAllowedPixels &&
