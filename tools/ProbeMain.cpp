@@ -1,11 +1,11 @@
+// quillon-probe: drives the engine and the codec layer from the shell.
 #include "ProbeCommands.h"
-
-#include <CLI/CLI.hpp>
 
 int main(int argc, char** argv) {
     CLI::App app{"quillon-probe: drives the engine and the codec layer from the shell"};
     app.require_subcommand(1);
     AddEngineCommand(app);
+    AddDecodeCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& e) {
