@@ -24,9 +24,9 @@ Action ParseAction(const std::string& text) {
         const json root = json::parse(text);
         if (!root.is_object() || root.value("format", "") != kFormat)
             throw HostFailure("not a quillon action file");
-        if (root.value("version", 0) != kVersion)
-            throw HostFailure("action file version " + root.value("version", json(0)).dump() +
-                              " is not supported");
+        const json version = root.value("version", json());
+        if (!version.is_number_integer() || version.get<int64_t>() != kVersion)
+            throw HostFailure("action file version " + version.dump() + " is not supported");
         Action action;
         action.pluginKey = root.at("plugin").get<std::string>();
         action.pluginName = root.value("name", "");

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -87,13 +88,32 @@ Descriptor DescriptorFromJson(const std::string& text) {
             item.key = FourCCFromText(entry.at("key").get<std::string>());
             item.type = FourCCFromText(entry.at("type").get<std::string>());
             const json& value = entry.at("value");
+            // Values are checked before conversion: a number too large for 32 bits would
+            // otherwise convert with undefined behaviour.
+            auto fail = [&item] {
+                throw HostFailure("descriptor value of '" + FourCCText(item.key) + "' has the wrong type");
+            };
             switch (item.type) {
-            case typeBoolean: item.value = value.get<bool>(); break;
-            case typeFloat: item.value = value.get<double>(); break;
+            case typeBoolean:
+                if (!value.is_boolean()) fail();
+                item.value = value.get<bool>();
+                break;
+            case typeFloat:
+                if (!value.is_number()) fail();
+                item.value = value.get<double>();
+                break;
             case typeInteger:
-            case typeEnumerated: item.value = value.get<int32_t>(); break;
+            case typeEnumerated:
+                if (!value.is_number_integer() || value.get<int64_t>() < INT32_MIN ||
+                    value.get<int64_t>() > INT32_MAX || (value.is_number_unsigned() && value.get<uint64_t>() > INT32_MAX))
+                    fail();
+                item.value = int32_t(value.get<int64_t>());
+                break;
             case typeChar:
-            case typePath: item.value = value.get<std::string>(); break;
+            case typePath:
+                if (!value.is_string()) fail();
+                item.value = value.get<std::string>();
+                break;
             default: throw HostFailure("unknown descriptor value type '" + FourCCText(item.type) + "'");
             }
             descriptor.Put(std::move(item));
