@@ -13,6 +13,7 @@ struct FilterHost::Session {
     const RunOptions& options;
     RunReport& report;
     ColorServices colors;
+    ChannelPorts ports;
     FilterRecord record{};
     BigDocumentStruct big{};
     ReadImageDocumentDesc documentInfo{};
@@ -24,7 +25,10 @@ struct FilterHost::Session {
 
     Session(Document& d, const RunOptions& o, RunReport& r)
         : document(d), options(o), report(r), colors(ProfileFor(d, ColorMode::RGB),
-                                                     ProfileFor(d, ColorMode::CMYK)) {}
+                                                     ProfileFor(d, ColorMode::CMYK)),
+          ports(d) {
+        if (o.pickColor) colors.SetPickColorHook(o.pickColor);
+    }
 
     static std::span<const uint8_t> ProfileFor(const Document& d, ColorMode mode) {
         return d.mode == mode ? std::span<const uint8_t>(d.iccProfile) : std::span<const uint8_t>();
@@ -120,8 +124,10 @@ public:
         if (gSession) throw HostFailure("a filter is already running");
         gSession = &s;
         suites_.Offer(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1, s.colors.Suite());
+        suites_.Offer(kPSChannelPortsSuite, kPSChannelPortsSuiteVersion2, s.ports.Suite());
     }
     ~ActiveSession() {
+        suites_.Withdraw(kPSChannelPortsSuite, kPSChannelPortsSuiteVersion2);
         suites_.Withdraw(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1);
         gSession = nullptr;
     }
@@ -157,7 +163,9 @@ static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory
     s.documentInfo.imageMode = r.imageMode;
     s.documentInfo.depth = d.depth;
     s.documentInfo.bounds = {0, 0, d.height, d.width};
+    s.documentInfo.targetCompositeChannels = s.ports.Channels();
     r.documentInfo = &s.documentInfo;
+    r.channelPortProcs = s.ports.Procs();
     r.sSPBasic = suites.Basic();
     if (s.options.bigDocument) {
         s.big.imageSize32 = {d.height, d.width};

@@ -1,6 +1,7 @@
 // Drives a filter module through its protocol on a document, tile by tile.
 #pragma once
 
+#include "core/ChannelPorts.h"
 #include "core/ColorServices.h"
 #include "core/Document.h"
 #include "core/HostMemory.h"
@@ -20,6 +21,8 @@ struct RunOptions {
     bool bigDocument = true;  // offer 32-bit rectangles
     std::function<void(int32_t done, int32_t total)> progress;
     std::function<bool()> abort;
+    // The colour picker the colour-space suite opens; without one a picked colour stays as it is.
+    ColorServices::PickColorHook pickColor;
 };
 
 struct RunReport {

@@ -1,14 +1,13 @@
 #include "host/Selectors.h"
 
+#include "host/AboutBox.h"
 #include "host/FilteringPass.h"
 #include "host/PluginState.h"
 #include "platform/Platform.h"
 
 namespace quillon::host {
 
-void DoAbout(AboutRecord& about) {
-    platform::ShowMessageBox(about.sSPBasic, "About Quillon", "Nerrow Quillon\nVersion 2.0.1");
-}
+void DoAbout(AboutRecord& about) { ShowAboutBox(about); }
 
 void DoParameters() { State().showDialog = true; }
 
