@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -51,7 +52,17 @@ ADMPoint ToAdm(QPoint p) {
     return {p.x(), p.y()};
 }
 
+std::optional<QPoint> gScriptedPointer;
+
 } // namespace
+
+QPoint PointerPosition() {
+    return gScriptedPointer ? *gScriptedPointer : QCursor::pos();
+}
+
+void SetScriptedPointer(std::optional<QPoint> position) {
+    gScriptedPointer = position;
+}
 
 bool KindOfType(const std::string& typeName, ItemKind& kind) {
     const auto it = KindsByName().find(typeName);
@@ -562,6 +573,7 @@ bool AdmDialog::OwnsItem(const AdmItem* item) const {
 }
 
 ADMInt32 AdmDialog::Run() {
+    notifiedSize_ = size();
     if (!ended_) exec();
     for (auto& [id, timer] : timers_)
         timer->stop();
@@ -635,7 +647,10 @@ void AdmDialog::SetMinimumClientSize(int width, int height) {
 
 void AdmDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (initialised && !ended_) Notify(nullptr, kADMBoundsChangedNotifier);
+    // Only a real change of size notifies, not the first showing.
+    if (!initialised || ended_ || event->size() == notifiedSize_) return;
+    notifiedSize_ = event->size();
+    Notify(nullptr, kADMBoundsChangedNotifier);
 }
 
 AdmItem* AdmDialog::ItemOfWidget(QObject* widget) const {
@@ -676,7 +691,7 @@ bool AdmDialog::TrackMouse(QObject* watched, QEvent* event) {
         break;
     case QEvent::Leave:
         tracker.action = kADMLeaveAction;
-        tracker.point = ToAdm(widget->mapFromGlobal(QCursor::pos()));
+        tracker.point = ToAdm(widget->mapFromGlobal(PointerPosition()));
         tracker.modifiers = TrackerModifiers(QGuiApplication::keyboardModifiers());
         break;
     default: {
@@ -711,7 +726,7 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const bool press = event->type() == QEvent::KeyPress;
     AdmTracker tracker{};
-    tracker.point = ToAdm(mapFromGlobal(QCursor::pos()));
+    tracker.point = ToAdm(mapFromGlobal(PointerPosition()));
     tracker.modifiers = TrackerModifiers(key->modifiers());
     tracker.virtualKey = kADMUnknownKey;
     switch (key->key()) {
@@ -736,7 +751,7 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
     bool handled = Track(tracker);
     if (!handled && !ended_) {
         if (AdmItem* item = ItemOfWidget(focus)) {
-            tracker.point = ToAdm(item->Widget()->mapFromGlobal(QCursor::pos()));
+            tracker.point = ToAdm(item->Widget()->mapFromGlobal(PointerPosition()));
             handled = item->Track(tracker);
         }
     }

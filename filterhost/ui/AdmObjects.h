@@ -12,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -252,7 +253,12 @@ class AdmDialog : public QDialog {
     ADMInt32 nextItemID_ = 1000;
     bool ended_ = false;
     ADMInt32 result_ = 0;
+    QSize notifiedSize_;
 };
+
+// The pointer on the screen: the window system's, or the one a script moves.
+QPoint PointerPosition();
+void SetScriptedPointer(std::optional<QPoint> position);
 
 // Tracker modifier bits of Qt's keyboard modifiers.
 ADMInt32 TrackerModifiers(Qt::KeyboardModifiers modifiers);

@@ -627,7 +627,7 @@ void TrackerPoint(ADMTrackerRef ref, ADMPoint* point) noexcept {
         *point = t->point;
         return;
     }
-    const QPoint screen = QCursor::pos();
+    const QPoint screen = PointerPosition();
     *point = {screen.x(), screen.y()};
 }
 

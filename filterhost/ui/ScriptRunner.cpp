@@ -169,19 +169,18 @@ Qt::KeyboardModifiers ScriptRunner::Modifiers(uint8_t extra) const {
 }
 
 // Points are in the dialog's client area; they reach whichever window takes input, as the window
-// system would deliver them.
+// system would deliver them, at once. Nothing here runs the event loop: a command that opens a
+// dialog runs it, and the next step with it.
 void ScriptRunner::Mouse(QWidget* dialog, QPoint point, int type, Qt::MouseButton button,
                          uint8_t extra) {
     const QPoint global = dialog->mapToGlobal(point);
-    QWidget* target = InputWidget(dialog);
-    QWindow* window = target->window()->windowHandle();
+    QWindow* window = InputWidget(dialog)->window()->windowHandle();
     if (!window) return;
     if (type == QEvent::MouseButtonPress) buttons_ |= button;
     if (type == QEvent::MouseButtonRelease) buttons_ &= ~button;
-    QCursor::setPos(global);
+    SetScriptedPointer(global);
     qt_handleMouseEvent(window, window->mapFromGlobal(global), global, buttons_, button,
                         QEvent::Type(type), Modifiers(extra), int(timestamp_));
-    QApplication::processEvents();
 }
 
 void ScriptRunner::Key(QWidget* dialog, int qtKey, const QString& text, bool press,
@@ -190,7 +189,6 @@ void ScriptRunner::Key(QWidget* dialog, int qtKey, const QString& text, bool pre
     if (!window) return;
     qt_handleKeyEvent(window, press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey,
                       Modifiers(modifiers), text);
-    QApplication::processEvents();
 }
 
 void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
@@ -261,7 +259,6 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
         break;
     case ScriptVerb::Resize:
         dialog->resize(command.x, command.y);
-        QApplication::processEvents();
         break;
     case ScriptVerb::Screenshot:
         Screenshot(dialog, command);
