@@ -87,7 +87,7 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
             std::cerr << "quillon: " << module.File().filename().string() << ": " << message
                       << "\n";
         });
-    filterhost::ActionControl actions(host.Suites(), settings.eyedropper);
+    filterhost::ActionControl actions(host.Suites(), host.Descriptors(), settings.eyedropper);
     std::optional<ui::ScriptRunner> runner;
     if (commands) runner.emplace(std::move(*commands));
 

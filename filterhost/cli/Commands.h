@@ -18,6 +18,7 @@ struct GlobalOptions {
 };
 
 void AddInfoCommand(CLI::App& app, const GlobalOptions& global, int& status);
+void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status);
 
 struct HostSettings;
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,

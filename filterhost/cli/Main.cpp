@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     HostSettings settings;
     AddHostSettings(app, settings);
     AddInfoCommand(app, global, status);
+    AddApplyCommand(app, global, status);
     AddAboutCommand(app, global, settings, status);
     try {
         app.parse(argc, argv);

@@ -2,13 +2,8 @@
 
 #include "core/HostFailure.h"
 
-#include <algorithm>
-#include <cstring>
-#include <map>
 #include <memory>
 #include <set>
-#include <string>
-#include <variant>
 #include <vector>
 
 namespace quillon::filterhost {
@@ -19,15 +14,6 @@ constexpr DescriptorTypeID kPropertyClass = PI_FOURCC('P', 'r', 'p', 'r');
 constexpr DescriptorTypeID kApplicationClass = PI_FOURCC('c', 'a', 'p', 'p');
 constexpr DescriptorTypeID kOrdinalType = PI_FOURCC('O', 'r', 'd', 'n');
 constexpr uint32_t kTargetValue = PI_FOURCC('T', 'r', 'g', 't');
-
-struct Enumerated {
-    DescriptorTypeID type;
-    uint32_t value;
-};
-
-struct Descriptor {
-    std::map<DescriptorKeyID, std::variant<std::string, Enumerated>> values;
-};
 
 struct ReferencePart {
     bool property; // else enumerated
@@ -40,105 +26,26 @@ struct Reference {
     std::vector<ReferencePart> parts;
 };
 
-// The C tables reach the live object through here; every handle is checked against the sets.
+// The C tables reach the live object through here; every reference is checked against the set.
 ActionControl* gLive = nullptr;
-std::set<Descriptor*> gDescriptors;
 std::set<Reference*> gReferences;
-
-Descriptor* FindDescriptor(PIActionDescriptor d) {
-    auto* p = reinterpret_cast<Descriptor*>(d);
-    return gDescriptors.count(p) ? p : nullptr;
-}
 
 Reference* FindReference(PIActionReference r) {
     auto* p = reinterpret_cast<Reference*>(r);
     return gReferences.count(p) ? p : nullptr;
 }
 
-template <typename F> SPErr Guard(F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return kSPBadParameterError;
-    }
-}
-
-SPErr DescriptorMake(PIActionDescriptor* out) noexcept {
-    return Guard([&] {
-        if (!out) return kSPBadParameterError;
-        auto d = std::make_unique<Descriptor>();
-        gDescriptors.insert(d.get());
-        *out = reinterpret_cast<PIActionDescriptor>(d.release());
-        return kSPNoError;
-    });
-}
-
-SPErr DescriptorFree(PIActionDescriptor descriptor) noexcept {
-    Descriptor* d = FindDescriptor(descriptor);
-    if (!d) return kSPBadParameterError;
-    gDescriptors.erase(d);
-    delete d;
-    return kSPNoError;
-}
-
-SPErr DescriptorHasKey(PIActionDescriptor descriptor, DescriptorKeyID key, Boolean* has) noexcept {
-    if (!has) return kSPBadParameterError;
-    *has = false;
-    Descriptor* d = FindDescriptor(descriptor);
-    if (!d) return kSPBadParameterError;
-    *has = d->values.count(key) != 0;
-    return kSPNoError;
-}
-
-SPErr DescriptorPutString(PIActionDescriptor descriptor, DescriptorKeyID key,
-                          const char* text) noexcept {
-    return Guard([&] {
-        Descriptor* d = FindDescriptor(descriptor);
-        if (!d || !text) return kSPBadParameterError;
-        d->values[key] = std::string(text);
-        return kSPNoError;
-    });
-}
-
-SPErr DescriptorGetString(PIActionDescriptor descriptor, DescriptorKeyID key, char* text,
-                          uint32 maxLength) noexcept {
-    if (!text || maxLength == 0) return kSPBadParameterError;
-    text[0] = 0;
-    Descriptor* d = FindDescriptor(descriptor);
-    if (!d) return kSPBadParameterError;
-    auto it = d->values.find(key);
-    if (it == d->values.end() || !std::holds_alternative<std::string>(it->second))
-        return kSPBadParameterError;
-    const std::string& value = std::get<std::string>(it->second);
-    const size_t n = std::min<size_t>(value.size(), maxLength - 1);
-    std::memcpy(text, value.data(), n);
-    text[n] = 0;
-    return kSPNoError;
-}
-
-SPErr DescriptorGetEnumerated(PIActionDescriptor descriptor, DescriptorKeyID key,
-                              DescriptorTypeID* type, uint32* value) noexcept {
-    if (!type || !value) return kSPBadParameterError;
-    *type = 0;
-    *value = 0;
-    Descriptor* d = FindDescriptor(descriptor);
-    if (!d) return kSPBadParameterError;
-    auto it = d->values.find(key);
-    if (it == d->values.end() || !std::holds_alternative<Enumerated>(it->second))
-        return kSPBadParameterError;
-    *type = std::get<Enumerated>(it->second).type;
-    *value = std::get<Enumerated>(it->second).value;
-    return kSPNoError;
-}
-
 SPErr ReferenceMake(PIActionReference* out) noexcept {
-    return Guard([&] {
-        if (!out) return kSPBadParameterError;
+    if (!out) return kSPBadParameterError;
+    *out = nullptr;
+    try {
         auto r = std::make_unique<Reference>();
         gReferences.insert(r.get());
         *out = reinterpret_cast<PIActionReference>(r.release());
         return kSPNoError;
-    });
+    } catch (...) {
+        return kSPBadParameterError;
+    }
 }
 
 SPErr ReferenceFree(PIActionReference reference) noexcept {
@@ -149,24 +56,25 @@ SPErr ReferenceFree(PIActionReference reference) noexcept {
     return kSPNoError;
 }
 
+SPErr Put(PIActionReference reference, ReferencePart part) noexcept {
+    Reference* r = FindReference(reference);
+    if (!r) return kSPBadParameterError;
+    try {
+        r->parts.push_back(part);
+        return kSPNoError;
+    } catch (...) {
+        return kSPBadParameterError;
+    }
+}
+
 SPErr ReferencePutProperty(PIActionReference reference, DescriptorTypeID desiredClass,
                            DescriptorKeyID key) noexcept {
-    return Guard([&] {
-        Reference* r = FindReference(reference);
-        if (!r) return kSPBadParameterError;
-        r->parts.push_back({true, desiredClass, key, 0});
-        return kSPNoError;
-    });
+    return Put(reference, {true, desiredClass, key, 0});
 }
 
 SPErr ReferencePutEnumerated(PIActionReference reference, DescriptorTypeID desiredClass,
                              DescriptorTypeID type, uint32 value) noexcept {
-    return Guard([&] {
-        Reference* r = FindReference(reference);
-        if (!r) return kSPBadParameterError;
-        r->parts.push_back({false, desiredClass, type, value});
-        return kSPNoError;
-    });
+    return Put(reference, {false, desiredClass, type, value});
 }
 
 // The one object this host can get: the target application's eyedropper property.
@@ -185,17 +93,17 @@ SPErr ControlGet(PIActionDescriptor* result, PIActionReference reference) noexce
     *result = nullptr;
     Reference* r = FindReference(reference);
     if (!r || !gLive || !NamesEyedropper(*r)) return kSPBadParameterError;
-    PIActionDescriptor made = nullptr;
-    if (SPErr e = DescriptorMake(&made)) return e;
-    FindDescriptor(made)->values[kEyedropperKey] =
-        Enumerated{kEyedropperKey, EyedropperSampleCode(gLive->Eyedropper())};
-    *result = made;
-    return kSPNoError;
+    try {
+        Descriptor answer;
+        answer.Put(
+            {kEyedropperKey, typeEnumerated, int32_t(EyedropperSampleCode(gLive->Eyedropper()))});
+        *result = gLive->Descriptors().Hand(std::move(answer));
+        return kSPNoError;
+    } catch (...) {
+        return kSPBadParameterError;
+    }
 }
 
-const PSActionDescriptorProcs kDescriptorSuite = {&DescriptorMake,      &DescriptorFree,
-                                                  &DescriptorHasKey,    &DescriptorPutString,
-                                                  &DescriptorGetString, &DescriptorGetEnumerated};
 const PSActionReferenceProcs kReferenceSuite = {&ReferenceMake, &ReferenceFree,
                                                 &ReferencePutProperty, &ReferencePutEnumerated};
 const PSBasicActionControlProcs kControlSuite = {&ControlGet};
@@ -214,30 +122,26 @@ uint32_t EyedropperSampleCode(EyedropperSample sample) {
     return PI_FOURCC('S', 'm', 'p', 'P');
 }
 
-ActionControl::ActionControl(SuiteRegistry& suites, EyedropperSample sample)
-    : suites_(suites), sample_(sample) {
+ActionControl::ActionControl(SuiteRegistry& suites, DescriptorServices& descriptors,
+                             EyedropperSample sample)
+    : suites_(suites), descriptors_(descriptors), sample_(sample) {
     if (gLive) throw HostFailure("only one action control may be live");
     gLive = this;
-    suites_.Offer(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion, &kDescriptorSuite);
     suites_.Offer(kPSActionReferenceSuite, kPSActionReferenceSuiteVersion, &kReferenceSuite);
     suites_.Offer(kPSBasicActionControlSuite, kPSBasicActionControlSuiteVersion, &kControlSuite);
 }
 
 ActionControl::~ActionControl() {
-    suites_.Withdraw(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
     suites_.Withdraw(kPSActionReferenceSuite, kPSActionReferenceSuiteVersion);
     suites_.Withdraw(kPSBasicActionControlSuite, kPSBasicActionControlSuiteVersion);
-    for (Descriptor* d : gDescriptors)
-        delete d;
     for (Reference* r : gReferences)
         delete r;
-    gDescriptors.clear();
     gReferences.clear();
     gLive = nullptr;
 }
 
-int ActionControl::LiveObjects() const {
-    return int(gDescriptors.size() + gReferences.size());
+int ActionControl::LiveReferences() const {
+    return int(gReferences.size());
 }
 
 } // namespace quillon::filterhost

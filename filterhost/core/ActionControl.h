@@ -1,8 +1,9 @@
-// The action suites as far as a filter asks the application about itself: descriptors,
-// references, and the basic action control's get, which answers the application's eyedropper
-// sample size ('EyDr').
+// The action suites as far as a filter asks the application about itself: references, and the
+// basic action control's get, which answers the application's eyedropper sample size ('EyDr') in
+// a descriptor of the host's descriptor services.
 #pragma once
 
+#include "core/Descriptors.h"
 #include "core/SuiteRegistry.h"
 #include "pluginapi/PIActions.h"
 
@@ -18,18 +19,20 @@ uint32_t EyedropperSampleCode(EyedropperSample sample);
 
 class ActionControl {
   public:
-    // Offers the descriptor, reference and basic action control suites while it lives.
-    ActionControl(SuiteRegistry& suites, EyedropperSample sample);
+    // Offers the reference and basic action control suites while it lives.
+    ActionControl(SuiteRegistry& suites, DescriptorServices& descriptors, EyedropperSample sample);
     ~ActionControl();
     ActionControl(const ActionControl&) = delete;
     ActionControl& operator=(const ActionControl&) = delete;
 
     EyedropperSample Eyedropper() const { return sample_; }
-    // Descriptors and references made and not yet freed.
-    int LiveObjects() const;
+    DescriptorServices& Descriptors() const { return descriptors_; }
+    // References made and not yet freed.
+    int LiveReferences() const;
 
   private:
     SuiteRegistry& suites_;
+    DescriptorServices& descriptors_;
     EyedropperSample sample_;
 };
 

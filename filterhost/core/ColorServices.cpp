@@ -131,13 +131,16 @@ struct ColorSuiteProcs {
     }
 };
 
+const PSColorSpaceSuite1* ColorServices::Suite() {
+    static const PSColorSpaceSuite1 suite{
+        &ColorSuiteProcs::Make,      &ColorSuiteProcs::Delete,       &ColorSuiteProcs::Stuff,
+        &ColorSuiteProcs::Extract,   &ColorSuiteProcs::Pick,         &ColorSuiteProcs::Convert8,
+        &ColorSuiteProcs::Convert16, &ColorSuiteProcs::Convert8to16, &ColorSuiteProcs::Convert16to8};
+    return &suite;
+}
+
 ColorServices::ColorServices(std::span<const uint8_t> rgbProfile,
-                             std::span<const uint8_t> cmykProfile)
-    : suite_{&ColorSuiteProcs::Make,         &ColorSuiteProcs::Delete,
-             &ColorSuiteProcs::Stuff,        &ColorSuiteProcs::Extract,
-             &ColorSuiteProcs::Pick,         &ColorSuiteProcs::Convert8,
-             &ColorSuiteProcs::Convert16,    &ColorSuiteProcs::Convert8to16,
-             &ColorSuiteProcs::Convert16to8} {
+                             std::span<const uint8_t> cmykProfile) {
     if (gServices) throw HostFailure("only one colour service may be live");
     rgbProfile_ = rgbProfile.empty()
                       ? cmsCreate_sRGBProfile()
@@ -188,12 +191,14 @@ ColorServices::Transform& ColorServices::TransformFor(ColorSpace from, ColorSpac
 void ColorServices::Convert8(ColorSpace from, ColorSpace to, Color8* records, int count) {
     if (from == to || count <= 0) return;
     ++conversions_;
+    ++bySpaces_[{from, to}];
     cmsDoTransform(TransformFor(from, to, 1).handle, records, records, cmsUInt32Number(count));
 }
 
 void ColorServices::Convert16(ColorSpace from, ColorSpace to, Color16* records, int count) {
     if (from == to || count <= 0) return;
     ++conversions_;
+    ++bySpaces_[{from, to}];
     Transform& t = TransformFor(from, to, 2);
     // Rescale into LittleCMS's range in a scratch row kept from call to call.
     const size_t n = size_t(count) * 4;

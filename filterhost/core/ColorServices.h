@@ -21,7 +21,9 @@ public:
     ColorServices(const ColorServices&) = delete;
     ColorServices& operator=(const ColorServices&) = delete;
 
-    const PSColorSpaceSuite1* Suite() const { return &suite_; }
+    // The suite table outlives every service object, so a plug-in that keeps it between runs
+    // gets errors, not freed memory, while no document is open.
+    static const PSColorSpaceSuite1* Suite();
 
     void Convert8(ColorSpace from, ColorSpace to, Color8* records, int count);
     void Convert16(ColorSpace from, ColorSpace to, Color16* records, int count);
@@ -31,6 +33,8 @@ public:
     void SetPickColorHook(PickColorHook hook) { pickColor_ = std::move(hook); }
 
     int Conversions() const { return conversions_; }
+    // Conversion calls that did work, by source and destination space.
+    const std::map<std::pair<int, int>, int>& ConversionsBySpaces() const { return bySpaces_; }
     size_t LiveColors() const { return colors_; }
 
 private:
@@ -38,7 +42,6 @@ private:
     Transform& TransformFor(ColorSpace from, ColorSpace to, int bytes);
     void* ProfileFor(ColorSpace space);
 
-    PSColorSpaceSuite1 suite_;
     void* rgbProfile_ = nullptr;
     void* cmykProfile_ = nullptr;
     void* labProfile_ = nullptr;
@@ -46,6 +49,7 @@ private:
     std::vector<uint16_t> scratch_;
     PickColorHook pickColor_;
     int conversions_ = 0;
+    std::map<std::pair<int, int>, int> bySpaces_;
     size_t colors_ = 0;
 
     friend struct ColorSuiteProcs;

@@ -12,22 +12,29 @@ struct FilterHost::Session {
     Document& document;
     const RunOptions& options;
     RunReport& report;
+    HostMemory& memory;
     ColorServices colors;
     ChannelPorts ports;
     FilterRecord record{};
     BigDocumentStruct big{};
     ReadImageDocumentDesc documentInfo{};
+    PIDescriptorParameters descriptorParameters{};
 
     // The tile handed out last; written back to the document on the next advance.
     VRect tile{};
     int loPlane = 0, hiPlane = -1;
     std::vector<uint8_t> buffer;
 
-    Session(Document& d, const RunOptions& o, RunReport& r)
-        : document(d), options(o), report(r), colors(ProfileFor(d, ColorMode::RGB),
-                                                     ProfileFor(d, ColorMode::CMYK)),
-          ports(d) {
+    Session(Document& d, const RunOptions& o, RunReport& r, HostMemory& m)
+        : document(d), options(o), report(r), memory(m),
+          colors(ProfileFor(d, ColorMode::RGB), ProfileFor(d, ColorMode::CMYK)), ports(d) {
         if (o.pickColor) colors.SetPickColorHook(o.pickColor);
+    }
+
+    // The descriptor of the run, played back or recorded, is the host's to dispose of.
+    ~Session() {
+        memory.DisposeHandle(descriptorParameters.descriptor);
+        report.conversions = colors.ConversionsBySpaces();
     }
 
     static std::span<const uint8_t> ProfileFor(const Document& d, ColorMode mode) {
@@ -138,13 +145,19 @@ private:
 
 } // namespace
 
-FilterHost::FilterHost() { suites_.Offer(kPSHandleSuite, kPSHandleSuiteVersion2, memory_.HandleSuite()); }
-
-FilterHost::~FilterHost() {
-    if (data_) memory_.DisposeHandle(reinterpret_cast<Handle>(data_));
+FilterHost::FilterHost(std::filesystem::path registryFile)
+    : descriptors_(memory_, std::move(registryFile)) {
+    suites_.Offer(kPSHandleSuite, kPSHandleSuiteVersion2, memory_.HandleSuite());
+    suites_.Offer(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion,
+                  descriptors_.ActionDescriptorSuite());
+    suites_.Offer(kPSDescriptorRegistrySuite, kPSDescriptorRegistrySuiteVersion,
+                  descriptors_.RegistrySuite());
 }
 
-static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory& memory) {
+FilterHost::~FilterHost() { memory_.DisposeHandle(reinterpret_cast<Handle>(data_)); }
+
+static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory& memory,
+                       DescriptorServices& descriptors) {
     Document& d = s.document;
     FilterRecord& r = s.record;
     r.abortProc = &TestAbort;
@@ -167,6 +180,13 @@ static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory
     r.documentInfo = &s.documentInfo;
     r.channelPortProcs = s.ports.Procs();
     r.sSPBasic = suites.Basic();
+    s.descriptorParameters.descriptorParametersVersion = 1;
+    s.descriptorParameters.playInfo = plugInDialogDontDisplay;
+    s.descriptorParameters.recordInfo = plugInDialogOptional;
+    s.descriptorParameters.readDescriptorProcs = descriptors.ReadProcs();
+    s.descriptorParameters.writeDescriptorProcs = descriptors.WriteProcs();
+    if (s.options.playback) s.descriptorParameters.descriptor = descriptors.ToHandle(*s.options.playback);
+    r.descriptorParameters = &s.descriptorParameters;
     if (s.options.bigDocument) {
         s.big.imageSize32 = {d.height, d.width};
         s.big.filterRect32 = {0, 0, d.height, d.width};
@@ -186,12 +206,28 @@ static void CheckModuleTakes(const PluginModule& module, const Document& d) {
                           " x " + std::to_string(d.height) + " pixels");
 }
 
+std::vector<uint8_t> FilterHost::DataSlotBytes() {
+    Handle h = reinterpret_cast<Handle>(data_);
+    if (!memory_.IsLive(h)) return {};
+    const auto* p = reinterpret_cast<const uint8_t*>(memory_.HandleData(h));
+    return {p, p + memory_.HandleSize(h)};
+}
+
+void FilterHost::SetDataSlotBytes(const std::vector<uint8_t>& bytes) {
+    memory_.DisposeHandle(reinterpret_cast<Handle>(data_));
+    data_ = 0;
+    if (bytes.empty()) return;
+    Handle h = memory_.NewHandle(bytes.size());
+    std::memcpy(memory_.HandleData(h), bytes.data(), bytes.size());
+    data_ = reinterpret_cast<intptr_t>(h);
+}
+
 int16_t FilterHost::CallSelector(const PluginModule& module, int16_t selector, Document& document,
                                  const RunOptions& options) {
     RunReport report;
-    Session session(document, options, report);
+    Session session(document, options, report, memory_);
     ActiveSession active(session, suites_);
-    FillRecord(session, suites_, memory_);
+    FillRecord(session, suites_, memory_, descriptors_);
     int16 result = 0;
     module.Entry()(selector, &session.record, &data_, &result);
     return result;
@@ -207,10 +243,17 @@ int16_t FilterHost::About(const PluginModule& module) {
 RunReport FilterHost::Run(const PluginModule& module, Document& document, const RunOptions& options) {
     CheckModuleTakes(module, document);
     RunReport report;
-    Session session(document, options, report);
-    ActiveSession active(session, suites_);
-    FillRecord(session, suites_, memory_);
+    {
+        Session session(document, options, report, memory_);
+        ActiveSession active(session, suites_);
+        FillRecord(session, suites_, memory_, descriptors_);
+        Drive(module, session);
+    }
+    return report;
+}
 
+void FilterHost::Drive(const PluginModule& module, Session& session) {
+    RunReport& report = session.report;
     auto call = [&](int16 selector) {
         int16 result = 0;
         module.Entry()(selector, &session.record, &data_, &result);
@@ -225,21 +268,21 @@ RunReport FilterHost::Run(const PluginModule& module, Document& document, const 
         return r.bottom > r.top && r.right > r.left;
     };
 
-    if (options.showDialog && !call(filterSelectorParameters)) return report;
-    if (!call(filterSelectorPrepare)) return report;
+    if (session.options.showDialog && !call(filterSelectorParameters)) return;
+    if (!call(filterSelectorPrepare)) return;
     if (!call(filterSelectorStart)) {
         session.tile = {}; // a failed start leaves nothing to write back
-        return report;
+        return;
     }
     // A plug-in that leaves an output rectangle gets it filled and is called again.
     constexpr int kMaxContinues = 1 << 24;
     for (int i = 0; outputPending() && i < kMaxContinues; ++i) {
         session.Advance();
-        if (!call(filterSelectorContinue)) return report;
+        if (!call(filterSelectorContinue)) return;
     }
     session.Transfer(true);
-    call(filterSelectorFinish);
-    return report;
+    if (call(filterSelectorFinish) && session.descriptorParameters.descriptor)
+        report.recorded = descriptors_.FromHandle(session.descriptorParameters.descriptor);
 }
 
 } // namespace quillon::filterhost

@@ -99,16 +99,37 @@ struct HostMemoryProcs {
     static int32 Space() { return static_cast<int32>(HostMemory::kMaxBlock); }
 };
 
-HostMemory::HostMemory()
-    : handleProcs_{1, 6, &HostMemoryProcs::New, &HostMemoryProcs::Dispose,
-                   &HostMemoryProcs::GetSize, &HostMemoryProcs::SetSize, &HostMemoryProcs::Lock,
-                   &HostMemoryProcs::Unlock},
-      bufferProcs_{1, 5, &HostMemoryProcs::Allocate, &HostMemoryProcs::LockBuffer,
-                   &HostMemoryProcs::UnlockBuffer, &HostMemoryProcs::FreeBuffer,
-                   &HostMemoryProcs::Space},
-      handleSuite_{&HostMemoryProcs::New, &HostMemoryProcs::Dispose, &HostMemoryProcs::Dispose,
-                   &HostMemoryProcs::SetLock, &HostMemoryProcs::GetSize,
-                   &HostMemoryProcs::SetSize} {
+HandleProcs* HostMemory::Handles() {
+    static HandleProcs procs{1,
+                             6,
+                             &HostMemoryProcs::New,
+                             &HostMemoryProcs::Dispose,
+                             &HostMemoryProcs::GetSize,
+                             &HostMemoryProcs::SetSize,
+                             &HostMemoryProcs::Lock,
+                             &HostMemoryProcs::Unlock};
+    return &procs;
+}
+
+BufferProcs* HostMemory::Buffers() {
+    static BufferProcs procs{1,
+                             5,
+                             &HostMemoryProcs::Allocate,
+                             &HostMemoryProcs::LockBuffer,
+                             &HostMemoryProcs::UnlockBuffer,
+                             &HostMemoryProcs::FreeBuffer,
+                             &HostMemoryProcs::Space};
+    return &procs;
+}
+
+const PSHandleSuite2* HostMemory::HandleSuite() {
+    static const PSHandleSuite2 suite{&HostMemoryProcs::New,     &HostMemoryProcs::Dispose,
+                                      &HostMemoryProcs::Dispose, &HostMemoryProcs::SetLock,
+                                      &HostMemoryProcs::GetSize, &HostMemoryProcs::SetSize};
+    return &suite;
+}
+
+HostMemory::HostMemory() {
     if (gMemory) throw HostFailure("only one host memory may be live");
     gMemory = this;
 }

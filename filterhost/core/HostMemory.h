@@ -15,9 +15,11 @@ public:
     HostMemory(const HostMemory&) = delete;
     HostMemory& operator=(const HostMemory&) = delete;
 
-    HandleProcs* Handles() { return &handleProcs_; }
-    BufferProcs* Buffers() { return &bufferProcs_; }
-    const PSHandleSuite2* HandleSuite() const { return &handleSuite_; }
+    // The tables outlive every HostMemory, so a plug-in that keeps one gets errors, not freed
+    // memory, once the host is gone.
+    static HandleProcs* Handles();
+    static BufferProcs* Buffers();
+    static const PSHandleSuite2* HandleSuite();
 
     size_t LiveHandles() const { return handles_.size(); }
     size_t LiveBuffers() const { return buffers_.size(); }
@@ -35,9 +37,6 @@ public:
     static constexpr size_t kMaxBlock = size_t{1} << 30;
 
 private:
-    HandleProcs handleProcs_;
-    BufferProcs bufferProcs_;
-    PSHandleSuite2 handleSuite_;
     std::unordered_set<HandleRecord*> handles_;
     std::unordered_set<BufferRecord*> buffers_;
     int invalidCalls_ = 0;

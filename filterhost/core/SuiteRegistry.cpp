@@ -34,9 +34,35 @@ SPErr Undefined() { return kSPBadParameterError; }
 
 } // namespace
 
-SuiteRegistry::SuiteRegistry()
-    : basic_{&SuiteRegistry::AcquireSuite, &SuiteRegistry::ReleaseSuite, &IsEqual, &AllocateBlock,
-             &FreeBlock, &ReallocateBlock, &Undefined} {
+struct BasicSuiteProcs {
+    static SPErr AcquireSuite(const char* name, int32 version, const void** suite) {
+        if (!suite) return kSPBadParameterError;
+        *suite = nullptr;
+        if (!gRegistry || !name) return kSPBadParameterError;
+        auto it = gRegistry->suites_.find({name, version});
+        if (it == gRegistry->suites_.end()) return kSPSuiteNotFoundError;
+        *suite = it->second;
+        ++gRegistry->held_[{name, version}];
+        ++gRegistry->totalAcquisitions_;
+        return kSPNoError;
+    }
+    static SPErr ReleaseSuite(const char* name, int32 version) {
+        if (!gRegistry || !name) return kSPBadParameterError;
+        auto it = gRegistry->held_.find({name, version});
+        if (it == gRegistry->held_.end() || it->second == 0) return kSPBadParameterError;
+        --it->second;
+        return kSPNoError;
+    }
+};
+
+namespace {
+SPBasicSuite gBasic{&BasicSuiteProcs::AcquireSuite, &BasicSuiteProcs::ReleaseSuite, &IsEqual,
+                    &AllocateBlock, &FreeBlock, &ReallocateBlock, &Undefined};
+} // namespace
+
+SPBasicSuite* SuiteRegistry::Basic() { return &gBasic; }
+
+SuiteRegistry::SuiteRegistry() {
     if (gRegistry) throw HostFailure("only one suite registry may be live");
     gRegistry = this;
 }
@@ -60,26 +86,6 @@ int SuiteRegistry::Outstanding() const {
 int SuiteRegistry::Outstanding(const std::string& name, int32 version) const {
     auto it = held_.find({name, version});
     return it == held_.end() ? 0 : it->second;
-}
-
-SPErr SuiteRegistry::AcquireSuite(const char* name, int32 version, const void** suite) {
-    if (!suite) return kSPBadParameterError;
-    *suite = nullptr;
-    if (!gRegistry || !name) return kSPBadParameterError;
-    auto it = gRegistry->suites_.find({name, version});
-    if (it == gRegistry->suites_.end()) return kSPSuiteNotFoundError;
-    *suite = it->second;
-    ++gRegistry->held_[{name, version}];
-    ++gRegistry->totalAcquisitions_;
-    return kSPNoError;
-}
-
-SPErr SuiteRegistry::ReleaseSuite(const char* name, int32 version) {
-    if (!gRegistry || !name) return kSPBadParameterError;
-    auto it = gRegistry->held_.find({name, version});
-    if (it == gRegistry->held_.end() || it->second == 0) return kSPBadParameterError;
-    --it->second;
-    return kSPNoError;
 }
 
 } // namespace quillon::filterhost

@@ -19,8 +19,9 @@ public:
     void Offer(const std::string& name, int32 version, const void* suite);
     void Withdraw(const std::string& name, int32 version);
 
-    // The table handed to plug-ins; it reaches this registry while the registry lives.
-    SPBasicSuite* Basic() { return &basic_; }
+    // The table handed to plug-ins. It outlives every registry, so a module unloaded late
+    // gets errors, not freed memory; it reaches this registry while the registry lives.
+    SPBasicSuite* Basic();
 
     // Acquisitions not yet released, over all suites.
     int Outstanding() const;
@@ -29,10 +30,8 @@ public:
 
 private:
     using Key = std::pair<std::string, int32>;
-    static SPErr AcquireSuite(const char* name, int32 version, const void** suite);
-    static SPErr ReleaseSuite(const char* name, int32 version);
+    friend struct BasicSuiteProcs;
 
-    SPBasicSuite basic_;
     std::map<Key, const void*> suites_;
     std::map<Key, int> held_;
     int totalAcquisitions_ = 0;

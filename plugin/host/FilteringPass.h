@@ -9,6 +9,13 @@ namespace quillon::host {
 // The host colour-space code of an image mode (0 RGB, 2 CMYK, 3 Lab), or -1 when unsupported.
 int16_t ImageModeToSpace(int32_t imageMode);
 
+// Filters the filter rectangle tile by tile through the engine and writes the selector's result.
+void RunFilteringPass();
+
+// One tile of the host's output buffer, rewritten in place.
+void ProcessTile8(uint8_t* rows, const VRect& tile, int32_t rowBytes);
+void ProcessTile16(uint8_t* rows, const VRect& tile, int32_t rowBytes);
+
 // Rectangles prefer the 32-bit big-document record once the plug-in has asked for it.
 VRect FilterRectangle();
 VRect OutputRectangle();

@@ -6,6 +6,7 @@ namespace quillon::host {
 namespace {
 
 PluginState gState;
+engine::ColorEngine gEngine;
 
 // Declared after the state so that it is destroyed first, while the state is still whole.
 struct ReleaseSuitesAtUnload {
@@ -15,5 +16,7 @@ struct ReleaseSuitesAtUnload {
 } // namespace
 
 PluginState& State() { return gState; }
+
+engine::ColorEngine& Engine() { return gEngine; }
 
 } // namespace quillon::host

@@ -1,6 +1,7 @@
 // Everything the plug-in keeps from one host call to the next, in one place.
 #pragma once
 
+#include "engine/ColorEngine.h"
 #include "pluginapi/PIFilter.h"
 
 #include <cstdint>
@@ -20,5 +21,8 @@ struct PluginState {
 };
 
 PluginState& State();
+
+// The one colour engine, built when the module loads.
+engine::ColorEngine& Engine();
 
 } // namespace quillon::host

@@ -2,10 +2,26 @@
 
 #include "host/AboutBox.h"
 #include "host/FilteringPass.h"
+#include "host/HostSuites.h"
 #include "host/PluginState.h"
+#include "host/ScriptingParameters.h"
 #include "platform/Platform.h"
 
 namespace quillon::host {
+namespace {
+
+// The engine's companion RGB values come from the host's conversion; the suite is acquired
+// before the engine is used, so this never has to report a failure.
+void ConvertForEngine(void*, uint16_t from, uint16_t to, engine::ColorRecord16* records,
+                      int32_t count) noexcept {
+    const void* suite = ColorSpaceSuite().suite;
+    if (!suite) return;
+    static_cast<const PSColorSpaceSuite1*>(suite)->Convert16(
+        static_cast<ColorSpace>(from), static_cast<ColorSpace>(to),
+        reinterpret_cast<Color16*>(records), static_cast<int16>(count));
+}
+
+} // namespace
 
 void DoAbout(AboutRecord& about) { ShowAboutBox(about); }
 
@@ -23,10 +39,25 @@ void DoStart() {
         *state.result = filterBadMode;
         return;
     }
+    ColorServices();
+    engine::ColorEngine& engine = Engine();
+    engine.SetConvert16(&ConvertForEngine, nullptr);
+    engine.Reset();
+    RestoreSettings();
+
+    // Without the dialog, a recorded action replays its own parameters. A "Colors" text that
+    // does not load whole would apply half an adjustment, so the run stops before any pixel.
+    if (!state.showDialog && !ReadRecordedParameters()) {
+        *state.result = filterBadParameters;
+        return;
+    }
+
+    SaveSettings();
+    RunFilteringPass();
 }
 
 void DoContinue() { SetOutputRectangle(0, 0, 0, 0); }
 
-void DoFinish() {}
+void DoFinish() { RecordParameters(); }
 
 } // namespace quillon::host

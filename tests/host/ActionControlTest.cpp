@@ -1,5 +1,6 @@
 // The application's eyedropper property through the action suites, as a filter asks for it.
 #include "core/ActionControl.h"
+#include "core/FilterDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -28,33 +29,37 @@ Suites Acquire(SuiteRegistry& registry) {
             static_cast<const PSBasicActionControlProcs*>(c)};
 }
 
-// Property 'EyDr' of the target application.
-PIActionReference EyedropperReference(const Suites& s) {
+// Property `property` of the target application.
+PIActionReference ApplicationProperty(const Suites& s, DescriptorKeyID property) {
     PIActionReference reference = nullptr;
     EXPECT_EQ(s.reference->Make(&reference), 0);
-    s.reference->PutProperty(reference, PI_FOURCC('P', 'r', 'p', 'r'),
-                             PI_FOURCC('E', 'y', 'D', 'r'));
-    s.reference->PutEnumerated(reference, PI_FOURCC('c', 'a', 'p', 'p'),
-                               PI_FOURCC('O', 'r', 'd', 'n'), PI_FOURCC('T', 'r', 'g', 't'));
+    EXPECT_EQ(s.reference->PutProperty(reference, PI_FOURCC('P', 'r', 'p', 'r'), property), 0);
+    EXPECT_EQ(s.reference->PutEnumerated(reference, PI_FOURCC('c', 'a', 'p', 'p'),
+                                         PI_FOURCC('O', 'r', 'd', 'n'),
+                                         PI_FOURCC('T', 'r', 'g', 't')),
+              0);
     return reference;
 }
+
+constexpr DescriptorKeyID kEyedropper = PI_FOURCC('E', 'y', 'D', 'r');
 
 class EyedropperTest : public ::testing::TestWithParam<std::pair<EyedropperSample, uint32_t>> {};
 
 TEST_P(EyedropperTest, AnswersTheHostSetting) {
-    SuiteRegistry registry;
-    ActionControl actions(registry, GetParam().first);
-    const Suites s = Acquire(registry);
-    PIActionReference reference = EyedropperReference(s);
+    FilterHost host;
+    ActionControl actions(host.Suites(), host.Descriptors(), GetParam().first);
+    const Suites s = Acquire(host.Suites());
+    PIActionReference reference = ApplicationProperty(s, kEyedropper);
     PIActionDescriptor result = nullptr;
     ASSERT_EQ(s.control->Get(&result, reference), 0);
     DescriptorTypeID type = 0;
     uint32 value = 0;
-    ASSERT_EQ(s.descriptor->GetEnumerated(result, PI_FOURCC('E', 'y', 'D', 'r'), &type, &value), 0);
+    ASSERT_EQ(s.descriptor->GetEnumerated(result, kEyedropper, &type, &value), 0);
     EXPECT_EQ(value, GetParam().second);
     EXPECT_EQ(s.descriptor->Free(result), 0);
     EXPECT_EQ(s.reference->Free(reference), 0);
-    EXPECT_EQ(actions.LiveObjects(), 0);
+    EXPECT_EQ(actions.LiveReferences(), 0);
+    EXPECT_EQ(host.Descriptors().LiveActionDescriptors(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -64,41 +69,21 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{EyedropperSample::Average5x5, PI_FOURCC('S', 'm', 'p', '5')}));
 
 TEST(ActionControl, OtherReferencesAndHandlesFail) {
-    SuiteRegistry registry;
-    ActionControl actions(registry, EyedropperSample::Average3x3);
-    const Suites s = Acquire(registry);
-    PIActionReference reference = nullptr;
-    s.reference->Make(&reference);
-    s.reference->PutProperty(reference, PI_FOURCC('P', 'r', 'p', 'r'),
-                             PI_FOURCC('Z', 'o', 'o', 'm'));
-    s.reference->PutEnumerated(reference, PI_FOURCC('c', 'a', 'p', 'p'),
-                               PI_FOURCC('O', 'r', 'd', 'n'), PI_FOURCC('T', 'r', 'g', 't'));
-    PIActionDescriptor result = reinterpret_cast<PIActionDescriptor>(&registry);
-    EXPECT_NE(s.control->Get(&result, reference), 0);
+    FilterHost host;
+    ActionControl actions(host.Suites(), host.Descriptors(), EyedropperSample::Average3x3);
+    const Suites s = Acquire(host.Suites());
+    PIActionReference zoom = ApplicationProperty(s, PI_FOURCC('Z', 'o', 'o', 'm'));
+    PIActionDescriptor result = reinterpret_cast<PIActionDescriptor>(&host);
+    EXPECT_NE(s.control->Get(&result, zoom), 0);
     EXPECT_EQ(result, nullptr);
     int junk = 0;
-    EXPECT_NE(s.control->Get(&result, reinterpret_cast<PIActionReference>(&junk)), 0);
-    EXPECT_NE(s.reference->Free(reinterpret_cast<PIActionReference>(&junk)), 0);
-    DescriptorTypeID type = 1;
-    uint32 value = 1;
-    EXPECT_NE(
-        s.descriptor->GetEnumerated(reinterpret_cast<PIActionDescriptor>(&junk), 1, &type, &value),
-        0);
-    EXPECT_EQ(value, 0u);
-
-    // Strings round-trip and are cut to the buffer.
-    PIActionDescriptor descriptor = nullptr;
-    ASSERT_EQ(s.descriptor->Make(&descriptor), 0);
-    EXPECT_EQ(s.descriptor->PutString(descriptor, 7, "sample.tif"), 0);
-    char text[7];
-    EXPECT_EQ(s.descriptor->GetString(descriptor, 7, text, sizeof text), 0);
-    EXPECT_STREQ(text, "sample");
-    Boolean has = false;
-    s.descriptor->HasKey(descriptor, 7, &has);
-    EXPECT_TRUE(has);
-    EXPECT_NE(s.descriptor->GetEnumerated(descriptor, 7, &type, &value), 0);
-    // What the plug-in forgets to free goes with the host.
-    EXPECT_EQ(actions.LiveObjects(), 2);
+    auto* foreign = reinterpret_cast<PIActionReference>(&junk);
+    EXPECT_NE(s.control->Get(&result, foreign), 0);
+    EXPECT_NE(s.reference->Free(foreign), 0);
+    EXPECT_NE(s.reference->PutProperty(foreign, 1, 2), 0);
+    EXPECT_EQ(junk, 0);
+    // A reference the plug-in forgets goes with the host.
+    EXPECT_EQ(actions.LiveReferences(), 1);
 }
 
 } // namespace

@@ -10,13 +10,10 @@ namespace {
 
 using namespace quillon::filterhost;
 
+std::string ModuleFile() { return std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf"; }
+
 class DispatchTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        module_ = std::make_unique<PluginModule>(std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf");
-    }
-    static void TearDownTestSuite() { module_.reset(); }
-
     // A filter record as the host fills it, for looking at what one selector leaves behind.
     FilterRecord Record(int16_t imageMode) {
         FilterRecord record{};
@@ -34,12 +31,11 @@ protected:
         return result;
     }
 
-    static std::unique_ptr<PluginModule> module_;
+    // The host outlives the module, as a real host does: unloading releases suites through it.
     FilterHost host_;
+    std::unique_ptr<PluginModule> module_ = std::make_unique<PluginModule>(ModuleFile());
     Document document_ = MakeDocument(ColorMode::RGB, 8, 40, 30);
 };
-
-std::unique_ptr<PluginModule> DispatchTest::module_;
 
 TEST_F(DispatchTest, UnknownSelectorsAreBadParameters) {
     for (int16_t selector : {int16_t(-1), int16_t(6), int16_t(-32768), int16_t(100)}) {
@@ -85,22 +81,36 @@ TEST_F(DispatchTest, ContinueEmptiesTheOutputRectangleInBothCoordinateSystems) {
 }
 
 TEST_F(DispatchTest, StartRefusesModesOutsideRgbCmykAndLab) {
-    struct Case {
-        int16_t mode;
-        int16_t result;
-    };
-    const Case cases[] = {
-        {plugInModeBitmap, filterBadMode},      {plugInModeGrayScale, filterBadMode},
-        {plugInModeIndexedColor, filterBadMode}, {plugInModeMultichannel, filterBadMode},
-        {plugInModeDuotone, filterBadMode},     {plugInModeGray16, filterBadMode},
-        {plugInModeRGBColor, 0},                {plugInModeCMYK64, 0},
-        {plugInModeLab48, 0},
-    };
-    for (const Case& c : cases) {
-        FilterRecord record = Record(c.mode);
-        record.outTileWidth = record.outTileHeight = 64;
-        EXPECT_EQ(Call(filterSelectorStart, record), c.result) << "mode " << c.mode;
+    for (int16_t mode : {plugInModeBitmap, plugInModeGrayScale, plugInModeIndexedColor,
+                         plugInModeHSLColor, plugInModeMultichannel, plugInModeDuotone,
+                         plugInModeGray16, plugInModeDeepMultichannel}) {
+        FilterRecord record = Record(mode);
+        EXPECT_EQ(Call(filterSelectorStart, record), filterBadMode) << "mode " << mode;
     }
+    for (ColorMode mode : {ColorMode::RGB, ColorMode::CMYK, ColorMode::Lab})
+        for (int depth : {8, 16}) {
+            Document document = MakeDocument(mode, depth, 8, 8);
+            EXPECT_EQ(host_.CallSelector(*module_, filterSelectorStart, document, {}), 0)
+                << ModeName(mode) << depth;
+        }
+}
+
+TEST_F(DispatchTest, MissingSuiteIsReportedAndEndsTheSelectorWithItsCode) {
+    FilterRecord record = Record(plugInModeRGBColor);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Call(filterSelectorStart, record), kSPSuiteNotFoundError);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "Suite not available Photoshop ColorSpace Suite for Plug-ins version 1"),
+              std::string::npos);
+}
+
+TEST_F(DispatchTest, SuitesAreKeptBetweenCallsAndReleasedAtUnload) {
+    EXPECT_EQ(host_.CallSelector(*module_, filterSelectorStart, document_, {}), 0);
+    EXPECT_EQ(host_.CallSelector(*module_, filterSelectorStart, document_, {}), 0);
+    EXPECT_EQ(host_.Suites().Outstanding(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1), 1)
+        << "acquired once, on first use";
+    module_.reset();
+    EXPECT_EQ(host_.Suites().Outstanding(), 0);
 }
 
 TEST_F(DispatchTest, HostWithoutBasicSuiteIsToldItIsNotSupported) {

@@ -116,6 +116,7 @@ class AdmSuitesTest : public AdmTest {
 // --- modal results --------------------------------------------------------------------------
 
 struct ModalCase {
+    const char* name;
     const char* script;
     ADMInt32 result;
 };
@@ -127,10 +128,12 @@ TEST_P(ModalResultTest, ClosingItemIsTheResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modal, ModalResultTest,
-                         ::testing::Values(ModalCase{"click 260 212", 1},
-                                           ModalCase{"click 170 212", 2},
-                                           ModalCase{"key escape", 2}, ModalCase{"key enter", 1},
-                                           ModalCase{"# left open\n", 2}));
+                         ::testing::Values(ModalCase{"OK", "click 260 212", 1},
+                                           ModalCase{"Cancel", "click 170 212", 2},
+                                           ModalCase{"Escape", "key escape", 2},
+                                           ModalCase{"Enter", "key enter", 1},
+                                           ModalCase{"LeftOpen", "# left open\n", 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AdmSuitesTest, CallbacksEndTheModalDialog) {
     auto init = [](ADMDialogRef dialog) noexcept {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace quillon::ui {
 namespace {
 
@@ -154,7 +156,14 @@ INSTANTIATE_TEST_SUITE_P(Scripts, BadScriptTest,
                                            BadLine{"key space", 1, "unknown key 'space'"},
                                            BadLine{"hold shift ctrl", 1, "takes 1 arguments"},
                                            BadLine{"\n\nscreenshot shot.jpg", 3, "ending in .png"},
-                                           BadLine{"state", 1, "ending in .json"}));
+                                           BadLine{"state", 1, "ending in .json"}),
+                         [](const auto& info) {
+                             // The command's word and the case number, e.g. "click_1".
+                             std::string name;
+                             for (const char* c = info.param.text; *c && *c != ' '; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+                             return name + "_" + std::to_string(info.index);
+                         });
 
 TEST(Script, RefusesOverlongLinesAndNulBytes) {
     EXPECT_THROW(ParseScript(std::string(kScriptMaxLine + 1, ' ')), ScriptError);

@@ -1,0 +1,220 @@
+#pragma once
+
+#include "engine/ColorRecord.h"
+#include "engine/Geometry.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace quillon::engine {
+
+extern "C" {
+// Converts `count` 16-bit records in place between two host colour spaces (the host's
+// colour-space suite on the plug-in's side). Its result is not examined.
+typedef void (*Convert16Fn)(void* context, uint16_t fromSpace, uint16_t toSpace,
+                            ColorRecord16* records, int32_t count);
+// Returns a fresh non-negative pseudo-random integer.
+typedef int32_t (*RandomFn)(void* context);
+}
+
+// Table and mesh capacities. The table holds the fixed points, the user adjustments and the
+// anchor points of the last build.
+inline constexpr int32_t kTableCapacity = 1024;
+inline constexpr int32_t kCandidateCapacity = 1024;
+inline constexpr int32_t kTetrahedronCapacity = 5000;
+inline constexpr int32_t kTriangleCapacity = 4000;
+inline constexpr int32_t kFixedPointCount = 12;
+
+// Limits that bound the cost of a build. A build stops placing anchor points before the mesh
+// would hold more than kPointLimit points or (3D) more than kTetrahedronLimit tetrahedra; the
+// adjustments whose anchors were left out then reach farther, but the mesh still covers the
+// whole colour cube.
+inline constexpr int32_t kPointLimit = 512;
+inline constexpr int32_t kTetrahedronLimit = 2500;
+
+// Most user adjustments the table accepts. 200 points in general position give about 1400
+// tetrahedra (about 6.5 per point) and 400 triangles, so a build without anchors fits well
+// inside the limits and capacities; every way of adding adjustments refuses beyond it. Only a
+// degenerate arrangement (many points along two skew lines) could still exhaust the
+// tetrahedron array; the build then leaves the remaining adjustments out of the mesh.
+inline constexpr int32_t kMaxUserAdjustments = 200;
+
+// Single-precision value just below 4/9 (bit pattern 0x3EE38E37): the default fuzziness.
+inline constexpr float kDefaultFuzziness = 0.44444439f;
+
+struct Position {
+    int32_t h;
+    int32_t v;
+};
+inline constexpr Position kNoPosition{-1, -1};
+
+// One record of the adjustment table. Note the two channel orders: the original is L, a, b;
+// position and target are mesh order a, b, L.
+struct Adjustment {
+    int32_t id = 0;           // identity as a mesh vertex
+    int32_t position[3] = {}; // mesh point (a, b, L); moved by a nudge until the next build
+    uint8_t fixed = 0;        // one of the twelve fixed points
+    int32_t originalRgb[3] = {};
+    int32_t original[3] = {}; // L, a, b
+    int32_t targetRgb[3] = {};
+    int32_t target[3] = {}; // a, b, L
+    Position documentPosition = kNoPosition;
+    Position samplePosition = kNoPosition;
+    uint8_t locked = 0;      // pins the original: the target follows it
+    uint8_t provisional = 0; // target taken from the transformation, not chosen yet
+};
+
+// The persistent part of an adjustment, as saved settings and "Colors" texts hold it.
+struct StoredAdjustment {
+    int32_t original[3] = {}; // L, a, b
+    int32_t target[3] = {};   // L, a, b
+    bool locked = false;
+    Position document = kNoPosition;
+    Position sample = kNoPosition;
+};
+
+namespace detail {
+template <int D> class MeshBuilder;
+template <int D> class SearchGrid;
+struct AnchorScratch;
+} // namespace detail
+
+// The colour transformation: the adjustment table, the settings and the mesh built from them.
+// Build once (Rebuild may work hard), map many (Transform8/16 never allocate and never fail).
+// Large (several megabytes): allocate it once; it is neither copied nor moved because the
+// meshes refer to its own table.
+class ColorEngine {
+  public:
+    ColorEngine();
+    ~ColorEngine();
+    ColorEngine(const ColorEngine&) = delete;
+    ColorEngine& operator=(const ColorEngine&) = delete;
+
+    // Companion RGB values come from this conversion; without one they stay 0.
+    void SetConvert16(Convert16Fn convert, void* context);
+    // Source of the jitter of duplicate originals and the nudge of failed insertions; a small
+    // unseeded generator by default.
+    void SetRandomSource(RandomFn random, void* context);
+
+    // Queries.
+    int32_t UserCount() const { return entryCount_ - firstUser_; }
+    int32_t Selected() const { return selected_; }
+    void Select(int32_t index) { selected_ = index; }
+    bool CopySelected(Adjustment& out) const;
+    float Fuzziness() const { return fuzziness_; }
+    bool PreserveLuminosity() const { return chromaOnly_ != 0; }
+    uint16_t IcsCode() const { return icsCode_; }
+    int32_t FirstUserIndex() const { return firstUser_; }
+    int32_t EntryCount() const { return entryCount_; }
+    int32_t PointCount() const { return pointCount_; }
+    const Adjustment& Record(int32_t index) const { return table_[index]; }
+    double Radius2D() const { return radius2D_; }
+    double Radius3D() const { return radius3D_; }
+    int32_t TetrahedronCount() const { return tetrahedronCount_; }
+    int32_t TriangleCount() const { return triangleCount_; }
+    const Tetrahedron& TetrahedronAt(int32_t i) const { return tetrahedra_[i]; }
+    const Triangle& TriangleAt(int32_t i) const { return triangles_[i]; }
+    std::span<const int32_t> TetrahedronSearchOrder() const {
+        return {tetrahedronOrder_, size_t(tetrahedronOrderCount_)};
+    }
+    std::span<const int32_t> TriangleSearchOrder() const {
+        return {triangleOrder_, size_t(triangleOrderCount_)};
+    }
+    // The first simplex in array order that contains a point, or -1; the search order is left
+    // alone.
+    int32_t LocateTetrahedron(int32_t x, int32_t y, int32_t z) const;
+    int32_t LocateTriangle(int32_t x, int32_t y) const;
+
+    // Settings; each rebuilds. A non-finite fuzziness is replaced by the default.
+    void SetFuzziness(float f);
+    void SetPreserveLuminosity(bool on);
+
+    // Table edits.
+    void Reset();
+    void ClearAdjustments();
+    // Appends a stored adjustment without rebuilding. Components are clamped into 0..32768.
+    // Refused (false) once kMaxUserAdjustments adjustments are in the table.
+    bool LoadAdjustment(const StoredAdjustment& stored);
+    // An eyedropper click in the document. Refused (false, nothing changes) once the table holds
+    // kMaxUserAdjustments adjustments.
+    bool AddAdjustment(ColorRecord16 original, ColorRecord16 originalRgb, Position document,
+                       bool takeTargetFromTransformation);
+    // Moves the selected adjustment; the jitter of a duplicate original is written back into
+    // `color` and `rgb`.
+    void ChangeOriginal(ColorRecord16& color, ColorRecord16& rgb, Position document);
+    // With no sample position only its horizontal coordinate becomes -1.
+    void SetTarget(const ColorRecord16& color, const ColorRecord16& rgb,
+                   std::optional<Position> sample);
+    void RemoveSelected();
+    // Whole-record edits of the history. Refused when the index is not a user slot or the table
+    // already holds kMaxUserAdjustments adjustments.
+    bool InsertAdjustmentAt(const Adjustment& record, int32_t index);
+    bool AppendAdjustment(const Adjustment& record);
+    void ReplaceSelected(const Adjustment& record);
+    void ForgetSamplePositions();
+
+    void Rebuild();
+
+    // Transform records of the ICS in place: c1..c3 = L, a, b; c0 is left alone.
+    void Transform8(ColorRecord8* buffer, int32_t count);
+    void Transform16(ColorRecord16* buffer, int32_t count);
+
+  private:
+    bool SelectedIsUser() const { return selected_ >= firstUser_ && selected_ < entryCount_; }
+    void ComputeRadii();
+    void Companion(const int32_t lab[3], int32_t rgb[3]);
+    void Companion(ColorRecord16& color, ColorRecord16& rgb);
+    int32_t NextRandom();
+    void RefreshVertex(const Adjustment& record);
+    template <int D> void BuildMode(detail::MeshBuilder<D>& builder);
+    template <int D> void PlaceAnchors(const detail::MeshBuilder<D>& builder);
+    template <typename Record> void TransformRecords(Record* buffer, int32_t count);
+    int32_t FindTetrahedron(int32_t x, int32_t y, int32_t z);
+    int32_t FindTriangle(int32_t x, int32_t y);
+
+    Adjustment table_[kTableCapacity];
+    int32_t firstUser_ = 0;
+    int32_t entryCount_ = 0;
+    uint16_t icsCode_ = kIcsCode;
+    int32_t pointCount_ = 0;
+    int32_t nextId_ = 0;
+    int32_t selected_ = -1;
+    uint8_t chromaOnly_ = 1;
+
+    Tetrahedron tetrahedra_[kTetrahedronCapacity];
+    int32_t tetrahedronCount_ = 0;
+    int32_t tetrahedronOrder_[kTetrahedronCapacity] = {};
+    int32_t tetrahedronOrderCount_ = 0;
+    // Position of each tetrahedron in the search order.
+    int32_t tetrahedronRank_[kTetrahedronCapacity] = {};
+    Triangle triangles_[kTriangleCapacity];
+    int32_t triangleCount_ = 0;
+    int32_t triangleOrder_[kTriangleCapacity] = {};
+    int32_t triangleOrderCount_ = 0;
+    int32_t triangleRank_[kTriangleCapacity] = {};
+
+    float fuzziness_ = kDefaultFuzziness;
+    double radius2D_ = 0;
+    double radius3D_ = 0;
+    int32_t bounds_[6] = {};
+    int32_t outerMargin_ = 0;
+    double radius2DRange_[2] = {};
+    double radius3DRange_[2] = {};
+
+    Convert16Fn convert_ = nullptr;
+    void* convertContext_ = nullptr;
+    RandomFn random_ = nullptr;
+    void* randomContext_ = nullptr;
+    uint32_t randomState_ = 1;
+
+    // Working storage of a build, allocated with the engine.
+    std::unique_ptr<detail::MeshBuilder<3>> builder3_;
+    std::unique_ptr<detail::MeshBuilder<2>> builder2_;
+    std::unique_ptr<detail::AnchorScratch> anchors_;
+    std::unique_ptr<detail::SearchGrid<3>> grid3_;
+    std::unique_ptr<detail::SearchGrid<2>> grid2_;
+};
+
+} // namespace quillon::engine

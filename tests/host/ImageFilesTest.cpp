@@ -1,0 +1,165 @@
+// Documents through PNG, JPEG and TIFF files: exact round trips, recognition, broken files.
+#include "core/HostFailure.h"
+#include "core/ImageFiles.h"
+
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace quillon::filterhost;
+namespace fs = std::filesystem;
+
+class ImageFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("quillon-files-" + std::to_string(::getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    fs::path folder_;
+};
+
+// Every sample value of the depth appears, so scale mappings are checked end to end.
+Document Sweep(ColorMode mode, int depth, bool alpha) {
+    const int32_t width = 64, height = 48;
+    Document d = MakeDocument(mode, depth, width, height, alpha);
+    const uint32_t max = depth == 16 ? 32768 : 255;
+    uint32_t n = 0;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            for (size_t p = 0; p < d.planes.size(); ++p)
+                d.At(int(p), x, y) = uint16_t((n++ * 7919u) % (max + 1));
+    d.At(0, 0, 0) = uint16_t(max);
+    d.At(1, 0, 0) = 0;
+    d.iccProfile = {}; // exact round trips are about samples; profiles are checked apart
+    return d;
+}
+
+struct Case {
+    ColorMode mode;
+    int depth;
+    bool alpha;
+    FileFormat format;
+    const char* name;
+};
+
+class ExactRoundTrip : public ImageFilesTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(ExactRoundTrip, SamplesSurviveWriteAndRead) {
+    const Case c = GetParam();
+    const Document original = Sweep(c.mode, c.depth, c.alpha);
+    const fs::path file = folder_ / c.name;
+    WriteImageFile(original, c.format, file);
+    const LoadedImage loaded = ReadImageFile(file);
+    EXPECT_EQ(loaded.format, c.format);
+    EXPECT_EQ(loaded.document.mode, c.mode);
+    EXPECT_EQ(loaded.document.depth, c.depth);
+    EXPECT_EQ(loaded.document.hasAlpha, c.alpha);
+    EXPECT_EQ(loaded.document.width, original.width);
+    ASSERT_EQ(loaded.document.planes.size(), original.planes.size());
+    for (size_t p = 0; p < original.planes.size(); ++p)
+        EXPECT_EQ(loaded.document.planes[p], original.planes[p]) << "plane " << p;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LosslessFormats, ExactRoundTrip,
+    ::testing::Values(Case{ColorMode::RGB, 8, false, FileFormat::Png, "rgb8.png"},
+                      Case{ColorMode::RGB, 16, true, FileFormat::Png, "rgb16a.png"},
+                      Case{ColorMode::RGB, 8, true, FileFormat::Tiff, "rgb8a.tif"},
+                      Case{ColorMode::RGB, 16, false, FileFormat::Tiff, "rgb16.tif"},
+                      Case{ColorMode::CMYK, 8, false, FileFormat::Tiff, "cmyk8.tif"},
+                      Case{ColorMode::CMYK, 16, true, FileFormat::Tiff, "cmyk16a.tif"},
+                      Case{ColorMode::Lab, 8, false, FileFormat::Tiff, "lab8.tif"},
+                      Case{ColorMode::Lab, 16, false, FileFormat::Tiff, "lab16.tif"}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
+
+TEST_F(ImageFilesTest, JpegKeepsModeAndStaysCloseToTheSamples) {
+    for (ColorMode mode : {ColorMode::RGB, ColorMode::CMYK}) {
+        Document original = MakeDocument(mode, 8, 32, 32);
+        for (int32_t y = 0; y < 32; ++y)
+            for (int32_t x = 0; x < 32; ++x)
+                for (int c = 0; c < original.ColorChannels(); ++c)
+                    original.At(c, x, y) = uint16_t(40 + x * 4 + c * 10);
+        const fs::path file = folder_ / "picture.jpg";
+        WriteImageFile(original, FileFormat::Jpeg, file);
+        const Document loaded = ReadImageFile(file).document;
+        ASSERT_EQ(loaded.mode, mode);
+        for (int c = 0; c < original.ColorChannels(); ++c)
+            EXPECT_NEAR(loaded.At(c, 16, 16), original.At(c, 16, 16), 3) << ModeName(mode);
+    }
+}
+
+TEST_F(ImageFilesTest, ProfilesTravelWithTheDocument) {
+    Document d = Sweep(ColorMode::RGB, 8, false);
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsUInt32Number length = 0;
+    cmsSaveProfileToMem(srgb, nullptr, &length);
+    d.iccProfile.resize(length);
+    cmsSaveProfileToMem(srgb, d.iccProfile.data(), &length);
+    cmsCloseProfile(srgb);
+    for (auto [format, name] : {std::pair{FileFormat::Png, "p.png"}, std::pair{FileFormat::Tiff, "p.tif"},
+                                std::pair{FileFormat::Jpeg, "p.jpg"}}) {
+        WriteImageFile(d, format, folder_ / name);
+        EXPECT_EQ(ReadImageFile(folder_ / name).document.iccProfile, d.iccProfile) << name;
+    }
+}
+
+TEST_F(ImageFilesTest, FilesAreRecognisedByContentNotName) {
+    const Document d = Sweep(ColorMode::RGB, 8, false);
+    WriteImageFile(d, FileFormat::Png, folder_ / "really-a-png.jpg");
+    const LoadedImage loaded = ReadImageFile(folder_ / "really-a-png.jpg");
+    EXPECT_EQ(loaded.format, FileFormat::Png);
+    EXPECT_EQ(loaded.document.planes, d.planes);
+}
+
+TEST_F(ImageFilesTest, OutputFormatFollowsTheExtension) {
+    EXPECT_EQ(FormatForOutput("a.PNG", FileFormat::Tiff), FileFormat::Png);
+    EXPECT_EQ(FormatForOutput("a.jpeg", FileFormat::Tiff), FileFormat::Jpeg);
+    EXPECT_EQ(FormatForOutput("a.tif", FileFormat::Png), FileFormat::Tiff);
+    EXPECT_EQ(FormatForOutput("a.out", FileFormat::Jpeg), FileFormat::Jpeg);
+}
+
+TEST_F(ImageFilesTest, FormatsRefuseModesTheyCannotHold) {
+    const Document lab = Sweep(ColorMode::Lab, 8, false);
+    EXPECT_THROW(WriteImageFile(lab, FileFormat::Png, folder_ / "x.png"), HostFailure);
+    EXPECT_THROW(WriteImageFile(lab, FileFormat::Jpeg, folder_ / "x.jpg"), HostFailure);
+    EXPECT_FALSE(fs::exists(folder_ / "x.png"));
+    EXPECT_TRUE(fs::is_empty(folder_)) << "no temporary file is left behind";
+}
+
+TEST_F(ImageFilesTest, BrokenFilesFailWithAMessage) {
+    const Document d = Sweep(ColorMode::RGB, 8, false);
+    for (auto [format, name] : {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
+                                std::pair{FileFormat::Jpeg, "t.jpg"}}) {
+        WriteImageFile(d, format, folder_ / name);
+        const auto size = fs::file_size(folder_ / name);
+        for (auto keep : {size / 2, size_t(20), size_t(9)}) {
+            fs::resize_file(folder_ / name, keep);
+            EXPECT_THROW(ReadImageFile(folder_ / name), HostFailure) << name << " cut to " << keep;
+        }
+    }
+    std::ofstream(folder_ / "text.tif") << "hello, not a picture";
+    EXPECT_THROW(ReadImageFile(folder_ / "text.tif"), HostFailure);
+    std::ofstream(folder_ / "empty.png");
+    EXPECT_THROW(ReadImageFile(folder_ / "empty.png"), HostFailure);
+    EXPECT_THROW(ReadImageFile(folder_ / "missing.png"), HostFailure);
+}
+
+TEST_F(ImageFilesTest, UnwritableFolderFailsWithoutOutput) {
+    const Document d = Sweep(ColorMode::RGB, 8, false);
+    EXPECT_THROW(WriteImageFile(d, FileFormat::Png, folder_ / "no-such-folder" / "x.png"),
+                 HostFailure);
+}
+
+} // namespace

@@ -1,0 +1,54 @@
+// The real module loaded into a real host, for tests that drive whole uses of the filter.
+#pragma once
+
+#include "core/FilterDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace quillon::testing {
+
+using namespace quillon::filterhost;
+
+inline constexpr DescriptorKeyID kPrsL = PI_FOURCC('P', 'r', 's', 'L');
+inline constexpr DescriptorKeyID kFzns = PI_FOURCC('F', 'z', 'n', 's');
+inline constexpr DescriptorKeyID kQlnF = PI_FOURCC('q', 'l', 'n', 'F');
+inline constexpr DescriptorKeyID kSmpl = PI_FOURCC('s', 'm', 'p', 'l');
+
+class PluginFixture : public ::testing::Test {
+protected:
+    // The host outlives the module, as a real host does: unloading releases suites through it.
+    FilterHost host_;
+    std::unique_ptr<PluginModule> module_ =
+        std::make_unique<PluginModule>(std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf");
+
+    // Recorded parameters as a host plays them back; an empty colours text is left out.
+    static Descriptor Playback(const std::string& colors, bool preserveLuminosity = false,
+                               double fuzziness = 1.0) {
+        Descriptor d;
+        d.Put({kPrsL, typeBoolean, preserveLuminosity});
+        d.Put({kFzns, typeFloat, fuzziness});
+        if (!colors.empty()) d.Put({kSmpl, typeChar, colors});
+        return d;
+    }
+
+    RunReport Run(Document& document, std::optional<Descriptor> playback, RunOptions options = {}) {
+        options.playback = std::move(playback);
+        return host_.Run(*module_, document, options);
+    }
+};
+
+inline Document Filled(ColorMode mode, int depth, int32_t width, int32_t height,
+                       std::initializer_list<uint16_t> color, bool alpha = false) {
+    Document d = MakeDocument(mode, depth, width, height, alpha);
+    size_t plane = 0;
+    for (uint16_t v : color) {
+        std::fill(d.planes[plane].begin(), d.planes[plane].end(), v);
+        ++plane;
+    }
+    return d;
+}
+
+} // namespace quillon::testing

@@ -1,0 +1,78 @@
+// Makes the demo's picture and the adjustment the demo applies to it: smooth gradients, a row of
+// clearly distinct colour patches, and a "Colors" text that turns the greens teal.
+#include "core/ColorServices.h"
+#include "core/ImageFiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+
+using namespace quillon::filterhost;
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+
+// Patches of the lower band, left to right; the third is the green the demo recolours.
+constexpr Rgb kPatches[] = {{200, 40, 45},  {235, 190, 60}, {70, 150, 60},
+                            {60, 110, 190}, {215, 160, 130}, {120, 60, 140}};
+constexpr int kGreen = 2;
+
+void Paint(Document& d, int32_t x, int32_t y, Rgb c) {
+    d.At(0, x, y) = uint16_t(std::clamp(c.r, 0, 255));
+    d.At(1, x, y) = uint16_t(std::clamp(c.g, 0, 255));
+    d.At(2, x, y) = uint16_t(std::clamp(c.b, 0, 255));
+}
+
+// A hue sweep that darkens downwards, then a grey ramp, then the patches with soft shading.
+Document MakePicture() {
+    const int32_t width = 720, height = 480;
+    Document d = MakeDocument(ColorMode::RGB, 8, width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            if (y < 240) {
+                const double hue = 6.0 * x / width, light = 1.0 - 0.6 * y / 240.0;
+                auto channel = [&](double offset) {
+                    double t = std::fmod(hue + offset, 6.0);
+                    double v = t < 1 ? t : t < 3 ? 1 : t < 4 ? 4 - t : 0;
+                    return int(255 * light * (0.25 + 0.75 * v));
+                };
+                Paint(d, x, y, {channel(2), channel(0), channel(4)});
+            } else if (y < 280) {
+                const int v = 255 * x / (width - 1);
+                Paint(d, x, y, {v, v, v});
+            } else {
+                const int patch = x * int(std::size(kPatches)) / width;
+                const Rgb c = kPatches[patch];
+                const int shade = (y - 380) / 6;
+                Paint(d, x, y, {c.r - shade, c.g - shade, c.b - shade});
+            }
+        }
+    return d;
+}
+
+// The engine's space for an 8-bit RGB colour, the way the filter will see it.
+Color16 LabOf(ColorServices& services, Rgb c) {
+    Color8 record{0, uint8_t(c.r), uint8_t(c.g), uint8_t(c.b)};
+    services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, &record, 1);
+    return {0, uint16_t(record.c1 * 128), uint16_t(record.c2 * 128), uint16_t(record.c3 * 128)};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: quillon-demo-picture PICTURE.png COLORS.txt\n";
+        return 2;
+    }
+    WriteImageFile(MakePicture(), FileFormat::Png, argv[1]);
+    ColorServices services;
+    const Color16 green = LabOf(services, kPatches[kGreen]);
+    const Color16 teal = LabOf(services, {40, 150, 170});
+    std::ofstream(argv[2]) << "Lab[" << green.c1 << "," << green.c2 << "," << green.c3 << "]:Lab["
+                           << teal.c1 << "," << teal.c2 << "," << teal.c3 << "] ";
+    return 0;
+}
