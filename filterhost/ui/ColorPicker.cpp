@@ -69,6 +69,7 @@ class ColorPickerDialog : public QDialog {
         layout->addWidget(swatch_);
         auto* column = new QVBoxLayout;
         auto* form = new QFormLayout;
+        QSpinBox* first = nullptr;
         for (const Component& c : ComponentsOf(space)) {
             auto* box = new QSpinBox(this);
             box->setRange(c.minimum, c.maximum);
@@ -79,7 +80,11 @@ class ColorPickerDialog : public QDialog {
                 ShowSwatch();
             });
             form->addRow(c.label, box);
+            // Typing goes to the first component at once.
+            if (!first) first = box;
         }
+        first->setFocus();
+        first->selectAll();
         column->addLayout(form);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -358,6 +358,17 @@ TEST_F(AdmSuitesTest, PopupMenuListsEntries) {
     EXPECT_EQ(gLog.notes[0].item, 30);
 }
 
+TEST_F(AdmSuitesTest, PicturePushButtonNotifiesWhenReleasedOverIt) {
+    SetTemplate(320, 240, {kOK, kCancel, {40, kADMPicturePushButtonType, 150, 30, 30, 30, 0, ""}});
+    auto init = [](ADMDialogRef dialog) noexcept {
+        gSuites.dialog->SetNotifyProc(dialog, &RecordNotify);
+    };
+    Run(init, "press 165 45\nrelease 250 45\nclick 165 45");
+    ASSERT_EQ(gLog.notes.size(), 1u);
+    EXPECT_EQ(gLog.notes[0].type, kADMUserChangedNotifier);
+    EXPECT_EQ(gLog.notes[0].item, 40);
+}
+
 // --- trackers -------------------------------------------------------------------------------
 
 TEST_F(AdmSuitesTest, TrackersCarryActionsPointsAndModifiers) {
