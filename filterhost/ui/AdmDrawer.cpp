@@ -75,7 +75,8 @@ void AdmDrawer::Polygon(const std::vector<QPoint>& points) {
     const QPolygon polygon(QList<QPoint>(points.begin(), points.end()));
     Draw(polygon.boundingRect().adjusted(-1, -1, 1, 1), [&](QPainter& p, QColor c) {
         p.setPen(CosmeticPen(c));
-        p.drawPolyline(polygon);
+        p.setBrush(Qt::NoBrush);
+        p.drawPolygon(polygon);
     });
 }
 

@@ -1,4 +1,6 @@
-/* The dialog manager: ten suites through which a plug-in builds, draws and drives its dialogs. */
+/* The dialog manager: ten suites through which a plug-in builds, draws and drives its dialogs.
+   Every function table is written by the host; the plug-in only calls through it and hands in
+   its own callbacks, which must not let an exception out. */
 #ifndef PLUGINAPI_ADMSUITES_H
 #define PLUGINAPI_ADMSUITES_H
 
@@ -177,9 +179,13 @@ typedef struct ADMDialogSuite4 {
     void (*SetMinWidth)(ADMDialogRef dialog, ADMInt32 width);
     void (*SetMinHeight)(ADMDialogRef dialog, ADMInt32 height);
     void (*SetTrackProc)(ADMDialogRef dialog, ADMDialogTrackProc trackProc);
+    /* A track callback that returns false leaves the event to the dialog's standard handling
+       (buttons press, boxes take keys, Enter and Escape close); DefaultTrack adds nothing to it
+       and returns false. */
     ADMBoolean (*DefaultTrack)(ADMDialogRef dialog, ADMTrackerRef tracker);
     void (*SetMask)(ADMDialogRef dialog, ADMInt32 mask);
     void (*SetNotifyProc)(ADMDialogRef dialog, ADMDialogNotifyProc notifyProc);
+    /* A user change of item 1 ends the modal dialog with 1, of item 2 with 2. */
     void (*DefaultNotify)(ADMDialogRef dialog, ADMNotifierRef notifier);
     void (*Invalidate)(ADMDialogRef dialog);
     /* Null when the dialog has no item of that id. */
@@ -200,6 +206,7 @@ typedef struct ADMItemSuite3 {
     ADMBoolean (*DefaultTrack)(ADMItemRef item, ADMTrackerRef tracker);
     void (*SetMask)(ADMItemRef item, ADMInt32 mask);
     void (*SetNotifyProc)(ADMItemRef item, ADMItemNotifyProc notifyProc);
+    /* Passes the notifier on to the dialog's notify callback, or its default handling. */
     void (*DefaultNotify)(ADMItemRef item, ADMNotifierRef notifier);
     void (*SetUserData)(ADMItemRef item, ADMUserData userData);
     ADMUserData (*GetUserData)(ADMItemRef item);
