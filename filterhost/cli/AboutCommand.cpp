@@ -92,17 +92,18 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
     if (commands) runner.emplace(std::move(*commands));
 
     const int16_t result = host.About(module);
+    // A failing plug-in explains a script left without its dialog, so it is told first.
+    if (result != 0) {
+        std::cerr << "quillon: the about box of " << module.File().filename().string()
+                  << " failed with code " << result << "\n";
+        return kExitFailure;
+    }
     if (runner) {
         const std::string failure = runner->Failure();
         if (!failure.empty()) {
             std::cerr << "quillon: " << options.script << ": " << failure << "\n";
             return kExitFailure;
         }
-    }
-    if (result != 0) {
-        std::cerr << "quillon: the about box of " << module.File().filename().string()
-                  << " failed with code " << result << "\n";
-        return kExitFailure;
     }
     return kExitOk;
 }
