@@ -30,4 +30,13 @@ std::vector<uint8_t> BuildAboutDialog();
 // The picture painted by the build, in the bitmap resource format.
 std::span<const uint8_t> AboutPicture();
 
+// The main dialog's icons painted by the build ('ICON' resources): tool buttons 31 to 42 (hand,
+// zoom, eyedropper; resting, under the mouse, pressed, pressed under the mouse), wastebaskets 43
+// and 44, padlock 46, page arrows 50 to 53.
+struct IconResource {
+    int32_t id;
+    std::span<const uint8_t> bytes;
+};
+std::span<const IconResource> DialogIcons();
+
 } // namespace quillon::resources

@@ -13,14 +13,22 @@ PIResourceEntry Entry(uint32 type, int32 id, std::span<const uint8_t> bytes) {
     return {type, id, bytes.data(), static_cast<uint32>(bytes.size())};
 }
 
-const PIResourceEntry kEntries[] = {
-    Entry(kPIPropertyListType, kPIPropertyListID, kPropertyList),
-    Entry(kPITerminologyType, quillon::resources::kTerminologyID, kTerminology),
-    Entry(kPIDialogType, quillon::resources::kAboutDialogID, kAboutDialog),
-    Entry(kPIBitmapType, quillon::resources::kAboutPictureID, quillon::resources::AboutPicture()),
-};
+std::vector<PIResourceEntry> MakeEntries() {
+    std::vector<PIResourceEntry> entries = {
+        Entry(kPIPropertyListType, kPIPropertyListID, kPropertyList),
+        Entry(kPITerminologyType, quillon::resources::kTerminologyID, kTerminology),
+        Entry(kPIDialogType, quillon::resources::kAboutDialogID, kAboutDialog),
+        Entry(kPIBitmapType, quillon::resources::kAboutPictureID,
+              quillon::resources::AboutPicture()),
+    };
+    for (const auto& icon : quillon::resources::DialogIcons())
+        entries.push_back(Entry(kPIIconType, icon.id, icon.bytes));
+    return entries;
+}
+
+const std::vector<PIResourceEntry> kEntries = MakeEntries();
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const PIResourceDirectory PIResourceTable = {
-    static_cast<int32>(std::size(kEntries)), kEntries};
+extern "C" __attribute__((visibility("default")))
+const PIResourceDirectory PIResourceTable = {static_cast<int32>(kEntries.size()), kEntries.data()};

@@ -90,6 +90,21 @@ TEST(Bitmap, TheModulesAboutPictureIsOurs) {
     EXPECT_EQ(about.items.size(), 2u);
 }
 
+TEST(Bitmap, TheModulesIconsHaveTheirSizes) {
+    filterhost::PluginModule module(std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf");
+    struct Expected {
+        int32_t first, last, width, height;
+    };
+    for (const Expected& e : {Expected{31, 42, 19, 18}, Expected{43, 44, 16, 16},
+                              Expected{46, 46, 14, 14}, Expected{50, 53, 24, 14}})
+        for (int32_t id = e.first; id <= e.last; ++id) {
+            const Bitmap icon = ParseBitmap(module.Resource(kPIIconType, id));
+            EXPECT_EQ(icon.width, e.width) << id;
+            EXPECT_EQ(icon.height, e.height) << id;
+            EXPECT_EQ(icon.bytesPerPixel, 4) << id;
+        }
+}
+
 TEST(Script, ParsesEveryCommand) {
     const auto commands = ParseScript("# about box\n"
                                       "click 10 20\n"
