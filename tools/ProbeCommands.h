@@ -2,9 +2,5 @@
 
 #include <CLI/CLI.hpp>
 
-namespace quillon::probe {
-
 // `quillon-probe engine`: the colour engine on the command line.
 void AddEngineCommand(CLI::App& app);
-
-} // namespace quillon::probe

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace quillon::probe {
 namespace {
+
+using namespace quillon;
 
 struct EngineOptions {
     std::optional<std::string> colors;
@@ -115,5 +116,3 @@ void AddEngineCommand(CLI::App& app) {
         if (code != 0) throw CLI::RuntimeError(code);
     });
 }
-
-} // namespace quillon::probe

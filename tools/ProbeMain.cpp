@@ -5,7 +5,7 @@
 int main(int argc, char** argv) {
     CLI::App app{"quillon-probe: drives the engine and the codec layer from the shell"};
     app.require_subcommand(1);
-    quillon::probe::AddEngineCommand(app);
+    AddEngineCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& e) {

@@ -130,6 +130,7 @@ std::string ResultMessage(int16_t result) {
 }
 
 int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
+    InterruptScope interrupts;
     const auto folder = PluginFolder(global);
     const ModuleScan scan = ScanPluginFolder(folder);
     const PluginModule& module = FindFilter(scan, o.filter, folder);
@@ -149,11 +150,8 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = [] { return gInterrupted.load(); };
 
-    RunReport report;
-    {
-        InterruptScope interrupts;
-        report = host.Run(module, image.document, run);
-    }
+    const RunReport report = host.Run(module, image.document, run);
+    if (report.result == 0 && gInterrupted) throw HostFailure("cancelled; " + o.out.string() + " not written");
     if (report.result != 0) throw HostFailure(ResultMessage(report.result) + "; " + o.out.string() + " not written");
 
     WriteImageFile(image.document, format, o.out);

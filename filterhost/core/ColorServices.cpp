@@ -151,6 +151,7 @@ ColorServices::ColorServices(std::span<const uint8_t> rgbProfile,
                        : cmsOpenProfileFromMem(cmykProfile.data(),
                                                cmsUInt32Number(cmykProfile.size()));
     labProfile_ = cmsCreateLab4Profile(cmsD50_xyY());
+    shaper_ = MatrixShaper::FromProfile(rgbProfile_);
     gServices = this;
 }
 
@@ -188,10 +189,34 @@ ColorServices::Transform& ColorServices::TransformFor(ColorSpace from, ColorSpac
     return *slot;
 }
 
+template <typename Record>
+static bool ConvertWith(const MatrixShaper* shaper, ColorSpace from, ColorSpace to, Record* records,
+                        int count) {
+    if (!shaper) return false;
+    if (from == plugIncolorServicesRGBSpace && to == plugIncolorServicesLabSpace) {
+        shaper->RgbToLab(records, count);
+        return true;
+    }
+    if (from == plugIncolorServicesLabSpace && to == plugIncolorServicesRGBSpace) {
+        shaper->LabToRgb(records, count);
+        return true;
+    }
+    return false;
+}
+
+bool ColorServices::ConvertFast(ColorSpace from, ColorSpace to, Color8* records, int count) const {
+    return ConvertWith(shaper_.get(), from, to, records, count);
+}
+
+bool ColorServices::ConvertFast(ColorSpace from, ColorSpace to, Color16* records, int count) const {
+    return ConvertWith(shaper_.get(), from, to, records, count);
+}
+
 void ColorServices::Convert8(ColorSpace from, ColorSpace to, Color8* records, int count) {
     if (from == to || count <= 0) return;
     ++conversions_;
     ++bySpaces_[{from, to}];
+    if (ConvertFast(from, to, records, count)) return;
     cmsDoTransform(TransformFor(from, to, 1).handle, records, records, cmsUInt32Number(count));
 }
 
@@ -199,6 +224,7 @@ void ColorServices::Convert16(ColorSpace from, ColorSpace to, Color16* records, 
     if (from == to || count <= 0) return;
     ++conversions_;
     ++bySpaces_[{from, to}];
+    if (ConvertFast(from, to, records, count)) return;
     Transform& t = TransformFor(from, to, 2);
     // Rescale into LittleCMS's range in a scratch row kept from call to call.
     const size_t n = size_t(count) * 4;

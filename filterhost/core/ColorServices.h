@@ -1,6 +1,7 @@
 // The colour-space suite over LittleCMS: RGB, CMYK and the host's Lab, whole rows per call.
 #pragma once
 
+#include "core/MatrixShaper.h"
 #include "pluginapi/PIColorSpace.h"
 
 #include <cstdint>
@@ -39,10 +40,15 @@ public:
 
 private:
     struct Transform;
+    // RGB to and from Lab without LittleCMS's transform when the RGB profile allows.
+    bool ConvertFast(ColorSpace from, ColorSpace to, Color8* records, int count) const;
+    bool ConvertFast(ColorSpace from, ColorSpace to, Color16* records, int count) const;
+
     Transform& TransformFor(ColorSpace from, ColorSpace to, int bytes);
     void* ProfileFor(ColorSpace space);
 
     void* rgbProfile_ = nullptr;
+    std::unique_ptr<MatrixShaper> shaper_;
     void* cmykProfile_ = nullptr;
     void* labProfile_ = nullptr;
     std::map<std::tuple<int, int, int>, std::unique_ptr<Transform>> transforms_;

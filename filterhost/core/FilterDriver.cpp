@@ -80,7 +80,6 @@ struct FilterHost::Session {
         ++report.advanceCalls;
         Transfer(true);
         tile = {};
-        buffer.clear();
         record.outData = nullptr;
 
         VRect want = RequestedOutRect();
@@ -101,7 +100,9 @@ struct FilterHost::Session {
         }
         const size_t rowBytes = size_t(tile.right - tile.left) * size_t(hiPlane - loPlane + 1) *
                                 size_t(BytesPerSample());
-        buffer.assign(rowBytes * size_t(tile.bottom - tile.top), 0);
+        // Every byte of the tile is copied from the document, so the buffer is only ever grown.
+        const size_t tileBytes = rowBytes * size_t(tile.bottom - tile.top);
+        if (buffer.size() < tileBytes) buffer.resize(tileBytes);
         record.outRowBytes = static_cast<int32>(rowBytes);
         record.outData = buffer.data();
         Transfer(false);

@@ -4,6 +4,7 @@
 #include "engine/SearchGrid.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace quillon::engine {
@@ -60,6 +61,14 @@ void ColorEngine::SetRandomSource(RandomFn random, void* context) {
 
 int32_t ColorEngine::NextRandom() {
     return random_(randomContext_);
+}
+
+// Every record and anchor candidate takes a new id; after 2^31 of them within one run the ids
+// start again above the fixed points rather than overflow.
+int32_t ColorEngine::NewId() {
+    const int32_t id = nextId_;
+    nextId_ = nextId_ == INT32_MAX ? kFixedPointCount : nextId_ + 1;
+    return id;
 }
 
 void ColorEngine::Companion(const int32_t lab[3], int32_t rgb[3]) {
@@ -178,7 +187,7 @@ bool ColorEngine::LoadAdjustment(const StoredAdjustment& stored) {
     a.locked = stored.locked ? 1 : 0;
     a.documentPosition = stored.document;
     a.samplePosition = stored.sample;
-    a.id = nextId_++;
+    a.id = NewId();
     return true;
 }
 
@@ -194,7 +203,7 @@ bool ColorEngine::AddAdjustment(ColorRecord16 original, ColorRecord16 originalRg
     }
     const int32_t index = entryCount_;
     table_[index] = Adjustment{};
-    table_[index].id = nextId_++;
+    table_[index].id = NewId();
     selected_ = index;
     ++entryCount_;
     ChangeOriginal(original, originalRgb, document);

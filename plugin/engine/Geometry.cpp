@@ -193,12 +193,6 @@ void Tetrahedron::Set(const Adjustment* p0, const Adjustment* p1, const Adjustme
     Init();
 }
 
-void Tetrahedron::Copy(const Tetrahedron& from) {
-    std::copy(std::begin(from.vertices_), std::end(from.vertices_), vertices_);
-    outer_ = from.outer_;
-    Init();
-}
-
 void Tetrahedron::Init() {
     int64_t rows[4][4];
     for (int i = 0; i < 4; ++i) {
@@ -256,12 +250,6 @@ void Triangle::Set(const Adjustment* p0, const Adjustment* p1, const Adjustment*
     vertices_[1] = p1;
     vertices_[2] = p2;
     outer_ = outer ? 1 : 0;
-    Init();
-}
-
-void Triangle::Copy(const Triangle& from) {
-    std::copy(std::begin(from.vertices_), std::end(from.vertices_), vertices_);
-    outer_ = from.outer_;
     Init();
 }
 

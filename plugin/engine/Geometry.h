@@ -76,7 +76,6 @@ class Tetrahedron {
              bool outer);
     // Rereads the vertex positions and clears the interpolation map.
     void Init();
-    void Copy(const Tetrahedron& from);
 
     const Adjustment* Vertex(int i) const { return vertices_[i]; }
     bool Outer() const { return outer_ != 0; }
@@ -130,7 +129,6 @@ class Triangle {
   public:
     void Set(const Adjustment* p0, const Adjustment* p1, const Adjustment* p2, bool outer);
     void Init();
-    void Copy(const Triangle& from);
 
     const Adjustment* Vertex(int i) const { return vertices_[i]; }
     bool Outer() const { return outer_ != 0; }

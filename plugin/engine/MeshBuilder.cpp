@@ -33,14 +33,14 @@ template <int D> void MeshBuilder<D>::FaceKey(const Simplex& s, int slot, int32_
 template <int D> typename MeshBuilder<D>::FaceEntry* MeshBuilder<D>::Find(const int32_t key[D]) {
     for (uint32_t i = Hash(key) & kHashMask;; i = (i + 1) & kHashMask) {
         FaceEntry& e = faces_[i];
-        if (e.count == 0) return nullptr;
+        if (!Used(e)) return nullptr;
         if (std::equal(key, key + D, e.key)) return &e;
     }
 }
 
 template <int D> bool MeshBuilder<D>::AddLister(const int32_t key[D], uint32_t serial) {
     uint32_t i = Hash(key) & kHashMask;
-    for (; faces_[i].count != 0; i = (i + 1) & kHashMask) {
+    for (; Used(faces_[i]); i = (i + 1) & kHashMask) {
         FaceEntry& e = faces_[i];
         if (!std::equal(key, key + D, e.key)) continue;
         if (e.count >= 2) return false;
@@ -50,6 +50,7 @@ template <int D> bool MeshBuilder<D>::AddLister(const int32_t key[D], uint32_t s
     if (facesUsed_ >= kHashMaxUsed) return false;
     FaceEntry& e = faces_[i];
     std::copy(key, key + D, e.key);
+    e.epoch = epoch_;
     e.count = 1;
     e.lister[0] = serial;
     ++facesUsed_;
@@ -73,7 +74,7 @@ template <int D> void MeshBuilder<D>::Erase(uint32_t slot) {
     faces_[slot].count = 0;
     --facesUsed_;
     uint32_t hole = slot;
-    for (uint32_t j = (slot + 1) & kHashMask; faces_[j].count != 0; j = (j + 1) & kHashMask) {
+    for (uint32_t j = (slot + 1) & kHashMask; Used(faces_[j]); j = (j + 1) & kHashMask) {
         const uint32_t home = Hash(faces_[j].key) & kHashMask;
         const bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
         if (stays) continue;
@@ -109,7 +110,11 @@ template <int D> void MeshBuilder<D>::Append(const int16_t v[kVertices], bool ou
 template <int D> void MeshBuilder<D>::InitialMesh() {
     count_ = 0;
     nextSerial_ = 0;
-    std::memset(faces_, 0, sizeof faces_);
+    // A new epoch empties the face hash without touching it.
+    if (++epoch_ == 0) {
+        std::memset(faces_, 0, sizeof faces_);
+        epoch_ = 1;
+    }
     facesUsed_ = 0;
     if constexpr (D == 3) {
         for (const auto& set : kCornerSets3) {

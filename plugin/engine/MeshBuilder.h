@@ -73,6 +73,7 @@ template <int D> class MeshBuilder {
 
     struct FaceEntry {
         int32_t key[D]; // sorted vertex ids
+        uint32_t epoch; // the slot is empty unless this is the current epoch
         int32_t count;  // 0: empty slot
         uint32_t lister[2];
     };
@@ -98,6 +99,7 @@ template <int D> class MeshBuilder {
     bool HasFace(const Simplex& s, const Simplex& of, int slot) const;
     int32_t IndexOfSerial(uint32_t serial) const;
 
+    bool Used(const FaceEntry& e) const { return e.epoch == epoch_ && e.count != 0; }
     FaceEntry* Find(const int32_t key[D]);
     bool AddLister(const int32_t key[D], uint32_t serial);
     bool RemoveLister(const int32_t key[D], uint32_t serial);
@@ -118,8 +120,9 @@ template <int D> class MeshBuilder {
     int32_t boundaryCount_ = 0;
     int16_t newVertices_[kCapacity * kFaces][kVertices];
 
-    FaceEntry faces_[kHashSlots];
+    FaceEntry faces_[kHashSlots] = {};
     uint32_t facesUsed_ = 0;
+    uint32_t epoch_ = 0;
     int32_t ids_[kTableCapacity];
 };
 

@@ -12,7 +12,7 @@ namespace quillon::engine::detail {
 // 32768.
 template <int D> class SearchGrid {
   public:
-    static constexpr int kShift = D == 3 ? 10 : 9;
+    static constexpr int kShift = D == 3 ? 11 : 9;
     static constexpr int32_t kPerAxis = 32768 >> kShift;
     static constexpr int32_t kCells = D == 3 ? kPerAxis * kPerAxis * kPerAxis : kPerAxis * kPerAxis;
     static constexpr int32_t kEntryCapacity = D == 3 ? 1 << 20 : 1 << 18;

@@ -31,7 +31,7 @@ int32_t FindInOrder(Simplex* simplices, int32_t* order, int32_t* rank, int32_t c
                     const Grid& grid, Coords... coords) {
     if (count == 0) return -1;
     const int32_t p[] = {coords...};
-    auto contains = [&](int32_t s) {
+    auto contains = [&](int32_t s) __attribute__((always_inline)) {
         return grid.InBox(s, p) && simplices[s].InsideFaces(coords...);
     };
     if (contains(order[0])) return order[0];

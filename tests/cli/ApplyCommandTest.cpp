@@ -32,11 +32,14 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder_); }
 
-    Outcome Quillon(const std::string& arguments) {
+    // Runs quillon with the arguments; `then` may add shell commands that run beside it, with
+    // $pid naming it, before the shell waits for it.
+    Outcome Quillon(const std::string& arguments, const std::string& then = "") {
         const fs::path err = folder_ / "stderr.txt";
-        const std::string command = "cd '" + folder_.string() + "' && XDG_CONFIG_HOME='" +
+        const std::string command = "cd '" + folder_.string() + "' && (XDG_CONFIG_HOME='" +
                                     (folder_ / "config").string() + "' '" QUILLON_BINARY "' " +
-                                    arguments + " > /dev/null 2> '" + err.string() + "'";
+                                    arguments + " > /dev/null 2> '" + err.string() + "' & pid=$!; " +
+                                    then + " wait $pid)";
         const int raw = std::system(command.c_str());
         std::ifstream in(err);
         std::stringstream text;
@@ -199,6 +202,17 @@ TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
     }
     EXPECT_EQ(fs::last_write_time(folder_ / "config" / "quillon" / "d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings"),
               settingsBefore) << "a failed run leaves the settings of the last good one";
+}
+
+TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
+    Document big = MakeDocument(ColorMode::RGB, 16, 2000, 2000);
+    WriteImageFile(big, FileFormat::Tiff, folder_ / "big.tif");
+    // Small tiles keep the filter busy well past the interrupt.
+    const Outcome outcome = Quillon("apply big.tif out.tif --tile 4 --colors 'Lab[0,16384,16384]:Lab[900,16384,16384] '",
+                                    "sleep 1; kill -INT $pid;");
+    EXPECT_EQ(outcome.status, 1) << outcome.error;
+    EXPECT_NE(outcome.error.find("cancelled; out.tif not written"), std::string::npos) << outcome.error;
+    EXPECT_FALSE(fs::exists(folder_ / "out.tif"));
 }
 
 TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {

@@ -281,6 +281,29 @@ TEST(MeshBuilderTest, HashedFaceMatchingEqualsPlainMatching) {
     ExpectSameMeshes<2>(true, 20, 23, 0.1f);
 }
 
+// A record that would take the mesh past its limit is not inserted: the build stops with the
+// mesh exactly as the records before it left it.
+TEST(MeshBuilderTest, StopsBeforeTheRecordThatDoesNotFit) {
+    auto e = MakeEngine(false);
+    LoadSpread(*e, 30, 5, 1000);
+    std::vector<Adjustment> table(kTableCapacity);
+    for (int32_t i = 0; i < e->EntryCount(); ++i)
+        table[i] = e->Record(i);
+    const int32_t bounds[6] = {0, 32768, 0, 32768, 0, 32768};
+    test::SequenceRandom random{{7, 201, 90}};
+    const detail::BuildContext context{table.data(), bounds, test::SequenceRandom::Next, &random};
+    auto cut = std::make_unique<detail::MeshBuilder<3>>();
+    const auto outcome = cut->Build(context, 12, e->EntryCount(), 12, 60);
+    ASSERT_TRUE(outcome.cut);
+    EXPECT_LE(cut->Count(), 60);
+    auto prefix = std::make_unique<detail::MeshBuilder<3>>();
+    EXPECT_FALSE(prefix->Build(context, 12, outcome.stoppedAt, 12, 5000).cut);
+    ASSERT_EQ(prefix->Count(), cut->Count());
+    for (int32_t i = 0; i < cut->Count(); ++i)
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(prefix->At(i).v[k], cut->At(i).v[k]);
+}
+
 TEST(MeshBuilderTest, DuplicateOriginalsKeepTheMeshWhole) {
     // A second point at a vertex lies on the circumspheres around it: the rounding of the
     // circumsphere test either leaves its cavity empty (the point stays out of the mesh) or
