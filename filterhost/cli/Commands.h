@@ -20,6 +20,10 @@ struct GlobalOptions {
 void AddInfoCommand(CLI::App& app, const GlobalOptions& global, int& status);
 void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status);
 
+struct HostSettings;
+void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                     int& status);
+
 // The plug-in folder: --plugins, else the folder of the quillon binary.
 std::filesystem::path PluginFolder(const GlobalOptions& global);
 

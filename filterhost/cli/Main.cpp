@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/HostSettings.h"
 
 #include <unistd.h>
 
@@ -23,8 +24,11 @@ int main(int argc, char** argv) {
     GlobalOptions global;
     app.add_option("--plugins", global.pluginFolder, "folder of filter modules (*.8bf)");
     int status = kExitOk;
+    HostSettings settings;
+    AddHostSettings(app, settings);
     AddInfoCommand(app, global, status);
     AddApplyCommand(app, global, status);
+    AddAboutCommand(app, global, settings, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

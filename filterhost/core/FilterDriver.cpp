@@ -14,6 +14,7 @@ struct FilterHost::Session {
     RunReport& report;
     HostMemory& memory;
     ColorServices colors;
+    ChannelPorts ports;
     FilterRecord record{};
     BigDocumentStruct big{};
     ReadImageDocumentDesc documentInfo{};
@@ -26,7 +27,9 @@ struct FilterHost::Session {
 
     Session(Document& d, const RunOptions& o, RunReport& r, HostMemory& m)
         : document(d), options(o), report(r), memory(m),
-          colors(ProfileFor(d, ColorMode::RGB), ProfileFor(d, ColorMode::CMYK)) {}
+          colors(ProfileFor(d, ColorMode::RGB), ProfileFor(d, ColorMode::CMYK)), ports(d) {
+        if (o.pickColor) colors.SetPickColorHook(o.pickColor);
+    }
 
     // The descriptor of the run, played back or recorded, is the host's to dispose of.
     ~Session() {
@@ -129,8 +132,10 @@ public:
         if (gSession) throw HostFailure("a filter is already running");
         gSession = &s;
         suites_.Offer(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1, s.colors.Suite());
+        suites_.Offer(kPSChannelPortsSuite, kPSChannelPortsSuiteVersion2, s.ports.Suite());
     }
     ~ActiveSession() {
+        suites_.Withdraw(kPSChannelPortsSuite, kPSChannelPortsSuiteVersion2);
         suites_.Withdraw(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1);
         gSession = nullptr;
     }
@@ -172,7 +177,9 @@ static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory
     s.documentInfo.imageMode = r.imageMode;
     s.documentInfo.depth = d.depth;
     s.documentInfo.bounds = {0, 0, d.height, d.width};
+    s.documentInfo.targetCompositeChannels = s.ports.Channels();
     r.documentInfo = &s.documentInfo;
+    r.channelPortProcs = s.ports.Procs();
     r.sSPBasic = suites.Basic();
     s.descriptorParameters.descriptorParametersVersion = 1;
     s.descriptorParameters.playInfo = plugInDialogDontDisplay;

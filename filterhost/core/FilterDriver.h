@@ -1,6 +1,7 @@
 // Drives a filter module through its protocol on a document, tile by tile.
 #pragma once
 
+#include "core/ChannelPorts.h"
 #include "core/ColorServices.h"
 #include "core/Descriptors.h"
 #include "core/Document.h"
@@ -26,6 +27,8 @@ struct RunOptions {
     std::function<bool()> abort;
     // Recorded parameters handed to the plug-in for play-back.
     std::optional<Descriptor> playback;
+    // The colour picker the colour-space suite opens; without one a picked colour stays as it is.
+    ColorServices::PickColorHook pickColor;
 };
 
 struct RunReport {

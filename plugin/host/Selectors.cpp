@@ -1,5 +1,6 @@
 #include "host/Selectors.h"
 
+#include "host/AboutBox.h"
 #include "host/FilteringPass.h"
 #include "host/HostSuites.h"
 #include "host/PluginState.h"
@@ -22,9 +23,7 @@ void ConvertForEngine(void*, uint16_t from, uint16_t to, engine::ColorRecord16* 
 
 } // namespace
 
-void DoAbout(AboutRecord& about) {
-    platform::ShowMessageBox(about.sSPBasic, "About Quillon", "Nerrow Quillon\nVersion 2.0.1");
-}
+void DoAbout(AboutRecord& about) { ShowAboutBox(about); }
 
 void DoParameters() { State().showDialog = true; }
 

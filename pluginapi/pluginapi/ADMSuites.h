@@ -1,4 +1,6 @@
-/* The dialog manager: ten suites through which a plug-in builds, draws and drives its dialogs. */
+/* The dialog manager: ten suites through which a plug-in builds, draws and drives its dialogs.
+   Every function table is written by the host; the plug-in only calls through it and hands in
+   its own callbacks, which must not let an exception out. */
 #ifndef PLUGINAPI_ADMSUITES_H
 #define PLUGINAPI_ADMSUITES_H
 
@@ -38,6 +40,8 @@ extern "C" {
 #define kADMTextEditType "ADM Text Edit Type"
 #define kADMTextCheckBoxType "ADM Text Check Box Type"
 #define kADMTextPushButtonType "ADM Text Push Button Type"
+/* A bitmap resource shown as it is; dialog templates use it for pictures. */
+#define kADMPictureStaticType "ADM Picture Static Type"
 
 /* Notifier type names. */
 #define kADMUserChangedNotifier "ADM User Changed Notifier"
@@ -88,23 +92,58 @@ enum {
 /* Tracker modifier bits. */
 enum {
     kADMControlKeyModifier = 0x40,
-    kADMShiftKeyModifier = 0x20,
+    kADMShiftKeyModifier = 0x20, /* reported with Ctrl as 0x60 */
     kADMOptionKeyModifier = 0x80,
     kADMDoubleClickModifier = 0x800
 };
 
-enum { kADMAllActionsMask = -1 };
+/* Track masks: the actions that reach a track callback. Items start with buttons and key strokes,
+   dialogs with everything. */
+enum {
+    kADMMouseMoveMask = 0x01,     /* 1, -1 */
+    kADMButtonMask = 0x02,        /* 2, -2 */
+    kADMModifierKeyMask = 0x04,   /* 5, -5, 7, -7 */
+    kADMEnterLeaveMask = 0x08,    /* 11, -11 */
+    kADMKeyStrokeMask = 0x10,     /* -15 */
+    kADMDefaultItemMask = kADMButtonMask | kADMKeyStrokeMask,
+    kADMAllActionsMask = -1
+};
 
-/* Drawer modes and standard colours by number. */
+/* Virtual keys of key strokes that carry no character. */
+enum {
+    kADMTabKey = 0x09,
+    kADMEnterKey = 0x0D,
+    kADMEscapeKey = 0x1B,
+    kADMLeftKey = 0x1C,
+    kADMRightKey = 0x1D,
+    kADMUpKey = 0x1E,
+    kADMDownKey = 0x1F,
+    kADMDeleteKey = 0x7F,
+    kADMUnknownKey = 0xFFFF
+};
+
+/* Drawer modes. In exclusive-or mode the pen's colour is combined with the pixels, so drawing
+   the same shape twice leaves them as they were; a black pen, which would change nothing,
+   inverts instead. */
 enum { kADMNormalMode = 0, kADMXORMode = 1 };
+
+/* Standard colours by number; numbers without a colour of their own draw black. */
 enum {
     kADMBlackColor = 0,
-    kADMWhiteColor = 1,
+    kADMButtonFaceColor = 1,
     kADMHiliteColor = 2,
-    kADMLightColor = 5,
+    kADMPaneColor = 5,
     kADMBackgroundColor = 19
 };
-typedef uint32 ADMRGBColor; /* 0x00RRGGBB */
+
+/* Written by the plug-in: 16-bit components, 0..65535. */
+typedef struct ADMRGBColor {
+    uint16 red, green, blue;
+} ADMRGBColor;
+
+/* Modal and PopupModal return this when the dialog cannot be built (no such dialog resource, a
+   malformed template, an unknown item type in it); the host has told the user why. */
+enum { kADMDialogFailedResult = -1 };
 
 typedef void (*ADMDialogInitProc)(ADMDialogRef dialog);
 typedef void (*ADMItemInitProc)(ADMItemRef item);
@@ -119,6 +158,7 @@ typedef ADMBoolean (*ADMDialogTimerProc)(ADMDialogRef dialog, ADMTimerID timer);
 typedef struct ADMBasicSuite8 {
     void (*ErrorAlert)(const char* text);
     void (*MessageAlert)(const char* text);
+    /* The work area of the screen that holds point (the primary screen for a null point). */
     void (*GetScreenDimensions)(const ADMPoint* point, ADMRect* workArea);
 } ADMBasicSuite8;
 
@@ -132,19 +172,29 @@ typedef struct ADMDialogSuite4 {
     void (*EndModal)(ADMDialogRef dialog, ADMInt32 modalResultID, ADMBoolean cancelling);
     ADMUserData (*GetUserData)(ADMDialogRef dialog);
     void (*SetText)(ADMDialogRef dialog, const char* text);
+    /* Bounds are the dialog's client area in screen coordinates. */
+    void (*GetBoundsRect)(ADMDialogRef dialog, ADMRect* bounds);
     void (*SetBoundsRect)(ADMDialogRef dialog, const ADMRect* bounds);
     void (*GetLocalRect)(ADMDialogRef dialog, ADMRect* localRect);
     void (*SetMinWidth)(ADMDialogRef dialog, ADMInt32 width);
     void (*SetMinHeight)(ADMDialogRef dialog, ADMInt32 height);
     void (*SetTrackProc)(ADMDialogRef dialog, ADMDialogTrackProc trackProc);
+    /* A track callback that returns false leaves the event to the dialog's standard handling
+       (buttons press, boxes take keys, Enter and Escape close); DefaultTrack adds nothing to it
+       and returns false. */
     ADMBoolean (*DefaultTrack)(ADMDialogRef dialog, ADMTrackerRef tracker);
     void (*SetMask)(ADMDialogRef dialog, ADMInt32 mask);
     void (*SetNotifyProc)(ADMDialogRef dialog, ADMDialogNotifyProc notifyProc);
+    /* A user change of item 1 ends the modal dialog with 1, of item 2 with 2. */
     void (*DefaultNotify)(ADMDialogRef dialog, ADMNotifierRef notifier);
     void (*Invalidate)(ADMDialogRef dialog);
+    /* Null when the dialog has no item of that id. */
     ADMItemRef (*GetItem)(ADMDialogRef dialog, ADMInt32 itemID);
+    /* Null for an unknown item type. An id of 0 makes the dialog choose a free id. */
     ADMItemRef (*CreateItem)(ADMDialogRef dialog, ADMInt32 itemID, const char* itemType,
                              const ADMRect* boundsRect, ADMItemInitProc initProc, ADMUserData userData);
+    /* A repeating timer; 0 when it cannot be made. It stops when its callback returns false,
+       when it is aborted, or when the dialog closes. */
     ADMTimerID (*CreateTimer)(ADMDialogRef dialog, ADMInt32 milliseconds, ADMDialogTimerProc timerProc);
     void (*AbortTimer)(ADMDialogRef dialog, ADMTimerID timer);
     void* (*GetWindowRef)(ADMDialogRef dialog);
@@ -156,6 +206,7 @@ typedef struct ADMItemSuite3 {
     ADMBoolean (*DefaultTrack)(ADMItemRef item, ADMTrackerRef tracker);
     void (*SetMask)(ADMItemRef item, ADMInt32 mask);
     void (*SetNotifyProc)(ADMItemRef item, ADMItemNotifyProc notifyProc);
+    /* Passes the notifier on to the dialog's notify callback, or its default handling. */
     void (*DefaultNotify)(ADMItemRef item, ADMNotifierRef notifier);
     void (*SetUserData)(ADMItemRef item, ADMUserData userData);
     ADMUserData (*GetUserData)(ADMItemRef item);
@@ -169,14 +220,21 @@ typedef struct ADMItemSuite3 {
     void (*Enable)(ADMItemRef item, ADMBoolean enable);
     ADMBoolean (*IsEnabled)(ADMItemRef item);
     void (*SetText)(ADMItemRef item, const char* text);
+    /* Copies at most maxLength bytes including the NUL; returns the text's full length. */
+    ADMInt32 (*GetText)(ADMItemRef item, char* text, ADMInt32 maxLength);
+    /* Values are clamped into minimum..maximum; setting them never notifies. */
     void (*SetFloatValue)(ADMItemRef item, ADMReal value);
     ADMReal (*GetFloatValue)(ADMItemRef item);
     void (*SetMinFloatValue)(ADMItemRef item, ADMReal value);
     void (*SetMaxFloatValue)(ADMItemRef item, ADMReal value);
+    ADMReal (*GetMinFloatValue)(ADMItemRef item);
+    ADMReal (*GetMaxFloatValue)(ADMItemRef item);
     void (*SetPrecision)(ADMItemRef item, ADMInt32 decimals);
     void (*SetBooleanValue)(ADMItemRef item, ADMBoolean value);
     ADMBoolean (*GetBooleanValue)(ADMItemRef item);
+    /* The entry list of a popup menu; null for other item types. */
     ADMListRef (*GetList)(ADMItemRef item);
+    /* A bitmap ('BMAP') or icon ('ICON') resource of the plug-in shown by picture items. */
     void (*SetPictureID)(ADMItemRef item, ADMInt32 resourceID);
     /* A drawer that paints on the item's window at once, outside a draw callback. */
     ADMDrawerRef (*CreateDrawer)(ADMItemRef item);
@@ -184,7 +242,7 @@ typedef struct ADMItemSuite3 {
 } ADMItemSuite3;
 
 typedef struct ADMDrawerSuite3 {
-    void (*SetRGBColor)(ADMDrawerRef drawer, ADMRGBColor color);
+    void (*SetRGBColor)(ADMDrawerRef drawer, const ADMRGBColor* color);
     void (*SetADMColor)(ADMDrawerRef drawer, ADMInt32 standardColor);
     void (*SetDrawMode)(ADMDrawerRef drawer, ADMInt32 mode);
     void (*DrawLine)(ADMDrawerRef drawer, const ADMPoint* startPoint, const ADMPoint* endPoint);
@@ -204,12 +262,14 @@ typedef struct ADMImageSuite2 {
     ADMInt32 (*GetHeight)(ADMImageRef image);
     ADMInt32 (*GetByteWidth)(ADMImageRef image);
     ADMInt32 (*GetBitsPerPixel)(ADMImageRef image);
-    /* Pixels in blue, green, red byte order; rows GetByteWidth bytes apart. */
+    /* Pixels in blue, green, red byte order (a fourth byte unused at 32 bits per pixel); rows
+       GetByteWidth bytes apart. Create returns null for sizes outside 1..16384. */
     uint8* (*BeginBaseAddressAccess)(ADMImageRef image);
     void (*EndBaseAddressAccess)(ADMImageRef image);
 } ADMImageSuite2;
 
 typedef struct ADMIconSuite1 {
+    /* Null when the plug-in has no such icon; iconIndex is unused. */
     ADMIconRef (*GetFromResource)(ADMPluginRef pluginRef, ADMInt32 iconID, ADMInt32 iconIndex);
     void (*Destroy)(ADMIconRef icon);
     ADMInt32 (*GetWidth)(ADMIconRef icon);
@@ -222,12 +282,15 @@ typedef struct ADMNotifierSuite1 {
     ADMBoolean (*IsNotifierType)(ADMNotifierRef notifier, const char* notifierType);
 } ADMNotifierSuite1;
 
+/* The point of a track callback's tracker is in the item's (or the dialog's) coordinates. A null
+   tracker stands for the current state: the mouse point on the screen and the keys held now. */
 typedef struct ADMTrackerSuite1 {
     void (*GetPoint)(ADMTrackerRef tracker, ADMPoint* point);
     ADMInt32 (*GetAction)(ADMTrackerRef tracker);
     ADMInt32 (*GetModifiers)(ADMTrackerRef tracker);
     ADMBoolean (*TestAction)(ADMTrackerRef tracker, ADMInt32 action);
     ADMBoolean (*TestModifier)(ADMTrackerRef tracker, ADMInt32 modifier);
+    /* For key strokes: the character code for printable keys, else one of kADM*Key. */
     ADMInt32 (*GetVirtualKey)(ADMTrackerRef tracker);
 } ADMTrackerSuite1;
 
@@ -246,6 +309,7 @@ typedef struct ADMListSuite1 {
     ADMEntryRef (*GetEntry)(ADMListRef list, ADMInt32 entryID);
     ADMEntryRef (*IndexEntry)(ADMListRef list, ADMInt32 index);
     ADMInt32 (*NumberOfEntries)(ADMListRef list);
+    /* The entry the user chose last (or Select made), null when none. */
     ADMEntryRef (*GetActiveEntry)(ADMListRef list);
 } ADMListSuite1;
 

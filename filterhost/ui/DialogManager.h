@@ -1,0 +1,72 @@
+// The host's dialog manager: the ten dialog-manager suites and the user-interface hooks, offered
+// to plug-ins while it lives, with dialogs built from the module's templates as Qt widgets.
+// A QApplication must exist first.
+#pragma once
+
+#include "core/SuiteRegistry.h"
+#include "pluginapi/ADMSuites.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace quillon::ui {
+
+class AdmDialog;
+
+class DialogManager {
+  public:
+    using ResourceLookup = std::function<std::span<const uint8_t>(uint32_t type, int32_t id)>;
+    using ErrorReporter = std::function<void(const std::string&)>;
+
+    // Messages about broken resources go to report, standard error when it is empty.
+    DialogManager(filterhost::SuiteRegistry& suites, ResourceLookup resources,
+                  ErrorReporter report = {});
+    ~DialogManager();
+    DialogManager(const DialogManager&) = delete;
+    DialogManager& operator=(const DialogManager&) = delete;
+
+    // Builds the dialog of a 'DLOG' resource and runs it; kADMDialogFailedResult when it cannot
+    // be built (the reason has been reported).
+    ADMInt32 RunModal(int32_t resourceID, ADMDialogInitProc init, ADMUserData data, bool popup);
+
+    // A 'BMAP' or 'ICON' resource as an image; null when missing or malformed (reported).
+    QImage Picture(int32_t resourceID, bool icon) const;
+
+    // The dialog on top, null when none is open.
+    AdmDialog* TopDialog() const { return stack_.empty() ? nullptr : stack_.back(); }
+
+    // Handles the plug-in gives back are checked against what is alive.
+    void Register(const void* object) { live_.insert(object); }
+    void Unregister(const void* object) { live_.erase(object); }
+    bool IsLive(const void* object) const { return object && live_.count(object) != 0; }
+
+    // The widget whose events are being tracked: host cursors are shown there.
+    void SetTrackedWidget(QWidget* widget) { tracked_ = widget; }
+    QWidget* TrackedWidget() const;
+
+    void ReportError(const std::string& message) const;
+
+    // The live manager, for the C entry points.
+    static DialogManager* Current();
+
+  private:
+    filterhost::SuiteRegistry& suites_;
+    ResourceLookup resources_;
+    ErrorReporter report_;
+    std::vector<AdmDialog*> stack_;
+    std::set<const void*> live_;
+    QWidget* tracked_ = nullptr;
+};
+
+// Shows a host cursor by name on a widget; false for a name the host does not know.
+bool ApplyHostCursor(QWidget& widget, const char* name);
+
+} // namespace quillon::ui

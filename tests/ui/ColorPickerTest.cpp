@@ -1,0 +1,80 @@
+// The colour-space suite's PickColor with the host's picker: the colour comes back in the space
+// the plug-in asked for, and cancelling leaves it as it was.
+#include "ui/ColorPicker.h"
+#include "core/ColorServices.h"
+#include "core/SuiteRegistry.h"
+#include "ui/Script.h"
+#include "ui/ScriptRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillon::test {
+namespace {
+
+class ColorPickerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        colors_.SetPickColorHook(ui::MakeColorPicker(registry_));
+        registry_.Offer(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1, colors_.Suite());
+        suite_ = colors_.Suite();
+    }
+
+    // Picks with the script driving the picker; returns the four components afterwards.
+    std::array<uint8_t, 4> Pick(ColorSpace space, std::array<uint8_t, 4> start,
+                                const std::string& script) {
+        ColorID id = nullptr;
+        EXPECT_EQ(suite_->Make(&id), 0);
+        suite_->StuffComponents(id, space, start[0], start[1], start[2], start[3]);
+        ui::ScriptRunner runner(ui::ParseScript(script));
+        EXPECT_EQ(suite_->PickColor(&id, nullptr), 0);
+        EXPECT_EQ(runner.Failure(), "");
+        std::array<uint8_t, 4> out{};
+        suite_->ExtractComponents(id, space, &out[0], &out[1], &out[2], &out[3], nullptr);
+        suite_->Delete(&id);
+        return out;
+    }
+
+    std::string Read(const std::string& file) {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    filterhost::SuiteRegistry registry_;
+    filterhost::ColorServices colors_;
+    const PSColorSpaceSuite1* suite_ = nullptr;
+};
+
+TEST_F(ColorPickerTest, LabColourTypedAndAccepted) {
+    const std::string state = ::testing::TempDir() + "picker_lab.json";
+    const auto picked = Pick(plugIncolorServicesLabSpace, {0, 200, 128, 128},
+                             "key 5\nkey 0\nstate " + state + "\nkey enter");
+    // L 50 of 100 is 127.5 of 255.
+    EXPECT_EQ(picked[1], 128);
+    EXPECT_EQ(picked[2], 128);
+    EXPECT_EQ(picked[3], 128);
+    const std::string json = Read(state);
+    for (const char* label : {"\"L\"", "\"a\"", "\"b\"", "\"50\""})
+        EXPECT_NE(json.find(label), std::string::npos) << label << " in " << json;
+}
+
+TEST_F(ColorPickerTest, CancellingKeepsTheColour) {
+    const auto picked =
+        Pick(plugIncolorServicesRGBSpace, {0, 10, 20, 30}, "key a ctrl\nkey 9\nkey escape");
+    EXPECT_EQ(picked, (std::array<uint8_t, 4>{0, 10, 20, 30}));
+}
+
+TEST_F(ColorPickerTest, CmykInPercent) {
+    const std::string state = ::testing::TempDir() + "picker_cmyk.json";
+    Pick(plugIncolorServicesCMYKSpace, {255, 0, 0, 0}, "state " + state + "\nkey escape");
+    const std::string json = Read(state);
+    for (const char* label : {"\"C %\"", "\"K %\"", "\"100\""})
+        EXPECT_NE(json.find(label), std::string::npos) << label << " in " << json;
+}
+
+} // namespace
+} // namespace quillon::test
