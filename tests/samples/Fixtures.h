@@ -54,7 +54,7 @@ struct PsdSpec {
     Bytes colorModeData; // e.g. 768 bytes of palette
     Bytes layerSection;  // contents of the layer and mask section
 };
-Bytes MakePsd(const PsdSpec& spec);
+Bytes MakePsd(const PsdSpec& layout);
 // The planes of an RGB picture, plus `extra` planes of 0x80.
 std::vector<Bytes> Planes(const Picture& p, int extra = 0);
 

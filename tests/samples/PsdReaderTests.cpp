@@ -38,9 +38,9 @@ class PsdRgb : public ::testing::TestWithParam<PsdCase> {};
 TEST_P(PsdRgb, DecodesTheCompositeWithExtraChannelsIgnored) {
     const PsdCase& c = GetParam();
     Picture p = Pattern(37, 11);
-    PsdSpec spec{p.width, p.height, kRgb, c.depth, c.rle, Planes(p, c.extraChannels), {}, {}};
-    spec.layerSection = Bytes(40, 0x33); // layers are skipped by their length
-    Result r = Decode(MakePsd(spec));
+    PsdSpec layout{p.width, p.height, kRgb, c.depth, c.rle, Planes(p, c.extraChannels), {}, {}};
+    layout.layerSection = Bytes(40, 0x33); // layers are skipped by their length
+    Result r = Decode(MakePsd(layout));
     ASSERT_EQ(r.code, kCodecOk);
     EXPECT_TRUE(SamePicture(r.picture, p));
 }
@@ -126,7 +126,7 @@ TEST(Psd, ShortRleRowsLeaveBlackAndLongOnesAreCut) {
 
 struct PsdFailure {
     const char* name;
-    PsdSpec spec;
+    PsdSpec layout;
     int code;
 };
 
@@ -152,7 +152,7 @@ TEST(Psd, RefusedVariantsFailWithTheirCodes) {
          kCodecBadData},
     };
     for (const PsdFailure& c : cases) {
-        Result r = Decode(MakePsd(c.spec));
+        Result r = Decode(MakePsd(c.layout));
         EXPECT_EQ(r.code, c.code) << c.name;
         EXPECT_TRUE(r.picture.rgb.empty()) << c.name;
     }
