@@ -2,26 +2,7 @@
 #include "resources/PluginResources.h"
 #include "resources/ResourceWriter.h"
 
-#include <functional>
-
 namespace quillon::resources {
-namespace {
-
-using PropertyData = std::function<void(ResourceWriter&)>;
-
-// vendor, key, id 0, padded length, data padded with zeros to a multiple of four
-void WriteProperty(ResourceWriter& out, const char (&key)[5], const PropertyData& write) {
-    ResourceWriter data;
-    write(data);
-    data.PadTo4();
-    out.FourCC("8BIM");
-    out.FourCC(key);
-    out.U32(0);
-    out.U32(static_cast<uint32_t>(data.Size()));
-    out.Append(data.Take());
-}
-
-} // namespace
 
 std::vector<uint8_t> BuildPropertyList() {
     ResourceWriter out;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -45,5 +46,19 @@ public:
 private:
     std::vector<uint8_t> bytes_;
 };
+
+// One property of a registration resource: vendor '8BIM', key, id 0, the padded length, then the
+// data padded with zeros to a multiple of four.
+inline void WriteProperty(ResourceWriter& out, const char (&key)[5],
+                          const std::function<void(ResourceWriter&)>& write) {
+    ResourceWriter data;
+    write(data);
+    data.PadTo4();
+    out.FourCC("8BIM");
+    out.FourCC(key);
+    out.U32(0);
+    out.U32(static_cast<uint32_t>(data.Size()));
+    out.Append(data.Take());
+}
 
 } // namespace quillon::resources

@@ -12,15 +12,8 @@ namespace {
 
 std::vector<uint8_t> PropertyList() {
     ResourceWriter out;
-    auto property = [&out](const char (&key)[5], auto write) {
-        ResourceWriter data;
-        write(data);
-        data.PadTo4();
-        out.FourCC("8BIM");
-        out.FourCC(key);
-        out.U32(0);
-        out.U32(static_cast<uint32_t>(data.Size()));
-        out.Append(data.Take());
+    auto property = [&out](const char (&key)[5], const std::function<void(ResourceWriter&)>& write) {
+        quillon::resources::WriteProperty(out, key, write);
     };
     out.U16(1);
     out.U32(0);
