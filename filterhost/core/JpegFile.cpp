@@ -15,10 +15,21 @@
 namespace quillon::filterhost {
 namespace {
 
+void OnJpegError(j_common_ptr info);
+void OnJpegMessage(j_common_ptr info, int level);
+
 struct JpegErrors {
     jpeg_error_mgr manager;
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+
+    // libjpeg's standard manager with our exits: errors jump back, warnings stay quiet.
+    jpeg_error_mgr* Attach() {
+        jpeg_std_error(&manager);
+        manager.error_exit = OnJpegError;
+        manager.emit_message = OnJpegMessage;
+        return &manager;
+    }
 };
 
 void OnJpegError(j_common_ptr info) {
@@ -111,9 +122,7 @@ Document ReadJpeg(const std::filesystem::path& path) {
     if (!file) throw HostFailure("cannot open " + path.string() + ": " + std::strerror(errno));
     jpeg_decompress_struct info{};
     JpegErrors errors{};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = OnJpegError;
-    errors.manager.emit_message = OnJpegMessage;
+    info.err = errors.Attach();
     jpeg_create_decompress(&info);
     struct Release {
         jpeg_decompress_struct* info;
@@ -155,9 +164,7 @@ void WriteJpeg(const Document& d, const std::filesystem::path& path) {
     if (!file) throw HostFailure("cannot open " + path.string() + ": " + std::strerror(errno));
     jpeg_compress_struct info{};
     JpegErrors errors{};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = OnJpegError;
-    errors.manager.emit_message = OnJpegMessage;
+    info.err = errors.Attach();
     jpeg_create_compress(&info);
     struct Release {
         jpeg_compress_struct* info;

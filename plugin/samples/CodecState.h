@@ -31,6 +31,9 @@ uint8_t* AllocateRgbBlock(int64_t width, int64_t height, int* code) noexcept;
 // Allocates a zero-filled width x height RGB block. Returns 0, or code 1 when the block would be
 // larger than kMaxImageBytes or cannot be had; code 3 for a size below 1.
 int AllocateRgb(int64_t width, int64_t height, DecodedImage& image);
+// Ends a reader that decoded into a block of its own: on success the image takes the block, on
+// failure the block is freed. Returns code.
+int AdoptRgb(int code, uint8_t* block, int32_t width, int32_t height, DecodedImage& image);
 
 // Whether a width x height RGB block stays within kMaxImageBytes. Readers ask before anything
 // else about the size, so that an impossible size fails as out of memory (code 1).

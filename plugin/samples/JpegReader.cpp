@@ -160,14 +160,7 @@ int ReadJpeg(ImageSource& source, DecodedImage& image) {
     if (!source.Size(&job->sourceBytes)) job->sourceBytes = 0;
     int code = RunJpeg(job.get());
     jpeg_destroy_decompress(&job->cinfo);
-    if (code != kCodecOk) {
-        std::free(job->pixels);
-        return code;
-    }
-    image.pixels.reset(job->pixels);
-    image.width = job->width;
-    image.height = job->height;
-    return kCodecOk;
+    return AdoptRgb(code, job->pixels, job->width, job->height, image);
 }
 
 } // namespace quillon::samples

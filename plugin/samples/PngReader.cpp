@@ -90,14 +90,7 @@ int ReadPng(ImageSource& source, DecodedImage& image) {
     if (!source.Size(&job->sourceBytes)) job->sourceBytes = 0;
     int code = RunPng(job.get());
     png_destroy_read_struct(&job->png, job->info != nullptr ? &job->info : nullptr, nullptr);
-    if (code != kCodecOk) {
-        std::free(job->pixels);
-        return code;
-    }
-    image.pixels.reset(job->pixels);
-    image.width = job->width;
-    image.height = job->height;
-    return kCodecOk;
+    return AdoptRgb(code, job->pixels, job->width, job->height, image);
 }
 
 } // namespace quillon::samples

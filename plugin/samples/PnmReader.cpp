@@ -130,14 +130,7 @@ int ReadPnm(ImageSource& source, DecodedImage& image) {
     int code = RunPnm(job.get());
     if (job->row != nullptr) pnm_freerow(job->row);
     fclose(job->file);
-    if (code != kCodecOk) {
-        std::free(job->pixels);
-        return code;
-    }
-    image.pixels.reset(job->pixels);
-    image.width = job->width;
-    image.height = job->height;
-    return kCodecOk;
+    return AdoptRgb(code, job->pixels, job->width, job->height, image);
 }
 
 } // namespace quillon::samples
