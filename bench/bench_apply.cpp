@@ -49,6 +49,14 @@ std::string TenAdjustments() {
     return colors;
 }
 
+Descriptor TenAdjustmentsPlayback() {
+    Descriptor playback;
+    playback.Put({PI_FOURCC('P', 'r', 's', 'L'), typeBoolean, false});
+    playback.Put({PI_FOURCC('F', 'z', 'n', 's'), typeFloat, 5.0});
+    playback.Put({PI_FOURCC('s', 'm', 'p', 'l'), typeChar, TenAdjustments()});
+    return playback;
+}
+
 fs::path PictureFile() {
     static const fs::path file = [] {
         const fs::path f = fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()) + ".tif");
@@ -63,18 +71,47 @@ void ApplyEndToEnd(benchmark::State& state) {
     const fs::path out = fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
     FilterHost host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
-    Descriptor playback;
-    playback.Put({PI_FOURCC('P', 'r', 's', 'L'), typeBoolean, false});
-    playback.Put({PI_FOURCC('F', 'z', 'n', 's'), typeFloat, 5.0});
-    playback.Put({PI_FOURCC('s', 'm', 'p', 'l'), typeChar, TenAdjustments()});
     RunOptions options;
-    options.playback = playback;
+    options.playback = TenAdjustmentsPlayback();
     for (auto _ : state) {
         LoadedImage image = ReadImageFile(in);
         RunReport report = host.Run(module, image.document, options);
         if (report.result != 0) state.SkipWithError("the filter failed");
         WriteImageFile(image.document, image.format, out);
     }
+    fs::remove(out);
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
+                                                 benchmark::Counter::kIsRate);
+}
+
+// The three phases of the end-to-end run on their own.
+void ReadOnly(benchmark::State& state) {
+    const fs::path in = PictureFile();
+    for (auto _ : state) benchmark::DoNotOptimize(ReadImageFile(in));
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
+                                                 benchmark::Counter::kIsRate);
+}
+
+void FilterOnly(benchmark::State& state) {
+    const LoadedImage original = ReadImageFile(PictureFile());
+    FilterHost host;
+    PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
+    RunOptions options;
+    options.playback = TenAdjustmentsPlayback();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Document document = original.document;
+        state.ResumeTiming();
+        if (host.Run(module, document, options).result != 0) state.SkipWithError("the filter failed");
+    }
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
+                                                 benchmark::Counter::kIsRate);
+}
+
+void WriteOnly(benchmark::State& state) {
+    const LoadedImage image = ReadImageFile(PictureFile());
+    const fs::path out = fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
+    for (auto _ : state) WriteImageFile(image.document, image.format, out);
     fs::remove(out);
     state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
                                                  benchmark::Counter::kIsRate);
@@ -129,6 +166,9 @@ void EngineOnly(benchmark::State& state) {
 }
 
 BENCHMARK(ApplyEndToEnd)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(ReadOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(FilterOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(WriteOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(ConversionsOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(EngineOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -50,61 +50,72 @@ template <typename T> T Field(TIFF* tiff, ttag_t tag, T fallback) {
     return value;
 }
 
-// Reads every sample of the image into one interleaved buffer, from strips or tiles, contiguous
-// or separate planes.
-std::vector<uint8_t> ReadAllSamples(TIFF* tiff, const std::filesystem::path& path, uint32_t width,
-                                    uint32_t height, uint16_t samples, uint16_t bits) {
+// Hands every row of the image to store(row, y) as interleaved samples. Contiguous strips go
+// row by row through one line buffer; tiles and separate planes are gathered into one
+// interleaved image first.
+template <typename Store>
+void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, uint32_t height,
+                uint16_t samples, uint16_t bits, Store store) {
     const size_t bytes = bits / 8;
     const size_t pixelBytes = samples * bytes;
-    std::vector<uint8_t> image(size_t(width) * height * pixelBytes);
+    const size_t rowBytes = size_t(width) * pixelBytes;
     const bool separate = Field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) ==
                           PLANARCONFIG_SEPARATE;
     const uint16_t planes = separate ? samples : 1;
     const size_t unitBytes = separate ? bytes : pixelBytes; // bytes per pixel in one plane
 
-    // Copies a decoded block of one plane (w x h pixels at x0, y0) into the image.
-    auto place = [&](const uint8_t* block, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h,
-                     size_t blockRowBytes, uint16_t plane) {
-        for (uint32_t y = 0; y < h && y0 + y < height; ++y)
-            for (uint32_t x = 0; x < w && x0 + x < width; ++x) {
-                const uint8_t* from = block + y * blockRowBytes + x * unitBytes;
-                uint8_t* to = image.data() + (size_t(y0 + y) * width + x0 + x) * pixelBytes +
-                              plane * bytes;
-                std::memcpy(to, from, unitBytes);
-            }
-    };
-
-    if (TIFFIsTiled(tiff)) {
-        const uint32_t tw = Field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
-        const uint32_t th = Field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
-        const tmsize_t tileSize = TIFFTileSize(tiff);
-        if (tw == 0 || th == 0 || tileSize <= 0 || size_t(tileSize) < size_t(tw) * th * unitBytes)
-            throw Broken(path, "broken tile layout");
-        std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
-        for (uint16_t plane = 0; plane < planes; ++plane)
-            for (uint32_t y = 0; y < height; y += th)
-                for (uint32_t x = 0; x < width; x += tw) {
-                    if (TIFFReadTile(tiff, tile.data(), x, y, 0, plane) < 0)
-                        throw Broken(path, "unreadable tile");
-                    place(tile.data(), x, y, tw, th, tw * unitBytes, plane);
-                }
-    } else {
+    if (!TIFFIsTiled(tiff)) {
         const tmsize_t lineSize = TIFFScanlineSize(tiff);
         if (lineSize <= 0 || size_t(lineSize) < width * unitBytes)
             throw Broken(path, "broken strip layout");
         std::vector<uint8_t> line(static_cast<size_t>(lineSize));
+        if (!separate) {
+            for (uint32_t y = 0; y < height; ++y) {
+                if (TIFFReadScanline(tiff, line.data(), y, 0) < 0)
+                    throw Broken(path, "unreadable row " + std::to_string(y));
+                store(line.data(), y);
+            }
+            return;
+        }
+        std::vector<uint8_t> image(rowBytes * height);
         for (uint16_t plane = 0; plane < planes; ++plane)
             for (uint32_t y = 0; y < height; ++y) {
                 if (TIFFReadScanline(tiff, line.data(), y, plane) < 0)
                     throw Broken(path, "unreadable row " + std::to_string(y));
-                place(line.data(), 0, y, width, 1, size_t(lineSize), plane);
+                uint8_t* to = image.data() + size_t(y) * rowBytes + plane * bytes;
+                for (uint32_t x = 0; x < width; ++x) std::memcpy(to + x * pixelBytes, &line[x * bytes], bytes);
             }
+        for (uint32_t y = 0; y < height; ++y) store(image.data() + size_t(y) * rowBytes, y);
+        return;
     }
-    return image;
+
+    const uint32_t tw = Field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+    const uint32_t th = Field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+    const tmsize_t tileSize = TIFFTileSize(tiff);
+    if (tw == 0 || th == 0 || tileSize <= 0 || size_t(tileSize) < size_t(tw) * th * unitBytes)
+        throw Broken(path, "broken tile layout");
+    std::vector<uint8_t> image(rowBytes * height);
+    std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
+    for (uint16_t plane = 0; plane < planes; ++plane)
+        for (uint32_t y0 = 0; y0 < height; y0 += th)
+            for (uint32_t x0 = 0; x0 < width; x0 += tw) {
+                if (TIFFReadTile(tiff, tile.data(), x0, y0, 0, plane) < 0)
+                    throw Broken(path, "unreadable tile");
+                const uint32_t w = std::min(tw, width - x0), h = std::min(th, height - y0);
+                for (uint32_t y = 0; y < h; ++y) {
+                    const uint8_t* from = tile.data() + size_t(y) * tw * unitBytes;
+                    uint8_t* to = image.data() + size_t(y0 + y) * rowBytes + x0 * pixelBytes + plane * bytes;
+                    if (!separate) {
+                        std::memcpy(to, from, w * pixelBytes);
+                        continue;
+                    }
+                    for (uint32_t x = 0; x < w; ++x) std::memcpy(to + x * pixelBytes, from + x * bytes, bytes);
+                }
+            }
+    for (uint32_t y = 0; y < height; ++y) store(image.data() + size_t(y) * rowBytes, y);
 }
 
-uint16_t Sample(const uint8_t* p, size_t bytes) {
-    if (bytes == 1) return *p;
+uint16_t Sample16(const uint8_t* p) {
     uint16_t v;
     std::memcpy(&v, p, 2);
     return v;
@@ -112,9 +123,7 @@ uint16_t Sample(const uint8_t* p, size_t bytes) {
 
 // A stored sample on the host's scale. CIELab keeps a and b signed (16 bits: 256 units of a*),
 // ICCLab unsigned around 0x80 or 0x8080.
-uint16_t ToHostSample(uint16_t photometric, int channel, size_t bytes, uint16_t stored) {
-    const bool chroma = channel > 0 && (photometric == PHOTOMETRIC_CIELAB ||
-                                        photometric == PHOTOMETRIC_ICCLAB);
+uint16_t ToHostSample(uint16_t photometric, bool chroma, size_t bytes, uint16_t stored) {
     if (bytes == 1) {
         return photometric == PHOTOMETRIC_CIELAB && chroma ? uint16_t(uint8_t(stored ^ 0x80))
                                                            : stored;
@@ -125,11 +134,17 @@ uint16_t ToHostSample(uint16_t photometric, int channel, size_t bytes, uint16_t 
     return uint16_t(std::min(32768L, std::lround(stored * 128.0 / 257.0)));
 }
 
-uint16_t ToStoredSample(ColorMode mode, int channel, size_t bytes, uint16_t v) {
-    const bool chroma = mode == ColorMode::Lab && channel > 0;
+uint16_t ToStoredSample(bool chroma, size_t bytes, uint16_t v) {
     if (bytes == 1) return chroma ? uint16_t(uint8_t(v) ^ 0x80) : v;
     if (!chroma) return ToFile16(v);
     return uint16_t(int16_t(std::clamp((int32_t(v) - 16384) * 2, -32768, 32767)));
+}
+
+// Every value of one channel's samples mapped once, so rows convert by lookup.
+template <typename Map> std::vector<uint16_t> SampleTable(size_t bytes, Map map) {
+    std::vector<uint16_t> table(size_t{1} << (8 * bytes));
+    for (size_t v = 0; v < table.size(); ++v) table[v] = map(uint16_t(v));
+    return table;
 }
 
 // Layouts the sample reader does not take (palettes, bilevel, YCbCr, odd depths) go through
@@ -194,7 +209,6 @@ Document ReadTiff(const std::filesystem::path& path) {
     }
 
     const bool alpha = samples > colorSamples;
-    const std::vector<uint8_t> raw = ReadAllSamples(t, path, width, height, samples, bits);
     Document d = MakeDocument(mode, bits, int32_t(width), int32_t(height), alpha);
     uint32_t iccLength = 0;
     void* icc = nullptr;
@@ -202,18 +216,26 @@ Document ReadTiff(const std::filesystem::path& path) {
         d.iccProfile.assign(static_cast<uint8_t*>(icc), static_cast<uint8_t*>(icc) + iccLength);
 
     const size_t bytes = bits / 8;
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t* pixel = raw.data() + (size_t(y) * width + x) * samples * bytes;
-            for (int c = 0; c < d.ColorChannels(); ++c) {
-                const uint16_t stored = Sample(pixel + size_t(grey ? 0 : c) * bytes, bytes);
-                d.At(c, int32_t(x), int32_t(y)) = ToHostSample(photometric, c, bytes, stored);
-            }
-            if (alpha) {
-                const uint16_t a = Sample(pixel + size_t(colorSamples) * bytes, bytes);
-                d.At(d.ColorChannels(), int32_t(x), int32_t(y)) = bytes == 2 ? FromFile16(a) : a;
+    const bool lab = mode == ColorMode::Lab;
+    std::vector<std::vector<uint16_t>> tables;
+    std::vector<size_t> offsets; // of each plane's sample within a pixel
+    for (int c = 0; c < int(d.planes.size()); ++c) {
+        const bool chroma = lab && c > 0 && c < colorSamples;
+        tables.push_back(SampleTable(bytes, [&](uint16_t v) { return ToHostSample(photometric, chroma, bytes, v); }));
+        offsets.push_back(c == d.ColorChannels() ? size_t(colorSamples) : grey ? 0 : size_t(c));
+    }
+    ForEachRow(t, path, width, height, samples, bits, [&](const uint8_t* row, uint32_t y) {
+        for (size_t c = 0; c < d.planes.size(); ++c) {
+            uint16_t* to = d.planes[c].data() + size_t(y) * width;
+            const uint16_t* table = tables[c].data();
+            const uint8_t* from = row + offsets[c] * bytes;
+            if (bytes == 1) {
+                for (uint32_t x = 0; x < width; ++x) to[x] = table[from[size_t(x) * samples]];
+            } else {
+                for (uint32_t x = 0; x < width; ++x) to[x] = table[Sample16(from + size_t(x) * samples * 2)];
             }
         }
+    });
     return d;
 }
 
@@ -255,16 +277,23 @@ void WriteTiff(const Document& d, const std::filesystem::path& path) {
         TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(d.iccProfile.size()), d.iccProfile.data());
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
 
+    std::vector<std::vector<uint16_t>> tables;
+    for (int c = 0; c < samples; ++c) {
+        const bool chroma = d.mode == ColorMode::Lab && c > 0 && c < colorSamples;
+        tables.push_back(SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes, v); }));
+    }
     std::vector<uint8_t> line(size_t(d.width) * size_t(samples) * bytes);
     for (int32_t y = 0; y < d.height; ++y) {
-        for (int32_t x = 0; x < d.width; ++x)
-            for (int c = 0; c < samples; ++c) {
-                const uint16_t v = c < colorSamples ? ToStoredSample(d.mode, c, bytes, d.At(c, x, y))
-                                                    : ToStoredSample(ColorMode::RGB, c, bytes, d.At(c, x, y));
-                uint8_t* to = line.data() + (size_t(x) * size_t(samples) + size_t(c)) * bytes;
-                if (bytes == 1) *to = uint8_t(v);
-                else std::memcpy(to, &v, 2);
+        for (int c = 0; c < samples; ++c) {
+            const uint16_t* from = d.planes[size_t(c)].data() + size_t(y) * size_t(d.width);
+            const uint16_t* table = tables[size_t(c)].data();
+            uint8_t* to = line.data() + size_t(c) * bytes;
+            if (bytes == 1) {
+                for (int32_t x = 0; x < d.width; ++x) to[size_t(x) * size_t(samples)] = uint8_t(table[from[x]]);
+            } else {
+                for (int32_t x = 0; x < d.width; ++x) std::memcpy(to + size_t(x) * size_t(samples) * 2, &table[from[x]], 2);
             }
+        }
         if (TIFFWriteScanline(t, line.data(), uint32_t(y), 0) < 0)
             throw Broken(path, "cannot write row " + std::to_string(y));
     }
