@@ -45,17 +45,17 @@ FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallbac
     return fallback;
 }
 
-LoadedImage ReadImageFile(const std::filesystem::path& file) {
+LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error))
         throw HostFailure(file.string() + ": no such file");
     const auto head = Head(file);
     // Recognised by content, so a misnamed file still opens.
     if (StartsWith(head, {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a}))
-        return {ReadPng(file), FileFormat::Png};
-    if (StartsWith(head, {0xff, 0xd8, 0xff})) return {ReadJpeg(file), FileFormat::Jpeg};
+        return {ReadPng(file, maxPixels), FileFormat::Png};
+    if (StartsWith(head, {0xff, 0xd8, 0xff})) return {ReadJpeg(file, maxPixels), FileFormat::Jpeg};
     if (StartsWith(head, {'I', 'I', 42, 0}) || StartsWith(head, {'M', 'M', 0, 42}))
-        return {ReadTiff(file), FileFormat::Tiff};
+        return {ReadTiff(file, maxPixels), FileFormat::Tiff};
     throw HostFailure(file.string() + ": not a PNG, JPEG or TIFF file");
 }
 

@@ -14,8 +14,12 @@ struct LoadedImage {
     FileFormat format;
 };
 
-// Throws HostFailure with one clear line when the file cannot be read as a document.
-LoadedImage ReadImageFile(const std::filesystem::path& file);
+// Largest picture the host opens: plane sizes stay far from overflow.
+inline constexpr int64_t kMaxImagePixels = int64_t{1} << 30;
+
+// Throws HostFailure with one clear line when the file cannot be read as a document, or when it
+// holds more than maxPixels pixels.
+LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels = kMaxImagePixels);
 
 // Writes through a temporary file in the same folder and renames it into place, so a failure
 // never leaves a partial file. Throws HostFailure when the format cannot hold the document.

@@ -117,7 +117,7 @@ struct FileCloser {
 
 } // namespace
 
-Document ReadJpeg(const std::filesystem::path& path) {
+Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels) {
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) throw HostFailure("cannot open " + path.string() + ": " + std::strerror(errno));
     jpeg_decompress_struct info{};
@@ -131,7 +131,7 @@ Document ReadJpeg(const std::filesystem::path& path) {
 
     if (!ReadJpegHeader(&info, file.get()))
         throw HostFailure(path.string() + ": broken JPEG: " + errors.message);
-    if (int64_t(info.output_width) * info.output_height > kMaxImagePixels)
+    if (int64_t(info.output_width) * info.output_height > maxPixels)
         throw HostFailure(path.string() + ": picture too large");
     const bool cmyk = info.out_color_space == JCS_CMYK;
     const int channels = info.output_components;

@@ -98,7 +98,7 @@ File Open(const std::filesystem::path& path, const char* mode) {
 
 } // namespace
 
-Document ReadPng(const std::filesystem::path& path) {
+Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
     File file = Open(path, "rb");
     PngErrors errors{};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
@@ -116,7 +116,7 @@ Document ReadPng(const std::filesystem::path& path) {
     PngHeader header{};
     if (!ReadPngHeader(png, info, file.get(), &header))
         throw HostFailure(path.string() + ": broken PNG: " + errors.message);
-    if (int64_t(header.width) * header.height > kMaxImagePixels)
+    if (int64_t(header.width) * header.height > maxPixels)
         throw HostFailure(path.string() + ": picture too large");
     Document d = MakeDocument(ColorMode::RGB, header.bitDepth == 16 ? 16 : 8,
                               int32_t(header.width), int32_t(header.height), header.channels == 4);

@@ -170,16 +170,16 @@ Document ReadThroughRgba(TIFF* tiff, const std::filesystem::path& path, uint32_t
 
 } // namespace
 
-Document ReadTiff(const std::filesystem::path& path) {
+Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
     SilenceTiff();
     Tiff tiff(TIFFOpen(path.c_str(), "r"));
     if (!tiff) throw Broken(path, "not a readable TIFF file");
     TIFF* t = tiff.get();
     const uint32_t width = Field<uint32_t>(t, TIFFTAG_IMAGEWIDTH, 0);
     const uint32_t height = Field<uint32_t>(t, TIFFTAG_IMAGELENGTH, 0);
-    if (width == 0 || height == 0 || int64_t(width) * height > kMaxImagePixels)
-        throw HostFailure(path.string() + ": unsupported picture size " + std::to_string(width) +
-                          " x " + std::to_string(height));
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width == 0 || height == 0) throw HostFailure(path.string() + ": unsupported picture size " + size);
+    if (int64_t(width) * height > maxPixels) throw HostFailure(path.string() + ": picture too large (" + size + ")");
     const uint16_t bits = Field<uint16_t>(t, TIFFTAG_BITSPERSAMPLE, 1);
     const uint16_t samples = Field<uint16_t>(t, TIFFTAG_SAMPLESPERPIXEL, 1);
     const uint16_t photometric = Field<uint16_t>(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);

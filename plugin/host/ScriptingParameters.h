@@ -1,5 +1,5 @@
-// The settings' three lives outside the plug-in: recorded parameters in the host's actions and
-// the saved-settings block in the host's storage cell.
+// The settings' lives outside the plug-in: recorded parameters in the host's actions and the
+// saved-settings block in the host's storage cell (the remembered sample: RememberedSample.h).
 #pragma once
 
 #include <cstdint>

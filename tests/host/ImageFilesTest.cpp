@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <tiffio.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -83,6 +85,104 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), '.', '_');
         return name;
     });
+
+// The same samples in another TIFF layout: tiles of 48 x 32 (partial at the right and bottom
+// edges of a 64 x 48 picture) or strips of 5 rows, one plane per sample or interleaved.
+void Relayout(const fs::path& from, const fs::path& to, bool tiled, bool separate) {
+    TIFF* in = TIFFOpen(from.c_str(), "r");
+    TIFF* out = TIFFOpen(to.c_str(), "w");
+    ASSERT_TRUE(in && out);
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0, samples = 0, photometric = 0, extraCount = 0;
+    uint16_t* extra = nullptr;
+    TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(in, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(in, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetField(in, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, photometric);
+    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &extraCount, &extra))
+        TIFFSetField(out, TIFFTAG_EXTRASAMPLES, extraCount, extra);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, separate ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    const uint32_t tileWidth = 48, tileHeight = 32;
+    if (tiled) {
+        TIFFSetField(out, TIFFTAG_TILEWIDTH, tileWidth);
+        TIFFSetField(out, TIFFTAG_TILELENGTH, tileHeight);
+    } else {
+        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, 5);
+    }
+
+    const size_t bytes = bits / 8, pixelBytes = samples * bytes, rowBytes = width * pixelBytes;
+    std::vector<uint8_t> image(rowBytes * height);
+    for (uint32_t y = 0; y < height; ++y) TIFFReadScanline(in, &image[y * rowBytes], y, 0);
+    const size_t unitBytes = separate ? bytes : pixelBytes;
+    // Copies the block at (x0, y0) of one plane into a buffer w pixels wide.
+    auto block = [&](uint16_t plane, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
+        std::vector<uint8_t> b(w * h * unitBytes);
+        for (uint32_t y = 0; y < h && y0 + y < height; ++y)
+            for (uint32_t x = 0; x < w && x0 + x < width; ++x)
+                std::memcpy(&b[(y * w + x) * unitBytes],
+                            &image[(y0 + y) * rowBytes + (x0 + x) * pixelBytes + (separate ? plane * bytes : 0)],
+                            unitBytes);
+        return b;
+    };
+    for (uint16_t plane = 0; plane < (separate ? samples : 1); ++plane) {
+        if (tiled) {
+            for (uint32_t y = 0; y < height; y += tileHeight)
+                for (uint32_t x = 0; x < width; x += tileWidth) {
+                    std::vector<uint8_t> tile = block(plane, x, y, tileWidth, tileHeight);
+                    TIFFWriteTile(out, tile.data(), x, y, 0, plane);
+                }
+        } else {
+            for (uint32_t y = 0; y < height; ++y) {
+                std::vector<uint8_t> row = block(plane, 0, y, width, 1);
+                TIFFWriteScanline(out, row.data(), y, plane);
+            }
+        }
+    }
+    TIFFClose(out);
+    TIFFClose(in);
+}
+
+TEST_F(ImageFilesTest, EveryTiffLayoutReadsTheSameSamples) {
+    const Document documents[] = {Sweep(ColorMode::RGB, 16, true), Sweep(ColorMode::CMYK, 8, false),
+                                  Sweep(ColorMode::Lab, 16, false), Sweep(ColorMode::Lab, 8, true)};
+    const struct {
+        bool tiled, separate;
+    } layouts[] = {{false, true}, {true, false}, {true, true}};
+    for (const Document& original : documents) {
+        WriteImageFile(original, FileFormat::Tiff, folder_ / "strips.tif");
+        for (const auto layout : layouts) {
+            Relayout(folder_ / "strips.tif", folder_ / "other.tif", layout.tiled, layout.separate);
+            const std::string what = std::string(ModeName(original.mode)) + std::to_string(original.depth) +
+                                     (layout.tiled ? " tiled" : " strips") + (layout.separate ? " separate" : "");
+            const Document read = ReadImageFile(folder_ / "other.tif").document;
+            EXPECT_EQ(read.mode, original.mode) << what;
+            EXPECT_EQ(read.hasAlpha, original.hasAlpha) << what;
+            EXPECT_EQ(read.planes, original.planes) << what;
+        }
+    }
+}
+
+TEST_F(ImageFilesTest, PicturesOverTheCallersLimitAreRefusedBeforeReading) {
+    const Document d = Sweep(ColorMode::RGB, 8, false); // 64 x 48
+    for (auto [format, name] : {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
+                                std::pair{FileFormat::Jpeg, "t.jpg"}}) {
+        WriteImageFile(d, format, folder_ / name);
+        EXPECT_EQ(ReadImageFile(folder_ / name, 64 * 48).document.width, 64) << name;
+        try {
+            ReadImageFile(folder_ / name, 64 * 48 - 1);
+            ADD_FAILURE() << name << " was read over the limit";
+        } catch (const HostFailure& failure) {
+            EXPECT_NE(std::string(failure.what()).find("too large"), std::string::npos) << failure.what();
+        }
+    }
+}
 
 TEST_F(ImageFilesTest, JpegKeepsModeAndStaysCloseToTheSamples) {
     for (ColorMode mode : {ColorMode::RGB, ColorMode::CMYK}) {
