@@ -19,6 +19,9 @@ namespace {
 
 thread_local char gTiffMessage[256];
 
+// Colour samples plus alpha and other extra channels a picture may carry.
+constexpr uint16_t kMaxSamplesPerPixel = 16;
+
 void OnTiffError(const char*, const char* format, va_list args) {
     std::vsnprintf(gTiffMessage, sizeof gTiffMessage, format, args);
 }
@@ -197,8 +200,9 @@ Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
     case PHOTOMETRIC_MINISBLACK: mode = ColorMode::RGB, colorSamples = 1, grey = true; break;
     default: mode = ColorMode::RGB, colorSamples = 0; break;
     }
+    // Tiled and separate layouts are gathered whole, so the samples per pixel are bounded.
     const bool direct = colorSamples > 0 && (bits == 8 || bits == 16) && samples >= colorSamples &&
-                        format == SAMPLEFORMAT_UINT &&
+                        samples <= kMaxSamplesPerPixel && format == SAMPLEFORMAT_UINT &&
                         (mode != ColorMode::CMYK || (inkSet == INKSET_CMYK && samples <= 5));
     if (!direct) {
         if (mode == ColorMode::CMYK || mode == ColorMode::Lab)

@@ -169,6 +169,46 @@ TEST_F(ImageFilesTest, EveryTiffLayoutReadsTheSameSamples) {
     }
 }
 
+// A 4 x 3 TIFF of 8-bit samples, all 100, with the given samples per pixel and tiles of 16 x 16.
+void WriteManySamples(const fs::path& file, uint16_t photometric, uint16_t samples) {
+    TIFF* t = TIFFOpen(file.c_str(), "w");
+    ASSERT_TRUE(t);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 4u);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 3u);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    const std::vector<uint16_t> extra(samples - 3u, EXTRASAMPLE_UNSPECIFIED);
+    TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(extra.size()), extra.data());
+    TIFFSetField(t, TIFFTAG_TILEWIDTH, 16u);
+    TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
+    std::vector<uint8_t> tile(16 * 16 * size_t(samples), 100);
+    TIFFWriteTile(t, tile.data(), 0, 0, 0, 0);
+    TIFFClose(t);
+}
+
+TEST_F(ImageFilesTest, PicturesWithManyExtraChannelsOpenWithinBounds) {
+    WriteManySamples(folder_ / "rgb.tif", PHOTOMETRIC_RGB, 16);
+    const Document rgb = ReadImageFile(folder_ / "rgb.tif").document;
+    EXPECT_TRUE(rgb.hasAlpha);
+    EXPECT_EQ(rgb.At(2, 3, 2), 100);
+
+    // Past the bound, RGB still opens through libtiff's own reader; Lab has no other way in.
+    WriteManySamples(folder_ / "rgb-many.tif", PHOTOMETRIC_RGB, 40);
+    const Document many = ReadImageFile(folder_ / "rgb-many.tif").document;
+    EXPECT_EQ(many.At(0, 0, 0), 100);
+    EXPECT_EQ(many.At(2, 3, 2), 100);
+    WriteManySamples(folder_ / "lab-many.tif", PHOTOMETRIC_CIELAB, 40);
+    try {
+        ReadImageFile(folder_ / "lab-many.tif");
+        ADD_FAILURE() << "a Lab TIFF with 40 samples per pixel was read";
+    } catch (const HostFailure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("unsupported Lab TIFF layout"), std::string::npos)
+            << failure.what();
+    }
+}
+
 TEST_F(ImageFilesTest, PicturesOverTheCallersLimitAreRefusedBeforeReading) {
     const Document d = Sweep(ColorMode::RGB, 8, false); // 64 x 48
     for (auto [format, name] : {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
