@@ -57,6 +57,12 @@ Descriptor TenAdjustmentsPlayback() {
     return playback;
 }
 
+// Every benchmark handles the whole picture once per iteration.
+void CountMegapixels(benchmark::State& state) {
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
+                                                 benchmark::Counter::kIsRate);
+}
+
 fs::path PictureFile() {
     static const fs::path file = [] {
         const fs::path f = fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()) + ".tif");
@@ -80,16 +86,14 @@ void ApplyEndToEnd(benchmark::State& state) {
         WriteImageFile(image.document, image.format, out);
     }
     fs::remove(out);
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    CountMegapixels(state);
 }
 
 // The three phases of the end-to-end run on their own.
 void ReadOnly(benchmark::State& state) {
     const fs::path in = PictureFile();
     for (auto _ : state) benchmark::DoNotOptimize(ReadImageFile(in));
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    CountMegapixels(state);
 }
 
 void FilterOnly(benchmark::State& state) {
@@ -104,8 +108,7 @@ void FilterOnly(benchmark::State& state) {
         state.ResumeTiming();
         if (host.Run(module, document, options).result != 0) state.SkipWithError("the filter failed");
     }
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    CountMegapixels(state);
 }
 
 void WriteOnly(benchmark::State& state) {
@@ -113,8 +116,7 @@ void WriteOnly(benchmark::State& state) {
     const fs::path out = fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
     for (auto _ : state) WriteImageFile(image.document, image.format, out);
     fs::remove(out);
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    CountMegapixels(state);
 }
 
 // The two conversions the pass makes per row, on the same pixels.
@@ -133,8 +135,7 @@ void ConversionsOnly(benchmark::State& state) {
             }
         benchmark::DoNotOptimize(row.data());
     }
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    CountMegapixels(state);
 }
 
 void EngineOnly(benchmark::State& state) {
@@ -161,8 +162,7 @@ void EngineOnly(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(row.data());
     }
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    CountMegapixels(state);
 }
 
 BENCHMARK(ApplyEndToEnd)->Unit(benchmark::kMillisecond)->Iterations(2);

@@ -20,3 +20,17 @@ function(quillon_add_fuzzer name)
   add_test(NAME fuzz_smoke.${name}
            COMMAND ${name} -runs=${F_SMOKE_RUNS} -max_total_time=20 -seed=1 ${corpus})
 endfunction()
+
+# quillon_fuzz_seeds(FUZZER WRITER SOURCE src LIBS lib... OUTPUT path)
+# Builds a program that writes seed inputs to OUTPUT and runs it each time FUZZER is built.
+function(quillon_fuzz_seeds fuzzer writer)
+  cmake_parse_arguments(S "" "SOURCE;OUTPUT" "LIBS" ${ARGN})
+  if(NOT TARGET ${fuzzer})
+    return()
+  endif()
+  add_executable(${writer} ${S_SOURCE})
+  target_link_libraries(${writer} PRIVATE ${S_LIBS})
+  add_dependencies(${fuzzer} ${writer})
+  add_custom_command(TARGET ${fuzzer} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:${writer}> ${S_OUTPUT})
+endfunction()

@@ -67,54 +67,59 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
     const uint16_t planes = separate ? samples : 1;
     const size_t unitBytes = separate ? bytes : pixelBytes; // bytes per pixel in one plane
 
-    if (!TIFFIsTiled(tiff)) {
+    const bool tiled = TIFFIsTiled(tiff);
+    std::vector<uint8_t> line;
+    if (!tiled) {
         const tmsize_t lineSize = TIFFScanlineSize(tiff);
         if (lineSize <= 0 || size_t(lineSize) < width * unitBytes)
             throw Broken(path, "broken strip layout");
-        std::vector<uint8_t> line(static_cast<size_t>(lineSize));
-        if (!separate) {
-            for (uint32_t y = 0; y < height; ++y) {
-                if (TIFFReadScanline(tiff, line.data(), y, 0) < 0)
-                    throw Broken(path, "unreadable row " + std::to_string(y));
-                store(line.data(), y);
-            }
-            return;
+        line.resize(static_cast<size_t>(lineSize));
+    }
+    auto readRow = [&](uint32_t y, uint16_t plane) {
+        if (TIFFReadScanline(tiff, line.data(), y, plane) < 0)
+            throw Broken(path, "unreadable row " + std::to_string(y));
+    };
+    if (!tiled && !separate) {
+        for (uint32_t y = 0; y < height; ++y) {
+            readRow(y, 0);
+            store(line.data(), y);
         }
-        std::vector<uint8_t> image(rowBytes * height);
-        for (uint16_t plane = 0; plane < planes; ++plane)
-            for (uint32_t y = 0; y < height; ++y) {
-                if (TIFFReadScanline(tiff, line.data(), y, plane) < 0)
-                    throw Broken(path, "unreadable row " + std::to_string(y));
-                uint8_t* to = image.data() + size_t(y) * rowBytes + plane * bytes;
-                for (uint32_t x = 0; x < width; ++x) std::memcpy(to + x * pixelBytes, &line[x * bytes], bytes);
-            }
-        for (uint32_t y = 0; y < height; ++y) store(image.data() + size_t(y) * rowBytes, y);
         return;
     }
 
-    const uint32_t tw = Field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
-    const uint32_t th = Field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
-    const tmsize_t tileSize = TIFFTileSize(tiff);
-    if (tw == 0 || th == 0 || tileSize <= 0 || size_t(tileSize) < size_t(tw) * th * unitBytes)
-        throw Broken(path, "broken tile layout");
     std::vector<uint8_t> image(rowBytes * height);
-    std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
-    for (uint16_t plane = 0; plane < planes; ++plane)
-        for (uint32_t y0 = 0; y0 < height; y0 += th)
-            for (uint32_t x0 = 0; x0 < width; x0 += tw) {
-                if (TIFFReadTile(tiff, tile.data(), x0, y0, 0, plane) < 0)
-                    throw Broken(path, "unreadable tile");
-                const uint32_t w = std::min(tw, width - x0), h = std::min(th, height - y0);
-                for (uint32_t y = 0; y < h; ++y) {
-                    const uint8_t* from = tile.data() + size_t(y) * tw * unitBytes;
-                    uint8_t* to = image.data() + size_t(y0 + y) * rowBytes + x0 * pixelBytes + plane * bytes;
-                    if (!separate) {
-                        std::memcpy(to, from, w * pixelBytes);
-                        continue;
-                    }
-                    for (uint32_t x = 0; x < w; ++x) std::memcpy(to + x * pixelBytes, from + x * bytes, bytes);
-                }
+    // Copies a run of w pixels of one plane to the interleaved image.
+    auto place = [&](const uint8_t* from, uint32_t w, uint32_t x0, uint32_t y, uint16_t plane) {
+        uint8_t* to = image.data() + size_t(y) * rowBytes + x0 * pixelBytes + plane * bytes;
+        if (!separate) {
+            std::memcpy(to, from, w * pixelBytes);
+            return;
+        }
+        for (uint32_t x = 0; x < w; ++x) std::memcpy(to + x * pixelBytes, from + x * bytes, bytes);
+    };
+    if (!tiled) {
+        for (uint16_t plane = 0; plane < planes; ++plane)
+            for (uint32_t y = 0; y < height; ++y) {
+                readRow(y, plane);
+                place(line.data(), width, 0, y, plane);
             }
+    } else {
+        const uint32_t tw = Field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+        const uint32_t th = Field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+        const tmsize_t tileSize = TIFFTileSize(tiff);
+        if (tw == 0 || th == 0 || tileSize <= 0 || size_t(tileSize) < size_t(tw) * th * unitBytes)
+            throw Broken(path, "broken tile layout");
+        std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
+        for (uint16_t plane = 0; plane < planes; ++plane)
+            for (uint32_t y0 = 0; y0 < height; y0 += th)
+                for (uint32_t x0 = 0; x0 < width; x0 += tw) {
+                    if (TIFFReadTile(tiff, tile.data(), x0, y0, 0, plane) < 0)
+                        throw Broken(path, "unreadable tile");
+                    const uint32_t w = std::min(tw, width - x0), h = std::min(th, height - y0);
+                    for (uint32_t y = 0; y < h; ++y)
+                        place(tile.data() + size_t(y) * tw * unitBytes, w, x0, y0 + y, plane);
+                }
+    }
     for (uint32_t y = 0; y < height; ++y) store(image.data() + size_t(y) * rowBytes, y);
 }
 
