@@ -2,7 +2,7 @@
 // resampler's throughput. The files are made here by the tests' generators.
 #include "Fixtures.h"
 
-#include "samples/ImageCodec.h"
+#include "codec/ImageCodec.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,8 +10,8 @@
 
 namespace {
 
-using namespace quillon::samples;
-using namespace quillon::samples::fixtures;
+using namespace quillon::codec;
+using namespace quillon::codec::fixtures;
 
 constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;

@@ -1,11 +1,11 @@
 // quillon apply end to end on a 24-megapixel 8-bit RGB TIFF with ten adjustments: read, filter
 // through the real plug-in, write. Also the same pixels through the colour conversions alone and
 // through the engine alone, to show where the time goes.
-#include "core/ColorServices.h"
-#include "core/FilterDriver.h"
-#include "core/ImageFiles.h"
+#include "core/suites/ColorServices.h"
+#include "core/session/FilterDriver.h"
+#include "core/documents/ImageFiles.h"
 #include "engine/ColorEngine.h"
-#include "host/ColorsText.h"
+#include "filter/ColorsText.h"
 
 #include <benchmark/benchmark.h>
 
@@ -145,7 +145,7 @@ void EngineOnly(benchmark::State& state) {
     engine->Reset();
     engine->SetPreserveLuminosity(false);
     engine->SetFuzziness(0.44444445f);
-    quillon::host::ParseColors(*engine, TenAdjustments());
+    quillon::filter::ParseColors(*engine, TenAdjustments());
     engine->Rebuild();
     // The engine sees the pixels as the pass hands them over: already in Lab.
     std::vector<Color8> lab(size_t(kWidth) * kHeight);

@@ -1,5 +1,5 @@
 // Rows per second through the host's colour-space suite, the way the filtering pass calls it.
-#include "core/ColorServices.h"
+#include "core/suites/ColorServices.h"
 
 #include <benchmark/benchmark.h>
 

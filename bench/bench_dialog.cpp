@@ -1,7 +1,7 @@
 // Drawing a 1200 x 800 display image into a custom item and presenting it, the way the preview
 // pane redraws: the plug-in fills a dialog-manager image and draws it in its draw callback (or
 // through a drawer made for the item), and the host puts the item on the screen.
-#include "core/SuiteRegistry.h"
+#include "core/suites/SuiteRegistry.h"
 #include "pluginapi/ADMSuites.h"
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using namespace quillon::samples::fixtures;
+using namespace quillon::codec::fixtures;
 
 namespace {
 

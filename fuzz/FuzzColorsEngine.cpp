@@ -5,7 +5,7 @@
 // text up to ';' (may be "nan", "inf", "-3e38"), then the "Colors" text.
 
 #include "engine/ColorEngine.h"
-#include "host/ColorsText.h"
+#include "filter/ColorsText.h"
 
 #include <charconv>
 #include <cstdint>
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine->Reset();
     engine->SetPreserveLuminosity(flags & 1);
     engine->SetFuzziness(fuzziness);
-    quillon::host::ParseColors(*engine, text);
+    quillon::filter::ParseColors(*engine, text);
     engine->Rebuild();
     Check(engine->UserCount() <= quillon::engine::kMaxUserAdjustments);
     Check(engine->PointCount() <= quillon::engine::kPointLimit ||
@@ -79,12 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TransformGrid(*engine);
 
     // What is written reads back to the same text.
-    const std::string written = quillon::host::FormatColors(*engine);
+    const std::string written = quillon::filter::FormatColors(*engine);
     uint32_t state2 = 1;
     reread->SetRandomSource(Random, &state2);
     reread->Reset();
-    Check(bool(quillon::host::ParseColors(*reread, written)));
-    Check(quillon::host::FormatColors(*reread) == written);
+    Check(bool(quillon::filter::ParseColors(*reread, written)));
+    Check(quillon::filter::FormatColors(*reread) == written);
 
     if (flags & 2) {
         ColorRecord16 colour{0, uint16_t(flags * 128), uint16_t(size * 64), uint16_t(text.size())};

@@ -1,11 +1,11 @@
 // Recognition and the generic reader on a memory source, as the sample loading uses them.
-#include "samples/ImageCodec.h"
+#include "codec/ImageCodec.h"
 
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    namespace codec = quillon::samples;
+    namespace codec = quillon::codec;
     codec::ImageSource* source = codec::SourceFromMemory(data, size);
     if (source == nullptr) return 0;
     int32_t width = 0, height = 0;

@@ -1,12 +1,12 @@
 // Runs one reader of the codec layer on the fuzzer's bytes and checks what it hands back.
 #pragma once
 
-#include "samples/Readers.h"
+#include "codec/Readers.h"
 
 #include <cstddef>
 #include <cstdint>
 
-namespace quillon::samples {
+namespace quillon::codec {
 
 inline int FuzzReader(int (*reader)(ImageSource&, DecodedImage&), const uint8_t* data,
                       size_t size) {
@@ -29,4 +29,4 @@ inline int FuzzReader(int (*reader)(ImageSource&, DecodedImage&), const uint8_t*
     return 0;
 }
 
-} // namespace quillon::samples
+} // namespace quillon::codec

@@ -1,5 +1,5 @@
 #include "FuzzReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return quillon::samples::FuzzReader(quillon::samples::ReadWbmp, data, size);
+    return quillon::codec::FuzzReader(quillon::codec::ReadWbmp, data, size);
 }

@@ -1,6 +1,6 @@
 // Writes small documents in every format and mode the host writes, as seeds for the document
 // fuzzer.
-#include "core/ImageFiles.h"
+#include "core/documents/ImageFiles.h"
 
 #include <filesystem>
 #include <string>

@@ -1,6 +1,6 @@
 // Action files are written by people and other programs: any text must parse or fail with a
 // message.
-#include "core/ActionFile.h"
+#include "core/actions/ActionFile.h"
 #include "core/HostFailure.h"
 
 #include <cstddef>

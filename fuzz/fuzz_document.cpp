@@ -2,7 +2,7 @@
 // message. The readers take paths, so each input goes through a file; a small size limit keeps
 // pictures that claim millions of pixels from exhausting the fuzzer's memory.
 #include "core/HostFailure.h"
-#include "core/ImageFiles.h"
+#include "core/documents/ImageFiles.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 // Registration resources from modules on disk: any bytes must parse or fail with a message.
 #include "core/HostFailure.h"
-#include "core/PiplParser.h"
+#include "core/module/PiplParser.h"
 
 #include <cstddef>
 #include <cstdint>

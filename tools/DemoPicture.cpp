@@ -1,7 +1,7 @@
 // Makes the demo's picture and the adjustment the demo applies to it: smooth gradients, a row of
 // clearly distinct colour patches, and a "Colors" text that turns the greens teal.
-#include "core/ColorServices.h"
-#include "core/ImageFiles.h"
+#include "core/suites/ColorServices.h"
+#include "core/documents/ImageFiles.h"
 
 #include <algorithm>
 #include <cmath>

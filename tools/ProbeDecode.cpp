@@ -1,7 +1,7 @@
 // decode IN OUT.ppm: the codec layer's result as a binary PPM, written only on success.
 #include "ProbeCommands.h"
 
-#include "samples/ImageCodec.h"
+#include "codec/ImageCodec.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +12,7 @@
 
 namespace {
 
-namespace codec = quillon::samples;
+namespace codec = quillon::codec;
 
 // Writes beside the target and renames, so that a failed write leaves no partial file.
 bool WritePpm(const std::string& path, const uint8_t* pixels, int32_t width, int32_t height) {

@@ -1,7 +1,7 @@
 #include "ProbeCommands.h"
 
 #include "engine/ColorEngine.h"
-#include "host/ColorsText.h"
+#include "filter/ColorsText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -71,10 +71,10 @@ int RunEngine(const EngineOptions& options) {
     if (options.fuzziness)
         engine->SetFuzziness(static_cast<float>((*options.fuzziness - 1) * 0.1111111111111111));
     if (options.colors) {
-        const host::ParseColorsResult r = host::ParseColors(*engine, *options.colors);
+        const filter::ParseColorsResult r = filter::ParseColors(*engine, *options.colors);
         // Like the plug-in, keep the adjustments loaded before the fault.
         if (!r)
-            std::cerr << "quillon-probe engine: " << host::DescribeColorsError(r.error)
+            std::cerr << "quillon-probe engine: " << filter::DescribeColorsError(r.error)
                       << " at offset " << r.offset << "; " << engine->UserCount()
                       << " adjustments loaded\n";
     }

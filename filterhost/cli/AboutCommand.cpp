@@ -2,9 +2,9 @@
 #include "cli/Commands.h"
 #include "cli/HostSettings.h"
 
-#include "core/ActionControl.h"
-#include "core/FilterDriver.h"
-#include "core/PluginModule.h"
+#include "core/suites/ActionControl.h"
+#include "core/session/FilterDriver.h"
+#include "core/module/PluginModule.h"
 #include "ui/ColorPicker.h"
 #include "ui/DialogManager.h"
 #include "ui/ScriptRunner.h"

@@ -1,12 +1,12 @@
 // quillon apply: one picture through a filter without its dialog.
 #include "cli/Commands.h"
 
-#include "core/ActionFile.h"
-#include "core/AtomicFile.h"
-#include "core/ConfigFolder.h"
-#include "core/FilterDriver.h"
+#include "core/actions/ActionFile.h"
+#include "core/documents/AtomicFile.h"
+#include "core/actions/ConfigFolder.h"
+#include "core/session/FilterDriver.h"
 #include "core/HostFailure.h"
-#include "core/ImageFiles.h"
+#include "core/documents/ImageFiles.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
 // Settings of the host application that plug-ins may ask about.
 #pragma once
 
-#include "core/ActionControl.h"
+#include "core/suites/ActionControl.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,7 +1,7 @@
 // quillon info: the plug-ins found and what their registration says.
 #include "cli/Commands.h"
 
-#include "core/PluginModule.h"
+#include "core/module/PluginModule.h"
 
 #include <iostream>
 

@@ -1,7 +1,7 @@
 // The function tables of the dialog-manager suites and the user-interface hooks.
 #pragma once
 
-#include "core/SuiteRegistry.h"
+#include "core/suites/SuiteRegistry.h"
 
 namespace quillon::ui {
 

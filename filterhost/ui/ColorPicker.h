@@ -1,8 +1,8 @@
 // The host's colour picker: a dialog in the colour space the plug-in asks for.
 #pragma once
 
-#include "core/ColorServices.h"
-#include "core/SuiteRegistry.h"
+#include "core/suites/ColorServices.h"
+#include "core/suites/SuiteRegistry.h"
 
 namespace quillon::ui {
 

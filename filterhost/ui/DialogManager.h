@@ -3,7 +3,7 @@
 // A QApplication must exist first.
 #pragma once
 
-#include "core/SuiteRegistry.h"
+#include "core/suites/SuiteRegistry.h"
 #include "pluginapi/ADMSuites.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 // quillon apply end to end: real files in, real files out, through the real plug-in.
-#include "core/ColorServices.h"
-#include "core/ImageFiles.h"
+#include "core/suites/ColorServices.h"
+#include "core/documents/ImageFiles.h"
 
 #include <gtest/gtest.h>
 

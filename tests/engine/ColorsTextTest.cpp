@@ -1,12 +1,12 @@
 #include "TestSupport.h"
 
-#include "host/ColorsText.h"
+#include "filter/ColorsText.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace quillon::host {
+namespace quillon::filter {
 namespace {
 
 using engine::Adjustment;
@@ -136,4 +136,4 @@ TEST(ColorsTextTest, FormatLeavesOutTargetsThatDoNotMove) {
 }
 
 } // namespace
-} // namespace quillon::host
+} // namespace quillon::filter

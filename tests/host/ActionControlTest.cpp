@@ -1,6 +1,6 @@
 // The application's eyedropper property through the action suites, as a filter asks for it.
-#include "core/ActionControl.h"
-#include "core/FilterDriver.h"
+#include "core/suites/ActionControl.h"
+#include "core/session/FilterDriver.h"
 
 #include <gtest/gtest.h>
 

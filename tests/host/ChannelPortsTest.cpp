@@ -1,6 +1,6 @@
 // Channel ports: the composite channels a document offers, scaled 8-bit reads for previews and
 // one-pixel reads at the channel's depth for the eyedropper.
-#include "core/ChannelPorts.h"
+#include "core/suites/ChannelPorts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The colour-space suite: scales, neutral points, round trips and whole-row calls.
-#include "core/ColorServices.h"
+#include "core/suites/ColorServices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The protocol driver: tiles handed out and written back, rectangles, progress, abort, refusals.
-#include "core/FilterDriver.h"
+#include "core/session/FilterDriver.h"
 #include "core/HostFailure.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Handles and buffers as the plug-in sees them, with the accounting that catches leaks.
-#include "core/HostMemory.h"
+#include "core/suites/HostMemory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Documents through PNG, JPEG and TIFF files: exact round trips, recognition, broken files.
 #include "core/HostFailure.h"
-#include "core/ImageFiles.h"
+#include "core/documents/ImageFiles.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>

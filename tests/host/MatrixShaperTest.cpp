@@ -1,5 +1,5 @@
 // The fast RGB and Lab route against LittleCMS's exact pipeline, which it must match.
-#include "core/MatrixShaper.h"
+#include "core/suites/MatrixShaper.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>

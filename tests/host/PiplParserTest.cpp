@@ -1,6 +1,6 @@
 // The registration parser on the real module's bytes and on hostile variants of them.
 #include "core/HostFailure.h"
-#include "core/PiplParser.h"
+#include "core/module/PiplParser.h"
 #include "pluginapi/PIResources.h"
 #include "resources/PluginResources.h"
 

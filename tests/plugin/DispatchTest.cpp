@@ -1,5 +1,5 @@
 // The module's entry point driven through the host, selector by selector.
-#include "core/FilterDriver.h"
+#include "core/session/FilterDriver.h"
 #include "core/HostFailure.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The real module loaded into a real host, for tests that drive whole uses of the filter.
 #pragma once
 
-#include "core/FilterDriver.h"
+#include "core/session/FilterDriver.h"
 
 #include <gtest/gtest.h>
 

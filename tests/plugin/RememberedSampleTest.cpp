@@ -1,6 +1,6 @@
 // The remembered sample path, through a real host's registry and its file.
-#include "core/FilterDriver.h"
-#include "host/RememberedSample.h"
+#include "core/session/FilterDriver.h"
+#include "dialog/RememberedSample.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 namespace {
 
 using namespace quillon::filterhost;
-using quillon::host::LoadRememberedSample;
-using quillon::host::RememberSample;
+using quillon::dialog::LoadRememberedSample;
+using quillon::dialog::RememberSample;
 namespace fs = std::filesystem;
 
 constexpr const char* kUnique = "d9347b0c-3c91-71d4-47bc-00b0d0f04936";

@@ -2,7 +2,7 @@
 // the basic suite, as a plug-in acquires them.
 #pragma once
 
-#include "core/SuiteRegistry.h"
+#include "core/suites/SuiteRegistry.h"
 #include "pluginapi/ADMDialogTemplate.h"
 #include "pluginapi/ADMSuites.h"
 #include "pluginapi/PIResources.h"

@@ -1,8 +1,8 @@
 // The colour-space suite's PickColor with the host's picker: the colour comes back in the space
 // the plug-in asked for, and cancelling leaves it as it was.
 #include "ui/ColorPicker.h"
-#include "core/ColorServices.h"
-#include "core/SuiteRegistry.h"
+#include "core/suites/ColorServices.h"
+#include "core/suites/SuiteRegistry.h"
 #include "ui/Script.h"
 #include "ui/ScriptRunner.h"
 

@@ -2,10 +2,10 @@
 // every kind of call, the way the plug-in's own dialogs do. Its result is 0 only when every check
 // held; text item 50 names the first check that failed. Compile definitions make the variants
 // that ask for an unknown item type or an unknown suite.
-#include "dialog/DialogManager.h"
-#include "host/HostError.h"
-#include "host/PluginState.h"
-#include "host/SuiteHolder.h"
+#include "dialog/AdmWrappers.h"
+#include "suites/HostError.h"
+#include "suites/PluginState.h"
+#include "suites/SuiteHolder.h"
 #include "pluginapi/PIFilter.h"
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"
@@ -162,8 +162,8 @@ void InitProbe(ADMDialogRef ref) noexcept {
         probe.CreateItem("ADM Bogus Type", {0, 0, 10, 10});
 #endif
 #ifdef PROBE_UNKNOWN_SUITE
-        host::SuiteHolder bogus{nullptr, 1, "ADM Bogus Suite", 0};
-        host::AcquireSuite(bogus);
+        suites::SuiteHolder bogus{nullptr, 1, "ADM Bogus Suite", 0};
+        suites::AcquireSuite(bogus);
 #endif
         Report(ref);
     });
@@ -176,7 +176,7 @@ const PIResourceDirectory PIResourceTable = {int32(std::size(kEntries)), kEntrie
 
 extern "C" __attribute__((visibility("default"))) void
 PluginMain(int16 selector, void* block, intptr_t* data, int16* result) noexcept {
-    host::PluginState& state = host::State();
+    suites::PluginState& state = suites::State();
     state.data = data;
     state.result = result;
     *result = filterBadParameters;
@@ -185,7 +185,7 @@ PluginMain(int16 selector, void* block, intptr_t* data, int16* result) noexcept 
     try {
         const ADMInt32 closedBy = Dialog::Modal(nullptr, "Probe", 1, 0, &InitProbe, nullptr, 0);
         *result = closedBy == 1 && gFailed.empty() ? noErr : int16(1);
-    } catch (const host::HostError& error) {
-        *result = host::ToSelectorResult(error.code);
+    } catch (const suites::HostError& error) {
+        *result = suites::ToSelectorResult(error.code);
     }
 }

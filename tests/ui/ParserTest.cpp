@@ -1,6 +1,6 @@
 // The parsers of dialog templates, bitmaps and scripts: what they accept, and a clear message for
 // each kind of broken input.
-#include "core/PluginModule.h"
+#include "core/module/PluginModule.h"
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"
 #include "ui/DialogTemplate.h"

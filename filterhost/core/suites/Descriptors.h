@@ -1,0 +1,81 @@
+// Descriptors: typed key/value sets the plug-in records and the host stores, in the host's key
+// order (the order the values were put).
+#pragma once
+
+#include "core/suites/HostMemory.h"
+#include "pluginapi/PIActions.h"
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quillon::filterhost {
+
+struct DescriptorItem {
+    DescriptorKeyID key = 0;
+    DescriptorTypeID type = 0;
+    std::variant<bool, double, int32_t, std::string> value;
+};
+
+struct Descriptor {
+    std::vector<DescriptorItem> items;
+
+    const DescriptorItem* Find(DescriptorKeyID key) const;
+    void Put(DescriptorItem item); // replaces an item of the same key in place
+};
+
+// JSON forms, for handles, action files and the registry file. FromJson throws HostFailure
+// naming what is wrong.
+std::string DescriptorToJson(const Descriptor& descriptor);
+Descriptor DescriptorFromJson(const std::string& text);
+
+std::string FourCCText(uint32_t code);
+uint32_t FourCCFromText(const std::string& text); // throws HostFailure unless 4 characters
+
+// The descriptor procedures of the filter record and the action descriptor and registry suites.
+// Descriptors handed to the plug-in as handles hold their JSON text.
+class DescriptorServices {
+public:
+    // The registry's persistent descriptors live in registryFile (empty: kept in memory only).
+    DescriptorServices(HostMemory& memory, std::filesystem::path registryFile);
+    ~DescriptorServices();
+    DescriptorServices(const DescriptorServices&) = delete;
+    DescriptorServices& operator=(const DescriptorServices&) = delete;
+
+    ReadDescriptorProcs* ReadProcs() { return &readProcs_; }
+    WriteDescriptorProcs* WriteProcs() { return &writeProcs_; }
+    const PSActionDescriptorProcs* ActionDescriptorSuite() const { return &actionProcs_; }
+    const PSDescriptorRegistryProcs* RegistrySuite() const { return &registryProcs_; }
+
+    Handle ToHandle(const Descriptor& descriptor);
+    // A descriptor object for the plug-in to read and free, e.g. an answer of the host.
+    PIActionDescriptor Hand(Descriptor descriptor);
+    // Throws HostFailure when the handle does not hold a descriptor.
+    Descriptor FromHandle(Handle handle);
+
+    // Tokens and descriptor objects the plug-in has opened or made and not yet closed or freed.
+    size_t OpenTokens() const;
+    size_t LiveActionDescriptors() const { return liveDescriptors_.size(); }
+
+    const std::map<std::string, Descriptor>& Registry() const { return registry_; }
+
+private:
+    void SaveRegistry() const;
+
+    HostMemory& memory_;
+    std::filesystem::path registryFile_;
+    ReadDescriptorProcs readProcs_;
+    WriteDescriptorProcs writeProcs_;
+    PSActionDescriptorProcs actionProcs_;
+    PSDescriptorRegistryProcs registryProcs_;
+    std::map<std::string, Descriptor> registry_;
+    std::map<std::string, bool> persistent_;
+    std::vector<void*> liveReads_, liveWrites_;
+    std::vector<Descriptor*> liveDescriptors_;
+
+    friend struct DescriptorProcs;
+};
+
+} // namespace quillon::filterhost

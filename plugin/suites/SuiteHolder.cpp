@@ -1,0 +1,62 @@
+#include "suites/SuiteHolder.h"
+
+#include "suites/HostError.h"
+#include "suites/PluginState.h"
+#include "platform/Platform.h"
+#include "pluginapi/SPBasic.h"
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+
+namespace quillon::suites {
+namespace {
+
+constexpr int32_t kParmError = kSPBadParameterError;
+
+// Holders that have acquired their suite, so unloading can release them.
+std::array<SuiteHolder*, 64> gAcquired{};
+size_t gAcquiredCount = 0;
+
+char gMessage[2000];
+
+} // namespace
+
+int16_t ToSelectorResult(int32_t code) {
+    if (code < INT16_MIN || code > INT16_MAX) return filterBadParameters;
+    return static_cast<int16_t>(code);
+}
+
+const void* AcquireSuite(SuiteHolder& holder) {
+    if (holder.suite) return holder.suite;
+    const SPBasicSuite* basic = State().basic;
+    if (!basic) throw HostError{kParmError};
+    holder.error = basic->AcquireSuite(holder.name, holder.version, &holder.suite);
+    if (holder.error != 0 || !holder.suite) {
+        holder.suite = nullptr;
+        ReportError("Suite not available %s version %d", holder.name, holder.version);
+        throw HostError{holder.error != 0 ? holder.error : kParmError};
+    }
+    if (gAcquiredCount < gAcquired.size()) gAcquired[gAcquiredCount++] = &holder;
+    return holder.suite;
+}
+
+void ReleaseAllSuites() {
+    const SPBasicSuite* basic = State().basic;
+    for (size_t i = 0; i < gAcquiredCount; ++i) {
+        SuiteHolder& holder = *gAcquired[i];
+        if (holder.suite && basic) basic->ReleaseSuite(holder.name, holder.version);
+        holder.suite = nullptr;
+    }
+    gAcquiredCount = 0;
+}
+
+void ReportError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(gMessage, 201, format, args);
+    va_end(args);
+    platform::ShowMessageBox(State().basic, "Error", gMessage);
+}
+
+} // namespace quillon::suites
