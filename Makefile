@@ -1,9 +1,8 @@
 # Every target installs what it needs, configures and builds before it runs.
 CC_FLAGS  := -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
-WERROR    := $(if $(CI),ON,OFF)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps test demo bench fuzz clean
+.PHONY: all deps test demo bench fuzz format format-check clean
 
 all: demo
 
@@ -12,7 +11,7 @@ deps:
 
 build/test/build.ninja: | deps
 	cmake -S . -B build/test -G Ninja $(CC_FLAGS) -DCMAKE_BUILD_TYPE=Debug \
-	  -DQUILLON_SANITIZE=ON -DQUILLON_WERROR=$(WERROR)
+	  -DQUILLON_SANITIZE=ON -DQUILLON_WERROR=ON
 
 build/release/build.ninja: | deps
 	cmake -S . -B build/release -G Ninja $(CC_FLAGS) -DCMAKE_BUILD_TYPE=Release
@@ -22,6 +21,7 @@ build/fuzz/build.ninja: | deps
 	  -DQUILLON_SANITIZE=ON -DQUILLON_FUZZ_COVERAGE=ON
 
 test: deps build/test/build.ninja
+	bash scripts/format.sh --check
 	cmake --build build/test
 	ctest --test-dir build/test --output-on-failure -j2
 
@@ -36,6 +36,12 @@ bench: deps build/release/build.ninja
 fuzz: deps build/fuzz/build.ninja
 	cmake --build build/fuzz
 	bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+format: deps
+	bash scripts/format.sh
+
+format-check: deps
+	bash scripts/format.sh --check
 
 clean:
 	rm -rf build

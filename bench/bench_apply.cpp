@@ -1,9 +1,9 @@
 // quillon apply end to end on a 24-megapixel 8-bit RGB TIFF with ten adjustments: read, filter
 // through the real plug-in, write. Also the same pixels through the colour conversions alone and
 // through the engine alone, to show where the time goes.
-#include "core/suites/ColorServices.h"
-#include "core/session/FilterDriver.h"
 #include "core/documents/ImageFiles.h"
+#include "core/session/FilterDriver.h"
+#include "core/suites/ColorServices.h"
 #include "engine/ColorEngine.h"
 #include "filter/ColorsText.h"
 
@@ -21,7 +21,7 @@ using namespace quillon::filterhost;
 namespace fs = std::filesystem;
 
 constexpr int32_t kWidth = 6000, kHeight = 4000; // 24 megapixels
-constexpr int32_t kRowPixels = 3000; // divides the width
+constexpr int32_t kRowPixels = 3000;             // divides the width
 
 // Smooth gradients with texture, like a photograph rather than flat colour or noise.
 Document PhotoLike() {
@@ -32,7 +32,8 @@ Document PhotoLike() {
             const double texture = 12 * std::sin(x * 0.37) * std::cos(y * 0.23);
             d.At(0, x, y) = uint16_t(std::clamp(40 + 180 * u + texture, 0.0, 255.0));
             d.At(1, x, y) = uint16_t(std::clamp(60 + 150 * v * (1 - u) + texture, 0.0, 255.0));
-            d.At(2, x, y) = uint16_t(std::clamp(200 - 150 * v + 30 * std::sin(u * 9) + texture, 0.0, 255.0));
+            d.At(2, x, y) =
+                uint16_t(std::clamp(200 - 150 * v + 30 * std::sin(u * 9) + texture, 0.0, 255.0));
         }
     return d;
 }
@@ -59,13 +60,14 @@ Descriptor TenAdjustmentsPlayback() {
 
 // Every benchmark handles the whole picture once per iteration.
 void CountMegapixels(benchmark::State& state) {
-    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kWidth * kHeight / 1e6,
-                                                 benchmark::Counter::kIsRate);
+    state.counters["Mpx/s"] = benchmark::Counter(
+        double(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
 }
 
 fs::path PictureFile() {
     static const fs::path file = [] {
-        const fs::path f = fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()) + ".tif");
+        const fs::path f =
+            fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()) + ".tif");
         WriteImageFile(PhotoLike(), FileFormat::Tiff, f);
         return f;
     }();
@@ -74,7 +76,8 @@ fs::path PictureFile() {
 
 void ApplyEndToEnd(benchmark::State& state) {
     const fs::path in = PictureFile();
-    const fs::path out = fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
+    const fs::path out =
+        fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
     FilterHost host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
@@ -92,7 +95,8 @@ void ApplyEndToEnd(benchmark::State& state) {
 // The three phases of the end-to-end run on their own.
 void ReadOnly(benchmark::State& state) {
     const fs::path in = PictureFile();
-    for (auto _ : state) benchmark::DoNotOptimize(ReadImageFile(in));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadImageFile(in));
     CountMegapixels(state);
 }
 
@@ -106,15 +110,18 @@ void FilterOnly(benchmark::State& state) {
         state.PauseTiming();
         Document document = original.document;
         state.ResumeTiming();
-        if (host.Run(module, document, options).result != 0) state.SkipWithError("the filter failed");
+        if (host.Run(module, document, options).result != 0)
+            state.SkipWithError("the filter failed");
     }
     CountMegapixels(state);
 }
 
 void WriteOnly(benchmark::State& state) {
     const LoadedImage image = ReadImageFile(PictureFile());
-    const fs::path out = fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
-    for (auto _ : state) WriteImageFile(image.document, image.format, out);
+    const fs::path out =
+        fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
+    for (auto _ : state)
+        WriteImageFile(image.document, image.format, out);
     fs::remove(out);
     CountMegapixels(state);
 }
@@ -128,10 +135,13 @@ void ConversionsOnly(benchmark::State& state) {
         for (int32_t y = 0; y < kHeight; ++y)
             for (int32_t x0 = 0; x0 < kWidth; x0 += kRowPixels) {
                 for (int32_t i = 0; i < kRowPixels; ++i)
-                    row[size_t(i)] = {0, uint8(picture.At(0, x0 + i, y)), uint8(picture.At(1, x0 + i, y)),
+                    row[size_t(i)] = {0, uint8(picture.At(0, x0 + i, y)),
+                                      uint8(picture.At(1, x0 + i, y)),
                                       uint8(picture.At(2, x0 + i, y))};
-                services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, row.data(), kRowPixels);
-                services.Convert8(plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, row.data(), kRowPixels);
+                services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace,
+                                  row.data(), kRowPixels);
+                services.Convert8(plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace,
+                                  row.data(), kRowPixels);
             }
         benchmark::DoNotOptimize(row.data());
     }
@@ -151,9 +161,11 @@ void EngineOnly(benchmark::State& state) {
     std::vector<Color8> lab(size_t(kWidth) * kHeight);
     for (int32_t y = 0; y < kHeight; ++y)
         for (int32_t x = 0; x < kWidth; ++x)
-            lab[size_t(y) * kWidth + size_t(x)] = {0, uint8(picture.At(0, x, y)), uint8(picture.At(1, x, y)),
+            lab[size_t(y) * kWidth + size_t(x)] = {0, uint8(picture.At(0, x, y)),
+                                                   uint8(picture.At(1, x, y)),
                                                    uint8(picture.At(2, x, y))};
-    services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, lab.data(), int(lab.size()));
+    services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, lab.data(),
+                      int(lab.size()));
     std::vector<quillon::engine::ColorRecord8> row(kRowPixels);
     for (auto _ : state) {
         for (size_t at = 0; at < lab.size(); at += kRowPixels) {

@@ -29,9 +29,10 @@ void Rgb16ToLab(benchmark::State& state) {
                            kRowWidth);
         benchmark::DoNotOptimize(row.data());
     }
-    state.counters["rows/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["Mpx/s"] =
-        benchmark::Counter(double(state.iterations()) * kRowWidth / 1e6, benchmark::Counter::kIsRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kRowWidth / 1e6,
+                                                 benchmark::Counter::kIsRate);
 }
 
 void LabToRgb16(benchmark::State& state) {
@@ -46,26 +47,31 @@ void LabToRgb16(benchmark::State& state) {
                            kRowWidth);
         benchmark::DoNotOptimize(row.data());
     }
-    state.counters["rows/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["Mpx/s"] =
-        benchmark::Counter(double(state.iterations()) * kRowWidth / 1e6, benchmark::Counter::kIsRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kRowWidth / 1e6,
+                                                 benchmark::Counter::kIsRate);
 }
 
 void Rgb8ToLab8AndBack(benchmark::State& state) {
     ColorServices services;
     std::vector<Color8> source(kRowWidth);
     for (int i = 0; i < kRowWidth; ++i)
-        source[size_t(i)] = {0, uint8((i * 7) % 256), uint8((i * 3 + 40) % 256), uint8((i * 5 + 90) % 256)};
+        source[size_t(i)] = {0, uint8((i * 7) % 256), uint8((i * 3 + 40) % 256),
+                             uint8((i * 5 + 90) % 256)};
     auto row = source;
     for (auto _ : state) {
         row = source;
-        services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, row.data(), kRowWidth);
-        services.Convert8(plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, row.data(), kRowWidth);
+        services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, row.data(),
+                          kRowWidth);
+        services.Convert8(plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, row.data(),
+                          kRowWidth);
         benchmark::DoNotOptimize(row.data());
     }
-    state.counters["rows/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["Mpx/s"] =
-        benchmark::Counter(double(state.iterations()) * kRowWidth / 1e6, benchmark::Counter::kIsRate);
+    state.counters["rows/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["Mpx/s"] = benchmark::Counter(double(state.iterations()) * kRowWidth / 1e6,
+                                                 benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(Rgb16ToLab);

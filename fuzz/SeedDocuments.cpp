@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
         Document d = MakeDocument(s.mode, s.depth, 16, 12, s.alpha);
         const int max = s.depth == 16 ? 32768 : 255;
         for (size_t p = 0; p < d.planes.size(); ++p)
-            for (size_t i = 0; i < d.planes[p].size(); ++i) d.planes[p][i] = uint16_t((i * 37 + p * 91) % size_t(max + 1));
+            for (size_t i = 0; i < d.planes[p].size(); ++i)
+                d.planes[p][i] = uint16_t((i * 37 + p * 91) % size_t(max + 1));
         WriteImageFile(d, s.format, folder / s.name);
     }
     return 0;

@@ -1,7 +1,7 @@
 // Action files are written by people and other programs: any text must parse or fail with a
 // message.
-#include "core/actions/ActionFile.h"
 #include "core/HostFailure.h"
+#include "core/actions/ActionFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quillon::filter::ReadSettingsBlock({data, size}, *engine);
     quillon::engine::ColorRecord16 colors[64];
     for (int i = 0; i < 64; ++i)
-        colors[i] = {0, uint16_t(i * 512), uint16_t((i * 7919) % 32769), uint16_t((i * 104729) % 32769)};
+        colors[i] = {0, uint16_t(i * 512), uint16_t((i * 7919) % 32769),
+                     uint16_t((i * 104729) % 32769)};
     engine->Transform16(colors, 64);
     return 0;
 }

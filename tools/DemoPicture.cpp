@@ -1,7 +1,7 @@
 // Makes the demo's picture and the adjustment the demo applies to it: smooth gradients, a row of
 // clearly distinct colour patches, and a "Colors" text that turns the greens teal.
-#include "core/suites/ColorServices.h"
 #include "core/documents/ImageFiles.h"
+#include "core/suites/ColorServices.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,7 +17,7 @@ struct Rgb {
 };
 
 // Patches of the lower band, left to right; the third is the green the demo recolours.
-constexpr Rgb kPatches[] = {{200, 40, 45},  {235, 190, 60}, {70, 150, 60},
+constexpr Rgb kPatches[] = {{200, 40, 45},  {235, 190, 60},  {70, 150, 60},
                             {60, 110, 190}, {215, 160, 130}, {120, 60, 140}};
 constexpr int kGreen = 2;
 

@@ -2,9 +2,9 @@
 #include "cli/Commands.h"
 #include "cli/HostSettings.h"
 
-#include "core/suites/ActionControl.h"
-#include "core/session/FilterDriver.h"
 #include "core/module/PluginModule.h"
+#include "core/session/FilterDriver.h"
+#include "core/suites/ActionControl.h"
 #include "ui/ColorPicker.h"
 #include "ui/DialogManager.h"
 #include "ui/ScriptRunner.h"

@@ -1,12 +1,12 @@
 // quillon apply: one picture through a filter without its dialog.
 #include "cli/Commands.h"
 
-#include "core/actions/ActionFile.h"
-#include "core/documents/AtomicFile.h"
-#include "core/actions/ConfigFolder.h"
-#include "core/session/FilterDriver.h"
 #include "core/HostFailure.h"
+#include "core/actions/ActionFile.h"
+#include "core/actions/ConfigFolder.h"
+#include "core/documents/AtomicFile.h"
 #include "core/documents/ImageFiles.h"
+#include "core/session/FilterDriver.h"
 
 #include <atomic>
 #include <chrono>
@@ -41,11 +41,13 @@ struct ApplyOptions {
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int) { gInterrupted = true; }
+extern "C" void OnInterrupt(int) {
+    gInterrupted = true;
+}
 
 // Ctrl-C asks the filter to stop at its next abort test; a second Ctrl-C ends at once.
 class InterruptScope {
-public:
+  public:
     InterruptScope() {
         gInterrupted = false;
         struct sigaction action {};
@@ -55,13 +57,13 @@ public:
     }
     ~InterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
 
-private:
+  private:
     struct sigaction previous_ {};
 };
 
 // A progress bar on standard error, once the work has taken more than a second.
 class ProgressBar {
-public:
+  public:
     void Update(int32_t done, int32_t total) {
         using namespace std::chrono;
         if (total <= 0 || steady_clock::now() - start_ < seconds(1)) return;
@@ -75,7 +77,7 @@ public:
         if (shown_) std::cerr << "\n";
     }
 
-private:
+  private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     bool shown_ = false;
 };
@@ -90,7 +92,7 @@ const PluginModule& FindFilter(const ModuleScan& scan, const std::string& name,
 
 std::string SettingsFileName(const PluginModule& module) {
     const std::string key = module.Pipl().uniqueString.empty() ? module.File().stem().string()
-                                                              : module.Pipl().uniqueString;
+                                                               : module.Pipl().uniqueString;
     return key + ".settings";
 }
 
@@ -106,14 +108,16 @@ std::optional<Descriptor> PlaybackDescriptor(const ApplyOptions& o, const Plugin
         Action action = ReadActionFile(*o.action);
         if (action.pluginKey != module.Pipl().uniqueString)
             throw HostFailure(o.action->string() + ": recorded by another plug-in (" +
-                              (action.pluginName.empty() ? action.pluginKey : action.pluginName) + ")");
+                              (action.pluginName.empty() ? action.pluginKey : action.pluginName) +
+                              ")");
         playback = std::move(action.descriptor);
     }
     auto put = [&playback](DescriptorItem item) {
         if (!playback) playback.emplace();
         playback->Put(std::move(item));
     };
-    if (o.preserveLuminosity) put({kKeyPreserveLuminosity, typeBoolean, *o.preserveLuminosity == "on"});
+    if (o.preserveLuminosity)
+        put({kKeyPreserveLuminosity, typeBoolean, *o.preserveLuminosity == "on"});
     if (o.fuzziness) put({kKeyFuzziness, typeFloat, *o.fuzziness});
     if (o.sample) put({kKeySampleFile, typeChar, std::filesystem::absolute(*o.sample).string()});
     if (o.colors) put({kKeyColors, typeChar, *o.colors});
@@ -122,10 +126,14 @@ std::optional<Descriptor> PlaybackDescriptor(const ApplyOptions& o, const Plugin
 
 std::string ResultMessage(int16_t result) {
     switch (result) {
-    case userCanceledErr: return "cancelled";
-    case filterBadParameters: return "the filter refused its parameters (bad parameters)";
-    case filterBadMode: return "the filter cannot work on this document's mode";
-    default: return "the filter failed with code " + std::to_string(result);
+    case userCanceledErr:
+        return "cancelled";
+    case filterBadParameters:
+        return "the filter refused its parameters (bad parameters)";
+    case filterBadMode:
+        return "the filter cannot work on this document's mode";
+    default:
+        return "the filter failed with code " + std::to_string(result);
     }
 }
 
@@ -151,8 +159,10 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     run.abort = [] { return gInterrupted.load(); };
 
     const RunReport report = host.Run(module, image.document, run);
-    if (report.result == 0 && gInterrupted) throw HostFailure("cancelled; " + o.out.string() + " not written");
-    if (report.result != 0) throw HostFailure(ResultMessage(report.result) + "; " + o.out.string() + " not written");
+    if (report.result == 0 && gInterrupted)
+        throw HostFailure("cancelled; " + o.out.string() + " not written");
+    if (report.result != 0)
+        throw HostFailure(ResultMessage(report.result) + "; " + o.out.string() + " not written");
 
     WriteImageFile(image.document, format, o.out);
     std::filesystem::create_directories(config);
@@ -163,7 +173,8 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     }
     if (o.record) {
         if (!report.recorded) throw HostFailure("the filter recorded no parameters");
-        WriteActionFile({module.Pipl().uniqueString, module.Pipl().name, *report.recorded}, *o.record);
+        WriteActionFile({module.Pipl().uniqueString, module.Pipl().name, *report.recorded},
+                        *o.record);
     }
     return kExitOk;
 }
@@ -174,9 +185,13 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status) {
     auto options = std::make_shared<ApplyOptions>();
     auto* apply = app.add_subcommand("apply", "filter IN into OUT without the dialog");
     apply->add_option("IN", options->in, "picture to filter (PNG, JPEG, TIFF)")->required();
-    apply->add_option("OUT", options->out, "where to write the result; its extension may change the format")
+    apply
+        ->add_option("OUT", options->out,
+                     "where to write the result; its extension may change the format")
         ->required();
-    apply->add_option("--colors", options->colors, "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"");
+    apply->add_option(
+        "--colors", options->colors,
+        "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"");
     apply->add_option("--fuzziness", options->fuzziness, "reach of each adjustment, 1 to 10")
         ->check(CLI::Range(1.0, 10.0));
     apply->add_option("--preserve-luminosity", options->preserveLuminosity, "on or off")

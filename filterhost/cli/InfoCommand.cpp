@@ -10,11 +10,11 @@ namespace {
 
 std::string ModeList(uint16_t mask) {
     static const std::pair<uint16_t, const char*> kModes[] = {
-        {PIModeBitmap, "Bitmap"},   {PIModeGrayScale, "Grayscale"},
+        {PIModeBitmap, "Bitmap"},        {PIModeGrayScale, "Grayscale"},
         {PIModeIndexedColor, "Indexed"}, {PIModeRGBColor, "RGB"},
-        {PIModeCMYKColor, "CMYK"},  {PIModeHSLColor, "HSL"},
-        {PIModeHSBColor, "HSB"},    {PIModeMultichannel, "Multichannel"},
-        {PIModeDuotone, "Duotone"}, {PIModeLabColor, "Lab"}};
+        {PIModeCMYKColor, "CMYK"},       {PIModeHSLColor, "HSL"},
+        {PIModeHSBColor, "HSB"},         {PIModeMultichannel, "Multichannel"},
+        {PIModeDuotone, "Duotone"},      {PIModeLabColor, "Lab"}};
     std::string out;
     for (const auto& [bit, name] : kModes) {
         if (!(mask & bit)) continue;
@@ -27,7 +27,8 @@ std::string ModeList(uint16_t mask) {
 int RunInfo(const GlobalOptions& global) {
     const auto folder = PluginFolder(global);
     auto scan = filterhost::ScanPluginFolder(folder);
-    for (const auto& failure : scan.failures) std::cerr << "quillon: " << failure << "\n";
+    for (const auto& failure : scan.failures)
+        std::cerr << "quillon: " << failure << "\n";
     if (scan.modules.empty()) {
         std::cerr << "quillon: no filter plug-ins found in " << folder.string() << "\n";
         return kExitFailure;
@@ -41,7 +42,8 @@ int RunInfo(const GlobalOptions& global) {
                   << "  modes:       " << ModeList(pipl.modeMask) << "\n";
         if (!pipl.enabledModes.empty()) {
             std::cout << "  enabled for:";
-            for (const auto& mode : pipl.enabledModes) std::cout << " " << mode;
+            for (const auto& mode : pipl.enabledModes)
+                std::cout << " " << mode;
             std::cout << "\n";
         }
         if (pipl.maxWidth > 0 || pipl.maxHeight > 0)
@@ -55,7 +57,8 @@ int RunInfo(const GlobalOptions& global) {
 } // namespace
 
 void AddInfoCommand(CLI::App& app, const GlobalOptions& global, int& status) {
-    auto* info = app.add_subcommand("info", "list the filter plug-ins found and their registration");
+    auto* info =
+        app.add_subcommand("info", "list the filter plug-ins found and their registration");
     info->callback([&global, &status] { status = RunInfo(global); });
 }
 

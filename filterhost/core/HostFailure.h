@@ -7,7 +7,7 @@
 namespace quillon::filterhost {
 
 class HostFailure : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -58,7 +58,8 @@ int AllocateRgb(int64_t width, int64_t height, DecodedImage& image) {
     int code = kCodecOk;
     uint8_t* block = AllocateRgbBlock(width, height, &code);
     if (block == nullptr) return code;
-    return AdoptRgb(kCodecOk, block, static_cast<int32_t>(width), static_cast<int32_t>(height), image);
+    return AdoptRgb(kCodecOk, block, static_cast<int32_t>(width), static_cast<int32_t>(height),
+                    image);
 }
 
 int AdoptRgb(int code, uint8_t* block, int32_t width, int32_t height, DecodedImage& image) {

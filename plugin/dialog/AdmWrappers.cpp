@@ -1,7 +1,7 @@
 #include "dialog/AdmWrappers.h"
 
-#include "suites/SuiteHolder.h"
 #include "pluginapi/PIUIHooks.h"
+#include "suites/SuiteHolder.h"
 
 #include <optional>
 

@@ -1,9 +1,9 @@
 #include "filter/AboutBox.h"
 
 #include "dialog/AdmWrappers.h"
-#include "suites/PluginState.h"
 #include "platform/Platform.h"
 #include "resources/DialogResources.h"
+#include "suites/PluginState.h"
 
 namespace quillon::filter {
 namespace {

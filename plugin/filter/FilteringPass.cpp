@@ -13,19 +13,25 @@ bool Uses32BitCoordinates(const FilterRecord& record) {
     return record.bigDocumentData && record.bigDocumentData->PluginUsing32BitCoordinates != 0;
 }
 
-VRect Widen(const Rect& r) { return {r.top, r.left, r.bottom, r.right}; }
+VRect Widen(const Rect& r) {
+    return {r.top, r.left, r.bottom, r.right};
+}
 
 } // namespace
 
 int16_t ImageModeToSpace(int32_t imageMode) {
     switch (imageMode) {
     case plugInModeRGBColor:
-    case plugInModeRGB48: return plugIncolorServicesRGBSpace;
+    case plugInModeRGB48:
+        return plugIncolorServicesRGBSpace;
     case plugInModeCMYKColor:
-    case plugInModeCMYK64: return plugIncolorServicesCMYKSpace;
+    case plugInModeCMYK64:
+        return plugIncolorServicesCMYKSpace;
     case plugInModeLabColor:
-    case plugInModeLab48: return plugIncolorServicesLabSpace;
-    default: return -1;
+    case plugInModeLab48:
+        return plugIncolorServicesLabSpace;
+    default:
+        return -1;
     }
 }
 
@@ -37,8 +43,7 @@ VRect FilterRectangle() {
 
 VRect OutputRectangle() {
     const FilterRecord& record = *suites::State().filterRecord;
-    return Uses32BitCoordinates(record) ? record.bigDocumentData->outRect32
-                                        : Widen(record.outRect);
+    return Uses32BitCoordinates(record) ? record.bigDocumentData->outRect32 : Widen(record.outRect);
 }
 
 void SetOutputRectangle(int32_t top, int32_t left, int32_t bottom, int32_t right) {
@@ -134,8 +139,8 @@ template <typename Sample> void ProcessTile(uint8_t* rows, const VRect& tile, in
     for (uint16_t y = 0; y < height; ++y) {
         Sample* row = reinterpret_cast<Sample*>(rows + y * stride);
         for (int32_t done = 0; done < width; done += kRowPixels)
-            ProcessRowPiece(row + done * samplesPerPixel, std::min<int32_t>(kRowPixels, width - done),
-                            space);
+            ProcessRowPiece(row + done * samplesPerPixel,
+                            std::min<int32_t>(kRowPixels, width - done), space);
     }
 }
 
@@ -183,8 +188,10 @@ void RunFilteringPass() {
             if (*state.result != noErr) return;
             const VRect tile = OutputRectangle();
             auto* data = static_cast<uint8_t*>(record.outData);
-            if (record.depth == 16) ProcessTile16(data, tile, record.outRowBytes);
-            else ProcessTile8(data, tile, record.outRowBytes);
+            if (record.depth == 16)
+                ProcessTile16(data, tile, record.outRowBytes);
+            else
+                ProcessTile8(data, tile, record.outRowBytes);
         }
         if (record.progressProc) record.progressProc(r + 1, rows);
         if (record.abortProc && record.abortProc()) {

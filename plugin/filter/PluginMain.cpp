@@ -1,8 +1,8 @@
 // The module's entry point: stores what the host hands in and dispatches by selector.
-#include "suites/HostError.h"
-#include "suites/PluginState.h"
 #include "filter/Selectors.h"
 #include "platform/Platform.h"
+#include "suites/HostError.h"
+#include "suites/PluginState.h"
 
 namespace quillon::filter {
 namespace {
@@ -26,13 +26,27 @@ void Dispatch(int16 selector, void* block) {
     }
 
     switch (selector) {
-    case filterSelectorAbout: DoAbout(*static_cast<AboutRecord*>(block)); break;
-    case filterSelectorParameters: DoParameters(); break;
-    case filterSelectorPrepare: DoPrepare(); break;
-    case filterSelectorStart: DoStart(); break;
-    case filterSelectorContinue: DoContinue(); break;
-    case filterSelectorFinish: DoFinish(); break;
-    default: *state.result = filterBadParameters; break;
+    case filterSelectorAbout:
+        DoAbout(*static_cast<AboutRecord*>(block));
+        break;
+    case filterSelectorParameters:
+        DoParameters();
+        break;
+    case filterSelectorPrepare:
+        DoPrepare();
+        break;
+    case filterSelectorStart:
+        DoStart();
+        break;
+    case filterSelectorContinue:
+        DoContinue();
+        break;
+    case filterSelectorFinish:
+        DoFinish();
+        break;
+    default:
+        *state.result = filterBadParameters;
+        break;
     }
 }
 

@@ -1,11 +1,11 @@
 #include "filter/ScriptingParameters.h"
 
 #include "filter/ColorsText.h"
-#include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 #include "filter/SettingsBlock.h"
 #include "platform/Platform.h"
 #include "pluginapi/PIActions.h"
+#include "suites/HostSuites.h"
+#include "suites/PluginState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,9 +41,13 @@ std::string HandleText(const HandleProcs& procs, Handle h) {
 
 } // namespace
 
-double FuzzinessToUser(float f) { return std::trunc((double(f) * 9 + 1) * 10 + 0.5) * 0.1; }
+double FuzzinessToUser(float f) {
+    return std::trunc((double(f) * 9 + 1) * 10 + 0.5) * 0.1;
+}
 
-float FuzzinessFromUser(double u) { return static_cast<float>((u - 1) * 0.1111111111111111); }
+float FuzzinessFromUser(double u) {
+    return static_cast<float>((u - 1) * 0.1111111111111111);
+}
 
 void RecordParameters() {
     FilterRecord& record = *suites::State().filterRecord;
@@ -66,12 +70,14 @@ void RecordParameters() {
             handles.disposeProc(h);
         }
     };
-    if (suites::State().sampleFilePath[0]) putText(kKeySampleFile, platform::WideToUtf8(suites::State().sampleFilePath));
+    if (suites::State().sampleFilePath[0])
+        putText(kKeySampleFile, platform::WideToUtf8(suites::State().sampleFilePath));
     if (engine.UserCount() > 0) putText(kKeyColors, FormatColors(engine));
 
     PIDescriptorHandle descriptor = nullptr;
     write.closeWriteDescriptorProc(token, &descriptor);
-    if (parameters->descriptor) suites::Use<PSHandleSuite2>(suites::HandleSuite()).Dispose(parameters->descriptor);
+    if (parameters->descriptor)
+        suites::Use<PSHandleSuite2>(suites::HandleSuite()).Dispose(parameters->descriptor);
     parameters->descriptor = descriptor;
 }
 
@@ -85,7 +91,8 @@ bool ReadRecordedParameters() {
     bool colorsWhole = true;
     const ReadDescriptorProcs* read = parameters->readDescriptorProcs;
     DescriptorKeyID keys[] = {kKeyPreserveLuminosity, kKeyFuzziness, kKeyColors, 0};
-    PIReadDescriptor token = read ? read->openReadDescriptorProc(parameters->descriptor, keys) : nullptr;
+    PIReadDescriptor token =
+        read ? read->openReadDescriptorProc(parameters->descriptor, keys) : nullptr;
     if (token) {
         DescriptorKeyID key = 0;
         DescriptorTypeID type = 0;
@@ -96,10 +103,12 @@ bool ReadRecordedParameters() {
                 if (read->getBooleanProc(token, &on) == noErr) engine.SetPreserveLuminosity(on);
             } else if (key == kKeyFuzziness) {
                 double u = 0;
-                if (read->getFloatProc(token, &u) == noErr) engine.SetFuzziness(FuzzinessFromUser(u));
+                if (read->getFloatProc(token, &u) == noErr)
+                    engine.SetFuzziness(FuzzinessFromUser(u));
             } else if (key == kKeySampleFile || key == kKeyColors) {
                 Handle text = nullptr;
-                if (read->getTextProc(token, &text) != noErr || !text || !record.handleProcs) continue;
+                if (read->getTextProc(token, &text) != noErr || !text || !record.handleProcs)
+                    continue;
                 const std::string value = HandleText(*record.handleProcs, text);
                 record.handleProcs->disposeProc(text);
                 if (key == kKeySampleFile) {

@@ -2,10 +2,10 @@
 
 #include "filter/AboutBox.h"
 #include "filter/FilteringPass.h"
-#include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 #include "filter/ScriptingParameters.h"
 #include "platform/Platform.h"
+#include "suites/HostSuites.h"
+#include "suites/PluginState.h"
 
 namespace quillon::filter {
 namespace {
@@ -23,9 +23,13 @@ void ConvertForEngine(void*, uint16_t from, uint16_t to, engine::ColorRecord16* 
 
 } // namespace
 
-void DoAbout(AboutRecord& about) { ShowAboutBox(about); }
+void DoAbout(AboutRecord& about) {
+    ShowAboutBox(about);
+}
 
-void DoParameters() { suites::State().showDialog = true; }
+void DoParameters() {
+    suites::State().showDialog = true;
+}
 
 void DoPrepare() {
     FilterRecord& record = *suites::State().filterRecord;
@@ -56,8 +60,12 @@ void DoStart() {
     RunFilteringPass();
 }
 
-void DoContinue() { SetOutputRectangle(0, 0, 0, 0); }
+void DoContinue() {
+    SetOutputRectangle(0, 0, 0, 0);
+}
 
-void DoFinish() { RecordParameters(); }
+void DoFinish() {
+    RecordParameters();
+}
 
 } // namespace quillon::filter

@@ -6,7 +6,8 @@
 namespace quillon::filter {
 namespace {
 
-constexpr uint32_t kSignature = uint32_t('N') << 24 | uint32_t('Q') << 16 | uint32_t('l') << 8 | 'n';
+constexpr uint32_t kSignature =
+    uint32_t('N') << 24 | uint32_t('Q') << 16 | uint32_t('l') << 8 | 'n';
 constexpr uint32_t kVersion = 2;
 
 void Put16(uint8_t* p, uint32_t v) {
@@ -17,8 +18,12 @@ void Put32(uint8_t* p, uint32_t v) {
     Put16(p, v);
     Put16(p + 2, v >> 16);
 }
-uint32_t Get16(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | Get16(p + 2) << 16; }
+uint32_t Get16(const uint8_t* p) {
+    return uint32_t(p[0] | p[1] << 8);
+}
+uint32_t Get32(const uint8_t* p) {
+    return Get16(p) | Get16(p + 2) << 16;
+}
 
 int32_t RecordsThatFit(size_t size) {
     if (size < size_t(kSettingsHeaderSize)) return 0;
@@ -65,7 +70,8 @@ void ReadSettingsBlock(std::span<const uint8_t> block, engine::ColorEngine& engi
         float f;
         std::memcpy(&f, &bits, 4);
         engine.SetFuzziness(f);
-        const int32_t count = std::min<int32_t>(int32_t(Get16(b + 16)), RecordsThatFit(block.size()));
+        const int32_t count =
+            std::min<int32_t>(int32_t(Get16(b + 16)), RecordsThatFit(block.size()));
         for (int32_t i = 0; i < count; ++i) {
             const uint8_t* r = b + kSettingsHeaderSize + i * kSettingsRecordSize;
             engine::StoredAdjustment stored;

@@ -22,7 +22,8 @@ bool OpenWebPage(const SPBasicSuite* basic, const char* address);
 std::span<const uint8_t> ModuleResource(uint32_t type, int32_t id);
 
 // UTF-8 and the sample path's wide characters. Utf8ToWide writes at most capacity - 1 characters
-// and a NUL, and returns false (leaving an empty string) for text that is not UTF-8 or does not fit.
+// and a NUL, and returns false (leaving an empty string) for text that is not UTF-8 or does not
+// fit.
 bool Utf8ToWide(std::string_view text, wchar_t* out, size_t capacity);
 std::string WideToUtf8(const wchar_t* text);
 

@@ -23,8 +23,10 @@ void ShowMessageBox(const SPBasicSuite* basic, const char* title, const char* te
         suite) {
         const auto* admBasic = static_cast<const ADMBasicSuite8*>(suite);
         // The dialog manager titles its error alerts "Error".
-        if (std::strcmp(title, "Error") == 0) admBasic->ErrorAlert(text);
-        else admBasic->MessageAlert(text);
+        if (std::strcmp(title, "Error") == 0)
+            admBasic->ErrorAlert(text);
+        else
+            admBasic->MessageAlert(text);
         basic->ReleaseSuite(kADMBasicSuite, kADMBasicSuiteVersion8);
         return;
     }

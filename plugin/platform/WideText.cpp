@@ -8,8 +8,11 @@ bool Utf8ToWide(std::string_view text, wchar_t* out, size_t capacity) {
     size_t written = 0;
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                              : (lead >> 3) == 30                ? 4 : 0;
+        const size_t length = lead < 0x80         ? 1
+                              : (lead >> 5) == 6  ? 2
+                              : (lead >> 4) == 14 ? 3
+                              : (lead >> 3) == 30 ? 4
+                                                  : 0;
         if (length == 0 || i + length > text.size() || written + 1 >= capacity) {
             out[0] = 0;
             return false;

@@ -9,7 +9,7 @@
 namespace quillon::resources {
 
 class ResourceWriter {
-public:
+  public:
     void U8(uint8_t v) { bytes_.push_back(v); }
     void U16(uint16_t v) {
         U8(static_cast<uint8_t>(v));
@@ -38,12 +38,13 @@ public:
         bytes_.insert(bytes_.end(), more.begin(), more.end());
     }
     void PadTo4() {
-        while (bytes_.size() % 4 != 0) U8(0);
+        while (bytes_.size() % 4 != 0)
+            U8(0);
     }
     size_t Size() const { return bytes_.size(); }
     std::vector<uint8_t> Take() { return std::move(bytes_); }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 

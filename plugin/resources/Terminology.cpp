@@ -26,8 +26,8 @@ constexpr Parameter kParameters[] = {
 std::vector<uint8_t> BuildTerminology() {
     ResourceWriter out;
     out.U16(1);
-    out.U8(1); // major version
-    out.U8(0); // minor version
+    out.U8(1);  // major version
+    out.U8(0);  // minor version
     out.U16(0); // language
     out.U16(0); // script
     out.U16(1); // suites

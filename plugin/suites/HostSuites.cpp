@@ -9,7 +9,11 @@ SuiteHolder gHandle{nullptr, kPSHandleSuiteVersion2, kPSHandleSuite, 0};
 
 } // namespace
 
-SuiteHolder& ColorSpaceSuite() { return gColorSpace; }
-SuiteHolder& HandleSuite() { return gHandle; }
+SuiteHolder& ColorSpaceSuite() {
+    return gColorSpace;
+}
+SuiteHolder& HandleSuite() {
+    return gHandle;
+}
 
 } // namespace quillon::suites

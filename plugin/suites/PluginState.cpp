@@ -15,8 +15,12 @@ struct ReleaseSuitesAtUnload {
 
 } // namespace
 
-PluginState& State() { return gState; }
+PluginState& State() {
+    return gState;
+}
 
-engine::ColorEngine& Engine() { return gEngine; }
+engine::ColorEngine& Engine() {
+    return gEngine;
+}
 
 } // namespace quillon::suites

@@ -1,9 +1,9 @@
 #include "suites/SuiteHolder.h"
 
-#include "suites/HostError.h"
-#include "suites/PluginState.h"
 #include "platform/Platform.h"
 #include "pluginapi/SPBasic.h"
+#include "suites/HostError.h"
+#include "suites/PluginState.h"
 
 #include <array>
 #include <cstdarg>

@@ -100,11 +100,11 @@ enum {
 /* Track masks: the actions that reach a track callback. Items start with buttons and key strokes,
    dialogs with everything. */
 enum {
-    kADMMouseMoveMask = 0x01,     /* 1, -1 */
-    kADMButtonMask = 0x02,        /* 2, -2 */
-    kADMModifierKeyMask = 0x04,   /* 5, -5, 7, -7 */
-    kADMEnterLeaveMask = 0x08,    /* 11, -11 */
-    kADMKeyStrokeMask = 0x10,     /* -15 */
+    kADMMouseMoveMask = 0x01,   /* 1, -1 */
+    kADMButtonMask = 0x02,      /* 2, -2 */
+    kADMModifierKeyMask = 0x04, /* 5, -5, 7, -7 */
+    kADMEnterLeaveMask = 0x08,  /* 11, -11 */
+    kADMKeyStrokeMask = 0x10,   /* -15 */
     kADMDefaultItemMask = kADMButtonMask | kADMKeyStrokeMask,
     kADMAllActionsMask = -1
 };
@@ -192,10 +192,12 @@ typedef struct ADMDialogSuite4 {
     ADMItemRef (*GetItem)(ADMDialogRef dialog, ADMInt32 itemID);
     /* Null for an unknown item type. An id of 0 makes the dialog choose a free id. */
     ADMItemRef (*CreateItem)(ADMDialogRef dialog, ADMInt32 itemID, const char* itemType,
-                             const ADMRect* boundsRect, ADMItemInitProc initProc, ADMUserData userData);
+                             const ADMRect* boundsRect, ADMItemInitProc initProc,
+                             ADMUserData userData);
     /* A repeating timer; 0 when it cannot be made. It stops when its callback returns false,
        when it is aborted, or when the dialog closes. */
-    ADMTimerID (*CreateTimer)(ADMDialogRef dialog, ADMInt32 milliseconds, ADMDialogTimerProc timerProc);
+    ADMTimerID (*CreateTimer)(ADMDialogRef dialog, ADMInt32 milliseconds,
+                              ADMDialogTimerProc timerProc);
     void (*AbortTimer)(ADMDialogRef dialog, ADMTimerID timer);
     void* (*GetWindowRef)(ADMDialogRef dialog);
 } ADMDialogSuite4;

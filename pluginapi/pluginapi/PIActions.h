@@ -27,9 +27,11 @@ typedef Handle PIDescriptorHandle;
 typedef struct ReadDescriptorProcs {
     int16 readDescriptorProcsVersion;
     int16 numReadDescriptorProcs;
-    PIReadDescriptor (*openReadDescriptorProc)(PIDescriptorHandle descriptor, DescriptorKeyID* keyArray);
+    PIReadDescriptor (*openReadDescriptorProc)(PIDescriptorHandle descriptor,
+                                               DescriptorKeyID* keyArray);
     OSErr (*closeReadDescriptorProc)(PIReadDescriptor token);
-    Boolean (*getKeyProc)(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags);
+    Boolean (*getKeyProc)(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type,
+                          int32* flags);
     OSErr (*getIntegerProc)(PIReadDescriptor token, int32* value);
     OSErr (*getFloatProc)(PIReadDescriptor token, double* value);
     OSErr (*getBooleanProc)(PIReadDescriptor token, Boolean* value);
@@ -56,8 +58,8 @@ enum { plugInDialogDontDisplay = 0, plugInDialogDisplay = 1, plugInDialogSilent 
 
 typedef struct PIDescriptorParameters {
     int16 descriptorParametersVersion;
-    int16 playInfo;   /* host: plugInDialog* of play-back */
-    int16 recordInfo; /* plug-in: plugInDialog* to record */
+    int16 playInfo;                /* host: plugInDialog* of play-back */
+    int16 recordInfo;              /* plug-in: plugInDialog* to record */
     PIDescriptorHandle descriptor; /* host on entry (play-back), plug-in at finish (record) */
     WriteDescriptorProcs* writeDescriptorProcs;
     ReadDescriptorProcs* readDescriptorProcs;
@@ -82,15 +84,17 @@ typedef struct PSActionDescriptorProcs {
     SPErr (*HasKey)(PIActionDescriptor descriptor, DescriptorKeyID key, Boolean* hasKey);
     SPErr (*PutString)(PIActionDescriptor descriptor, DescriptorKeyID key, const char* cstrValue);
     /* Copies at most maxLength bytes including the NUL. */
-    SPErr (*GetString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* cstrValue, uint32 maxLength);
-    SPErr (*GetEnumerated)(PIActionDescriptor descriptor, DescriptorKeyID key, DescriptorTypeID* type,
-                           uint32* value);
+    SPErr (*GetString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* cstrValue,
+                       uint32 maxLength);
+    SPErr (*GetEnumerated)(PIActionDescriptor descriptor, DescriptorKeyID key,
+                           DescriptorTypeID* type, uint32* value);
 } PSActionDescriptorProcs;
 
 typedef struct PSActionReferenceProcs {
     SPErr (*Make)(PIActionReference* reference);
     SPErr (*Free)(PIActionReference reference);
-    SPErr (*PutProperty)(PIActionReference reference, DescriptorTypeID desiredClass, DescriptorKeyID value);
+    SPErr (*PutProperty)(PIActionReference reference, DescriptorTypeID desiredClass,
+                         DescriptorKeyID value);
     SPErr (*PutEnumerated)(PIActionReference reference, DescriptorTypeID desiredClass,
                            DescriptorTypeID type, uint32 value);
 } PSActionReferenceProcs;

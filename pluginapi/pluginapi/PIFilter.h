@@ -67,51 +67,52 @@ typedef struct BigDocumentStruct {
 
 typedef struct FilterRecord {
     int32 serialNumber;
-    TestAbortProc abortProc;     /* host */
-    ProgressProc progressProc;   /* host */
-    Handle parameters;           /* plug-in */
-    Point imageSize;             /* host */
-    int16 planes;                /* host */
-    Rect filterRect;             /* host */
-    int16 imageMode;             /* host */
-    int32 depth;                 /* host: 8 or 16 bits per sample */
+    TestAbortProc abortProc;   /* host */
+    ProgressProc progressProc; /* host */
+    Handle parameters;         /* plug-in */
+    Point imageSize;           /* host */
+    int16 planes;              /* host */
+    Rect filterRect;           /* host */
+    int16 imageMode;           /* host */
+    int32 depth;               /* host: 8 or 16 bits per sample */
 
-    Rect inRect;                 /* plug-in */
-    int16 inLoPlane, inHiPlane;  /* plug-in */
-    Rect outRect;                /* plug-in */
+    Rect inRect;                  /* plug-in */
+    int16 inLoPlane, inHiPlane;   /* plug-in */
+    Rect outRect;                 /* plug-in */
     int16 outLoPlane, outHiPlane; /* plug-in */
 
-    void* inData;                /* host: interleaved input tile */
-    int32 inRowBytes;            /* host */
-    void* outData;               /* host: interleaved output tile */
-    int32 outRowBytes;           /* host */
+    void* inData;      /* host: interleaved input tile */
+    int32 inRowBytes;  /* host */
+    void* outData;     /* host: interleaved output tile */
+    int32 outRowBytes; /* host */
 
-    int32 bufferSpace;           /* plug-in: bytes it will allocate itself */
-    int32 maxSpace;              /* host on entry, plug-in may lower it */
+    int32 bufferSpace; /* plug-in: bytes it will allocate itself */
+    int32 maxSpace;    /* host on entry, plug-in may lower it */
 
-    int16 outTileWidth;          /* host: preferred tile width */
-    int16 outTileHeight;         /* host */
+    int16 outTileWidth;  /* host: preferred tile width */
+    int16 outTileHeight; /* host */
 
-    AdvanceStateProc advanceState; /* host */
-    HandleProcs* handleProcs;      /* host */
-    BufferProcs* bufferProcs;      /* host */
-    ChannelPortProcs* channelPortProcs; /* host */
-    ReadImageDocumentDesc* documentInfo; /* host */
+    AdvanceStateProc advanceState;                /* host */
+    HandleProcs* handleProcs;                     /* host */
+    BufferProcs* bufferProcs;                     /* host */
+    ChannelPortProcs* channelPortProcs;           /* host */
+    ReadImageDocumentDesc* documentInfo;          /* host */
     PIDescriptorParameters* descriptorParameters; /* host; descriptor written by both */
-    SPBasicSuite* sSPBasic;        /* host */
-    void* plugInRef;               /* host: identifies the plug-in to the dialog manager */
+    SPBasicSuite* sSPBasic;                       /* host */
+    void* plugInRef;                    /* host: identifies the plug-in to the dialog manager */
     BigDocumentStruct* bigDocumentData; /* host; null when the host has no big documents */
 } FilterRecord;
 
 typedef struct AboutRecord {
-    void* platformData;   /* host */
+    void* platformData;     /* host */
     SPBasicSuite* sSPBasic; /* host */
-    void* plugInRef;      /* host */
+    void* plugInRef;        /* host */
 } AboutRecord;
 
 /* The one exported entry point. pluginParamBlock is an AboutRecord for the about selector and a
    FilterRecord for every other; data is the host's storage cell kept for the plug-in. */
-typedef void (*PluginMainProc)(int16 selector, void* pluginParamBlock, intptr_t* data, int16* result);
+typedef void (*PluginMainProc)(int16 selector, void* pluginParamBlock, intptr_t* data,
+                               int16* result);
 
 #ifdef __cplusplus
 }

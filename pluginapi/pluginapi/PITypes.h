@@ -43,8 +43,9 @@ typedef struct VPoint {
 } VPoint;
 
 /* Four-character code as a 32-bit integer: PI_FOURCC('8','B','I','M'). */
-#define PI_FOURCC(a, b, c, d) \
-    (((uint32)(uint8)(a) << 24) | ((uint32)(uint8)(b) << 16) | ((uint32)(uint8)(c) << 8) | (uint32)(uint8)(d))
+#define PI_FOURCC(a, b, c, d)                                                                      \
+    (((uint32)(uint8)(a) << 24) | ((uint32)(uint8)(b) << 16) | ((uint32)(uint8)(c) << 8) |         \
+     (uint32)(uint8)(d))
 
 /* Result codes of the filter protocol, written by the plug-in into the selector's result. */
 enum {

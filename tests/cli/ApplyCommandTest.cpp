@@ -1,6 +1,6 @@
 // quillon apply end to end: real files in, real files out, through the real plug-in.
-#include "core/suites/ColorServices.h"
 #include "core/documents/ImageFiles.h"
+#include "core/suites/ColorServices.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ struct Outcome {
 };
 
 class ApplyCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
                   ("quillon-cli-" + std::to_string(::getpid()) + "-" +
@@ -38,8 +38,8 @@ protected:
         const fs::path err = folder_ / "stderr.txt";
         const std::string command = "cd '" + folder_.string() + "' && (XDG_CONFIG_HOME='" +
                                     (folder_ / "config").string() + "' '" QUILLON_BINARY "' " +
-                                    arguments + " > /dev/null 2> '" + err.string() + "' & pid=$!; " +
-                                    then + " wait $pid)";
+                                    arguments + " > /dev/null 2> '" + err.string() +
+                                    "' & pid=$!; " + then + " wait $pid)";
         const int raw = std::system(command.c_str());
         std::ifstream in(err);
         std::stringstream text;
@@ -61,7 +61,9 @@ Document Blocks(ColorMode mode, int depth) {
     return d;
 }
 
-std::string Describe(ColorMode mode, int depth) { return std::string(ModeName(mode)) + std::to_string(depth); }
+std::string Describe(ColorMode mode, int depth) {
+    return std::string(ModeName(mode)) + std::to_string(depth);
+}
 
 TEST_F(ApplyCommandTest, WithoutAdjustmentsEveryFormatComesBackUnchanged) {
     struct Case {
@@ -71,10 +73,14 @@ TEST_F(ApplyCommandTest, WithoutAdjustmentsEveryFormatComesBackUnchanged) {
         const char* file;
     };
     const Case cases[] = {
-        {ColorMode::RGB, 8, FileFormat::Tiff, "rgb8.tif"},   {ColorMode::RGB, 16, FileFormat::Tiff, "rgb16.tif"},
-        {ColorMode::CMYK, 8, FileFormat::Tiff, "cmyk8.tif"}, {ColorMode::CMYK, 16, FileFormat::Tiff, "cmyk16.tif"},
-        {ColorMode::Lab, 8, FileFormat::Tiff, "lab8.tif"},   {ColorMode::Lab, 16, FileFormat::Tiff, "lab16.tif"},
-        {ColorMode::RGB, 8, FileFormat::Png, "rgb8.png"},    {ColorMode::RGB, 16, FileFormat::Png, "rgb16.png"},
+        {ColorMode::RGB, 8, FileFormat::Tiff, "rgb8.tif"},
+        {ColorMode::RGB, 16, FileFormat::Tiff, "rgb16.tif"},
+        {ColorMode::CMYK, 8, FileFormat::Tiff, "cmyk8.tif"},
+        {ColorMode::CMYK, 16, FileFormat::Tiff, "cmyk16.tif"},
+        {ColorMode::Lab, 8, FileFormat::Tiff, "lab8.tif"},
+        {ColorMode::Lab, 16, FileFormat::Tiff, "lab16.tif"},
+        {ColorMode::RGB, 8, FileFormat::Png, "rgb8.png"},
+        {ColorMode::RGB, 16, FileFormat::Png, "rgb16.png"},
     };
     for (const Case& c : cases) {
         const Document original = Blocks(c.mode, c.depth);
@@ -96,7 +102,8 @@ TEST_F(ApplyCommandTest, JpegKeepsItsModeAndPicture) {
         ASSERT_EQ(Quillon("apply in.jpg out.jpg").status, 0);
         const Document out = ReadImageFile(folder_ / "out.jpg").document;
         EXPECT_EQ(out.mode, mode);
-        for (int c = 0; c < in.ColorChannels(); ++c) EXPECT_NEAR(out.At(c, 8, 8), in.At(c, 8, 8), 3);
+        for (int c = 0; c < in.ColorChannels(); ++c)
+            EXPECT_NEAR(out.At(c, 8, 8), in.At(c, 8, 8), 3);
     }
 }
 
@@ -106,11 +113,14 @@ std::string MoveColorAt(const Document& d) {
     ColorServices services;
     Color16 lab{0, 0, 0, 0};
     const bool cmyk = d.mode == ColorMode::CMYK;
-    const int space = cmyk ? plugIncolorServicesCMYKSpace
-                           : d.mode == ColorMode::Lab ? plugIncolorServicesLabSpace : plugIncolorServicesRGBSpace;
+    const int space = cmyk                       ? plugIncolorServicesCMYKSpace
+                      : d.mode == ColorMode::Lab ? plugIncolorServicesLabSpace
+                                                 : plugIncolorServicesRGBSpace;
     if (d.depth == 8) {
-        Color8 r = cmyk ? Color8{uint8(d.At(0, 8, 8)), uint8(d.At(1, 8, 8)), uint8(d.At(2, 8, 8)), uint8(d.At(3, 8, 8))}
-                        : Color8{0, uint8(d.At(0, 8, 8)), uint8(d.At(1, 8, 8)), uint8(d.At(2, 8, 8))};
+        Color8 r =
+            cmyk ? Color8{uint8(d.At(0, 8, 8)), uint8(d.At(1, 8, 8)), uint8(d.At(2, 8, 8)),
+                          uint8(d.At(3, 8, 8))}
+                 : Color8{0, uint8(d.At(0, 8, 8)), uint8(d.At(1, 8, 8)), uint8(d.At(2, 8, 8))};
         services.Convert8(int16(space), plugIncolorServicesLabSpace, &r, 1);
         lab = {0, uint16(r.c1 * 128), uint16(r.c2 * 128), uint16(r.c3 * 128)};
     } else {
@@ -120,8 +130,8 @@ std::string MoveColorAt(const Document& d) {
     }
     const int b = lab.c3 > 16384 ? lab.c3 - 5120 : lab.c3 + 5120;
     std::ostringstream text;
-    text << "Lab[" << lab.c1 << "," << lab.c2 << "," << lab.c3 << "]:Lab[" << lab.c1 << "," << lab.c2
-         << "," << b << "] ";
+    text << "Lab[" << lab.c1 << "," << lab.c2 << "," << lab.c3 << "]:Lab[" << lab.c1 << ","
+         << lab.c2 << "," << b << "] ";
     return text.str();
 }
 
@@ -131,11 +141,14 @@ TEST_F(ApplyCommandTest, AnAdjustmentMovesItsColourAndLeavesFarColoursAlone) {
             const Document original = Blocks(mode, depth);
             WriteImageFile(original, FileFormat::Tiff, folder_ / "in.tif");
             const std::string colors = MoveColorAt(original);
-            const Outcome outcome = Quillon("apply in.tif out.tif --fuzziness 1 --preserve-luminosity off --colors '" + colors + "'");
+            const Outcome outcome =
+                Quillon("apply in.tif out.tif --fuzziness 1 --preserve-luminosity off --colors '" +
+                        colors + "'");
             ASSERT_EQ(outcome.status, 0) << outcome.error;
             const Document out = ReadImageFile(folder_ / "out.tif").document;
             bool moved = false;
-            for (int c = 0; c < original.ColorChannels(); ++c) moved |= out.At(c, 8, 8) != original.At(c, 8, 8);
+            for (int c = 0; c < original.ColorChannels(); ++c)
+                moved |= out.At(c, 8, 8) != original.At(c, 8, 8);
             EXPECT_TRUE(moved) << Describe(mode, depth);
             // the block at (40, 24) holds a clearly different colour
             for (int c = 0; c < original.ColorChannels(); ++c)
@@ -147,11 +160,16 @@ TEST_F(ApplyCommandTest, ARecordedActionReplaysTheSameAdjustmentOnAnotherPicture
     const Document first = Blocks(ColorMode::RGB, 8);
     WriteImageFile(first, FileFormat::Png, folder_ / "first.png");
     Document second = Blocks(ColorMode::RGB, 8);
-    for (int c = 0; c < 3; ++c) second.At(c, 47, 31) = 17;
+    for (int c = 0; c < 3; ++c)
+        second.At(c, 47, 31) = 17;
     WriteImageFile(second, FileFormat::Png, folder_ / "second.png");
     const std::string colors = MoveColorAt(first);
-    ASSERT_EQ(Quillon("apply first.png a.png --fuzziness 4 --colors '" + colors + "' --record action.json").status, 0);
-    ASSERT_EQ(Quillon("apply second.png direct.png --fuzziness 4 --colors '" + colors + "'").status, 0);
+    ASSERT_EQ(Quillon("apply first.png a.png --fuzziness 4 --colors '" + colors +
+                      "' --record action.json")
+                  .status,
+              0);
+    ASSERT_EQ(Quillon("apply second.png direct.png --fuzziness 4 --colors '" + colors + "'").status,
+              0);
     const Outcome replay = Quillon("apply second.png replayed.png --action action.json");
     ASSERT_EQ(replay.status, 0) << replay.error;
     EXPECT_EQ(ReadImageFile(folder_ / "replayed.png").document.planes,
@@ -162,7 +180,10 @@ TEST_F(ApplyCommandTest, ARecordedActionReplaysTheSameAdjustmentOnAnotherPicture
 TEST_F(ApplyCommandTest, LastRepeatsThePreviousUse) {
     const Document picture = Blocks(ColorMode::RGB, 16);
     WriteImageFile(picture, FileFormat::Tiff, folder_ / "in.tif");
-    ASSERT_EQ(Quillon("apply in.tif first.tif --fuzziness 3 --colors '" + MoveColorAt(picture) + "'").status, 0);
+    ASSERT_EQ(
+        Quillon("apply in.tif first.tif --fuzziness 3 --colors '" + MoveColorAt(picture) + "'")
+            .status,
+        0);
     const Outcome again = Quillon("apply in.tif again.tif --last");
     ASSERT_EQ(again.status, 0) << again.error;
     EXPECT_EQ(ReadImageFile(folder_ / "again.tif").document.planes,
@@ -178,7 +199,8 @@ TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
         << R"({"format":"quillon-action","version":1,"plugin":"someone-else","name":"Other...","descriptor":[]})";
     // First a good run, so there are settings and a registry to keep safe.
     ASSERT_EQ(Quillon("apply in.png good.png --colors 'Lab[1,2,3] '").status, 0);
-    const auto settingsBefore = fs::last_write_time(folder_ / "config" / "quillon" / "d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings");
+    const auto settingsBefore = fs::last_write_time(
+        folder_ / "config" / "quillon" / "d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings");
 
     struct Case {
         std::string arguments;
@@ -196,22 +218,27 @@ TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
     for (const Case& c : cases) {
         const Outcome outcome = Quillon(c.arguments);
         EXPECT_EQ(outcome.status, 1) << c.arguments;
-        EXPECT_NE(outcome.error.find(c.message), std::string::npos) << c.arguments << ": " << outcome.error;
+        EXPECT_NE(outcome.error.find(c.message), std::string::npos)
+            << c.arguments << ": " << outcome.error;
         EXPECT_EQ(std::count(outcome.error.begin(), outcome.error.end(), '\n'), 1) << outcome.error;
         EXPECT_FALSE(fs::exists(folder_ / "out.png")) << c.arguments;
     }
-    EXPECT_EQ(fs::last_write_time(folder_ / "config" / "quillon" / "d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings"),
-              settingsBefore) << "a failed run leaves the settings of the last good one";
+    EXPECT_EQ(fs::last_write_time(folder_ / "config" / "quillon" /
+                                  "d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings"),
+              settingsBefore)
+        << "a failed run leaves the settings of the last good one";
 }
 
 TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
     Document big = MakeDocument(ColorMode::RGB, 16, 2000, 2000);
     WriteImageFile(big, FileFormat::Tiff, folder_ / "big.tif");
     // Small tiles keep the filter busy well past the interrupt.
-    const Outcome outcome = Quillon("apply big.tif out.tif --tile 4 --colors 'Lab[0,16384,16384]:Lab[900,16384,16384] '",
-                                    "sleep 1; kill -INT $pid;");
+    const Outcome outcome = Quillon(
+        "apply big.tif out.tif --tile 4 --colors 'Lab[0,16384,16384]:Lab[900,16384,16384] '",
+        "sleep 1; kill -INT $pid;");
     EXPECT_EQ(outcome.status, 1) << outcome.error;
-    EXPECT_NE(outcome.error.find("cancelled; out.tif not written"), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.error.find("cancelled; out.tif not written"), std::string::npos)
+        << outcome.error;
     EXPECT_FALSE(fs::exists(folder_ / "out.tif"));
 }
 

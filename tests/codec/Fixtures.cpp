@@ -101,7 +101,7 @@ std::vector<Bytes> Planes(const Picture& p, int extra) {
     return planes;
 }
 
-Bytes MakePsd(const PsdSpec& s) {
+Bytes MakePsd(const PsdLayout& s) {
     Bytes b{'8', 'B', 'P', 'S'};
     Put16BE(b, 1);
     b.insert(b.end(), 6, 0);

@@ -44,7 +44,7 @@ void Put32BE(Bytes& b, uint32_t v);
 Bytes PackBits(const uint8_t* data, size_t size);
 
 // PSD. Channels are given plane by plane as 8-bit values; depth 16 stores each value as v*257.
-struct PsdSpec {
+struct PsdLayout {
     int width = 0;
     int height = 0;
     uint16_t mode = 3;
@@ -54,7 +54,7 @@ struct PsdSpec {
     Bytes colorModeData; // e.g. 768 bytes of palette
     Bytes layerSection;  // contents of the layer and mask section
 };
-Bytes MakePsd(const PsdSpec& layout);
+Bytes MakePsd(const PsdLayout& layout);
 // The planes of an RGB picture, plus `extra` planes of 0x80.
 std::vector<Bytes> Planes(const Picture& p, int extra = 0);
 

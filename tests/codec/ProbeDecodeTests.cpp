@@ -57,7 +57,7 @@ TEST_F(ProbeDecode, WritesABinaryPpmOnSuccess) {
 }
 
 TEST_F(ProbeDecode, FailureReportsTheCodeAndWritesNothing) {
-    PsdSpec lab{4, 4, 9, 8, false, Planes(Pattern(4, 4)), {}, {}};
+    PsdLayout lab{4, 4, 9, 8, false, Planes(Pattern(4, 4)), {}, {}};
     Write(Path("bad.psd"), MakePsd(lab));
     ProbeRun run = Probe("decode " + Path("bad.psd") + " " + Path("out.ppm"));
     EXPECT_EQ(run.status, 1);

@@ -38,7 +38,7 @@ class PsdRgb : public ::testing::TestWithParam<PsdCase> {};
 TEST_P(PsdRgb, DecodesTheCompositeWithExtraChannelsIgnored) {
     const PsdCase& c = GetParam();
     Picture p = Pattern(37, 11);
-    PsdSpec layout{p.width, p.height, kRgb, c.depth, c.rle, Planes(p, c.extraChannels), {}, {}};
+    PsdLayout layout{p.width, p.height, kRgb, c.depth, c.rle, Planes(p, c.extraChannels), {}, {}};
     layout.layerSection = Bytes(40, 0x33); // layers are skipped by their length
     Result r = Decode(MakePsd(layout));
     ASSERT_EQ(r.code, kCodecOk);
@@ -126,7 +126,7 @@ TEST(Psd, ShortRleRowsLeaveBlackAndLongOnesAreCut) {
 
 struct PsdFailure {
     const char* name;
-    PsdSpec layout;
+    PsdLayout layout;
     int code;
 };
 

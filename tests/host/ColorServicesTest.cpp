@@ -49,7 +49,8 @@ TEST(ColorServices, MidToneRgb8ThroughLab8AndBackStaysClose) {
     std::vector<Color8> colors;
     for (int r = 64; r <= 192; r += 16)
         for (int g = 64; g <= 192; g += 16)
-            for (int b = 64; b <= 192; b += 16) colors.push_back({0, uint8(r), uint8(g), uint8(b)});
+            for (int b = 64; b <= 192; b += 16)
+                colors.push_back({0, uint8(r), uint8(g), uint8(b)});
     const auto original = colors;
     services.Convert8(kRGB, kLab, colors.data(), int(colors.size()));
     services.Convert8(kLab, kRGB, colors.data(), int(colors.size()));
@@ -65,8 +66,8 @@ TEST(ColorServices, MidToneRgb8ThroughLab8AndBackStaysClose) {
 
 TEST(ColorServices, LabNeutralPointsAreGreys) {
     ColorServices services;
-    std::vector<Color16> deep = {{0, 16384, 16384, 16384}, {0, 0, 16384, 16384},
-                                 {0, 32768, 16384, 16384}};
+    std::vector<Color16> deep = {
+        {0, 16384, 16384, 16384}, {0, 0, 16384, 16384}, {0, 32768, 16384, 16384}};
     services.Convert16(kLab, kRGB, deep.data(), int(deep.size()));
     for (const Color16& c : deep) {
         EXPECT_NEAR(c.c1, c.c2, 40);

@@ -8,7 +8,9 @@ namespace {
 
 using namespace quillon::filterhost;
 
-std::string ModulePath(const char* name) { return std::string(TEST_MODULE_DIR) + "/" + name; }
+std::string ModulePath(const char* name) {
+    return std::string(TEST_MODULE_DIR) + "/" + name;
+}
 
 Document Gradient(ColorMode mode, int depth, int32_t width, int32_t height) {
     Document d = MakeDocument(mode, depth, width, height, true);

@@ -1,6 +1,6 @@
 // Documents through PNG, JPEG and TIFF files: exact round trips, recognition, broken files.
-#include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
+#include "core/HostFailure.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -17,7 +17,7 @@ using namespace quillon::filterhost;
 namespace fs = std::filesystem;
 
 class ImageFilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
                   ("quillon-files-" + std::to_string(::getpid()) + "-" +
@@ -119,7 +119,8 @@ void Relayout(const fs::path& from, const fs::path& to, bool tiled, bool separat
 
     const size_t bytes = bits / 8, pixelBytes = samples * bytes, rowBytes = width * pixelBytes;
     std::vector<uint8_t> image(rowBytes * height);
-    for (uint32_t y = 0; y < height; ++y) TIFFReadScanline(in, &image[y * rowBytes], y, 0);
+    for (uint32_t y = 0; y < height; ++y)
+        TIFFReadScanline(in, &image[y * rowBytes], y, 0);
     const size_t unitBytes = separate ? bytes : pixelBytes;
     // Copies the block at (x0, y0) of one plane into a buffer w pixels wide.
     auto block = [&](uint16_t plane, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
@@ -127,7 +128,8 @@ void Relayout(const fs::path& from, const fs::path& to, bool tiled, bool separat
         for (uint32_t y = 0; y < h && y0 + y < height; ++y)
             for (uint32_t x = 0; x < w && x0 + x < width; ++x)
                 std::memcpy(&b[(y * w + x) * unitBytes],
-                            &image[(y0 + y) * rowBytes + (x0 + x) * pixelBytes + (separate ? plane * bytes : 0)],
+                            &image[(y0 + y) * rowBytes + (x0 + x) * pixelBytes +
+                                   (separate ? plane * bytes : 0)],
                             unitBytes);
         return b;
     };
@@ -152,15 +154,14 @@ void Relayout(const fs::path& from, const fs::path& to, bool tiled, bool separat
 TEST_F(ImageFilesTest, EveryTiffLayoutReadsTheSameSamples) {
     const Document documents[] = {Sweep(ColorMode::RGB, 16, true), Sweep(ColorMode::CMYK, 8, false),
                                   Sweep(ColorMode::Lab, 16, false), Sweep(ColorMode::Lab, 8, true)};
-    const struct {
-        bool tiled, separate;
-    } layouts[] = {{false, true}, {true, false}, {true, true}};
+    const struct { bool tiled, separate; } layouts[] = {{false, true}, {true, false}, {true, true}};
     for (const Document& original : documents) {
         WriteImageFile(original, FileFormat::Tiff, folder_ / "strips.tif");
         for (const auto layout : layouts) {
             Relayout(folder_ / "strips.tif", folder_ / "other.tif", layout.tiled, layout.separate);
-            const std::string what = std::string(ModeName(original.mode)) + std::to_string(original.depth) +
-                                     (layout.tiled ? " tiled" : " strips") + (layout.separate ? " separate" : "");
+            const std::string what =
+                std::string(ModeName(original.mode)) + std::to_string(original.depth) +
+                (layout.tiled ? " tiled" : " strips") + (layout.separate ? " separate" : "");
             const Document read = ReadImageFile(folder_ / "other.tif").document;
             EXPECT_EQ(read.mode, original.mode) << what;
             EXPECT_EQ(read.hasAlpha, original.hasAlpha) << what;
@@ -204,22 +205,25 @@ TEST_F(ImageFilesTest, PicturesWithManyExtraChannelsOpenWithinBounds) {
         ReadImageFile(folder_ / "lab-many.tif");
         ADD_FAILURE() << "a Lab TIFF with 40 samples per pixel was read";
     } catch (const HostFailure& failure) {
-        EXPECT_NE(std::string(failure.what()).find("unsupported Lab TIFF layout"), std::string::npos)
+        EXPECT_NE(std::string(failure.what()).find("unsupported Lab TIFF layout"),
+                  std::string::npos)
             << failure.what();
     }
 }
 
 TEST_F(ImageFilesTest, PicturesOverTheCallersLimitAreRefusedBeforeReading) {
     const Document d = Sweep(ColorMode::RGB, 8, false); // 64 x 48
-    for (auto [format, name] : {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
-                                std::pair{FileFormat::Jpeg, "t.jpg"}}) {
+    for (auto [format, name] :
+         {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
+          std::pair{FileFormat::Jpeg, "t.jpg"}}) {
         WriteImageFile(d, format, folder_ / name);
         EXPECT_EQ(ReadImageFile(folder_ / name, 64 * 48).document.width, 64) << name;
         try {
             ReadImageFile(folder_ / name, 64 * 48 - 1);
             ADD_FAILURE() << name << " was read over the limit";
         } catch (const HostFailure& failure) {
-            EXPECT_NE(std::string(failure.what()).find("too large"), std::string::npos) << failure.what();
+            EXPECT_NE(std::string(failure.what()).find("too large"), std::string::npos)
+                << failure.what();
         }
     }
 }
@@ -248,8 +252,9 @@ TEST_F(ImageFilesTest, ProfilesTravelWithTheDocument) {
     d.iccProfile.resize(length);
     cmsSaveProfileToMem(srgb, d.iccProfile.data(), &length);
     cmsCloseProfile(srgb);
-    for (auto [format, name] : {std::pair{FileFormat::Png, "p.png"}, std::pair{FileFormat::Tiff, "p.tif"},
-                                std::pair{FileFormat::Jpeg, "p.jpg"}}) {
+    for (auto [format, name] :
+         {std::pair{FileFormat::Png, "p.png"}, std::pair{FileFormat::Tiff, "p.tif"},
+          std::pair{FileFormat::Jpeg, "p.jpg"}}) {
         WriteImageFile(d, format, folder_ / name);
         EXPECT_EQ(ReadImageFile(folder_ / name).document.iccProfile, d.iccProfile) << name;
     }
@@ -280,8 +285,9 @@ TEST_F(ImageFilesTest, FormatsRefuseModesTheyCannotHold) {
 
 TEST_F(ImageFilesTest, BrokenFilesFailWithAMessage) {
     const Document d = Sweep(ColorMode::RGB, 8, false);
-    for (auto [format, name] : {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
-                                std::pair{FileFormat::Jpeg, "t.jpg"}}) {
+    for (auto [format, name] :
+         {std::pair{FileFormat::Png, "t.png"}, std::pair{FileFormat::Tiff, "t.tif"},
+          std::pair{FileFormat::Jpeg, "t.jpg"}}) {
         WriteImageFile(d, format, folder_ / name);
         const auto size = fs::file_size(folder_ / name);
         for (auto keep : {size / 2, size_t(20), size_t(9)}) {

@@ -14,7 +14,7 @@ namespace {
 using quillon::filterhost::MatrixShaper;
 
 class MatrixShaperTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         rgb_ = cmsCreate_sRGBProfile();
         lab_ = cmsCreateLab4Profile(cmsD50_xyY());
@@ -27,8 +27,10 @@ protected:
     }
     // The exact pipeline, on plain three-channel formats.
     cmsHTRANSFORM Exact(bool toLab, cmsUInt32Number rgbFormat, cmsUInt32Number labFormat) {
-        return toLab ? cmsCreateTransform(rgb_, rgbFormat, lab_, labFormat, INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE)
-                     : cmsCreateTransform(lab_, labFormat, rgb_, rgbFormat, INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE);
+        return toLab ? cmsCreateTransform(rgb_, rgbFormat, lab_, labFormat,
+                                          INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE)
+                     : cmsCreateTransform(lab_, labFormat, rgb_, rgbFormat,
+                                          INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE);
     }
     cmsHPROFILE rgb_, lab_;
     std::unique_ptr<MatrixShaper> shaper_;
@@ -52,8 +54,9 @@ TEST_F(MatrixShaperTest, EightBitRoutesMatchTheExactPipelineWithinOneLevel) {
                 uint8_t exactBack[3] = {fast.c1, fast.c2, fast.c3};
                 shaper_->LabToRgb(&back, 1);
                 cmsDoTransform(toRgb, exactBack, exactBack, 1);
-                worst = std::max({worst, std::abs(back.c1 - exactBack[0]), std::abs(back.c2 - exactBack[1]),
-                                  std::abs(back.c3 - exactBack[2])});
+                worst =
+                    std::max({worst, std::abs(back.c1 - exactBack[0]),
+                              std::abs(back.c2 - exactBack[1]), std::abs(back.c3 - exactBack[2])});
                 ASSERT_EQ(back.c0, 7) << "the pad travels untouched";
             }
     EXPECT_LE(worst, 1);
@@ -73,15 +76,21 @@ TEST_F(MatrixShaperTest, SixteenBitRoutesMatchTheExactPipeline) {
         shaper_->RgbToLab(&fast, 1);
         cmsDoTransform(toLab, rgb, lab, 1);
         worstLab = std::max({worstLab, std::abs(fast.c1 - lab[0] * 327.68),
-                             std::abs(fast.c2 - (lab[1] * 128 + 16384)), std::abs(fast.c3 - (lab[2] * 128 + 16384))});
+                             std::abs(fast.c2 - (lab[1] * 128 + 16384)),
+                             std::abs(fast.c3 - (lab[2] * 128 + 16384))});
 
-        Color16 back{0, uint16(sample(random)), uint16(8192 + sample(random) / 2), uint16(8192 + sample(random) / 2)};
-        double labIn[3] = {back.c1 / 327.68, (back.c2 - 16384) / 128.0, (back.c3 - 16384) / 128.0}, out[3];
+        Color16 back{0, uint16(sample(random)), uint16(8192 + sample(random) / 2),
+                     uint16(8192 + sample(random) / 2)};
+        double labIn[3] = {back.c1 / 327.68, (back.c2 - 16384) / 128.0, (back.c3 - 16384) / 128.0},
+               out[3];
         shaper_->LabToRgb(&back, 1);
         cmsDoTransform(toRgb, labIn, out, 1);
         for (int c = 0; c < 3; ++c) {
             const double exact = std::clamp(out[c], 0.0, 1.0) * 32768;
-            worstRgb = std::max(worstRgb, std::abs((c == 0 ? back.c1 : c == 1 ? back.c2 : back.c3) - exact));
+            worstRgb = std::max(worstRgb, std::abs((c == 0   ? back.c1
+                                                    : c == 1 ? back.c2
+                                                             : back.c3) -
+                                                   exact));
         }
     }
     EXPECT_LE(worstLab, 1.0);

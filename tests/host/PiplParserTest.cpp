@@ -1,6 +1,6 @@
 // The registration parser on the real module's bytes and on hostile variants of them.
-#include "core/HostFailure.h"
 #include "core/module/PiplParser.h"
+#include "core/HostFailure.h"
 #include "pluginapi/PIResources.h"
 #include "resources/PluginResources.h"
 
@@ -19,9 +19,9 @@ TEST(PiplParser, ReadsTheModuleRegistration) {
     EXPECT_EQ(info.entryPoint, "PluginMain");
     EXPECT_EQ(info.interfaceVersion, 0x00040000u);
     EXPECT_EQ(info.modeMask, PIModeRGBColor | PIModeCMYKColor | PIModeLabColor);
-    EXPECT_EQ(info.enabledModes, (std::vector<std::string>{"RGBMode", "CMYKMode", "LabMode",
-                                                           "RGB48Mode", "CMYK64Mode",
-                                                           "Lab48Mode"}));
+    EXPECT_EQ(info.enabledModes,
+              (std::vector<std::string>{"RGBMode", "CMYKMode", "LabMode", "RGB48Mode", "CMYK64Mode",
+                                        "Lab48Mode"}));
     EXPECT_EQ(info.maxWidth, 2000000);
     EXPECT_EQ(info.maxHeight, 2000000);
     EXPECT_TRUE(info.hasTerminology);

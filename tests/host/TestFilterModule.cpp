@@ -12,7 +12,7 @@ namespace {
 
 std::vector<uint8_t> PropertyList() {
     ResourceWriter out;
-    auto property = [&out](const char (&key)[5], const std::function<void(ResourceWriter&)>& write) {
+    auto property = [&out](const char(&key)[5], const std::function<void(ResourceWriter&)>& write) {
         quillon::resources::WriteProperty(out, key, write);
     };
     out.U16(1);
@@ -38,8 +38,8 @@ const std::vector<uint8_t> kPipl = PropertyList();
 #ifdef TEST_NO_PIPL
 const PIResourceEntry kEntries[] = {{kPIIconType, 1, kPipl.data(), uint32(kPipl.size())}};
 #else
-const PIResourceEntry kEntries[] = {{kPIPropertyListType, kPIPropertyListID, kPipl.data(),
-                                     uint32(kPipl.size())}};
+const PIResourceEntry kEntries[] = {
+    {kPIPropertyListType, kPIPropertyListID, kPipl.data(), uint32(kPipl.size())}};
 #endif
 
 VRect OutRect(const FilterRecord& r) {
@@ -89,11 +89,11 @@ OSErr InvertAll(FilterRecord& r) {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const PIResourceDirectory PIResourceTable = {
-    1, kEntries};
+extern "C" __attribute__((visibility("default")))
+const PIResourceDirectory PIResourceTable = {1, kEntries};
 
-extern "C" __attribute__((visibility("default"))) void
-TestMain(int16 selector, void* block, intptr_t*, int16* result) noexcept {
+extern "C" __attribute__((visibility("default"))) void TestMain(int16 selector, void* block,
+                                                                intptr_t*, int16* result) noexcept {
     *result = 0;
     auto& r = *static_cast<FilterRecord*>(block);
     if (selector != filterSelectorAbout && r.bigDocumentData)

@@ -1,7 +1,7 @@
 // The about selector on a host without a dialog manager: the missing suite is reported once and
 // its code ends the selector, nothing escapes into the host.
-#include "core/session/FilterDriver.h"
 #include "core/module/PluginModule.h"
+#include "core/session/FilterDriver.h"
 
 #include <gtest/gtest.h>
 

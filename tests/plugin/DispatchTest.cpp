@@ -1,6 +1,6 @@
 // The module's entry point driven through the host, selector by selector.
-#include "core/session/FilterDriver.h"
 #include "core/HostFailure.h"
+#include "core/session/FilterDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,12 @@ namespace {
 
 using namespace quillon::filterhost;
 
-std::string ModuleFile() { return std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf"; }
+std::string ModuleFile() {
+    return std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf";
+}
 
 class DispatchTest : public ::testing::Test {
-protected:
+  protected:
     // A filter record as the host fills it, for looking at what one selector leaves behind.
     FilterRecord Record(int16_t imageMode) {
         FilterRecord record{};
@@ -54,8 +56,9 @@ TEST_F(DispatchTest, PrepareAsksForNoMemoryAndWritesNothingElse) {
 }
 
 TEST_F(DispatchTest, BigDocumentRecordSwitchesTo32BitCoordinatesOnEveryFilterSelector) {
-    for (int selector : std::initializer_list<int>{filterSelectorParameters, filterSelectorPrepare, filterSelectorStart,
-                         filterSelectorContinue, filterSelectorFinish, 9}) {
+    for (int selector : std::initializer_list<int>{filterSelectorParameters, filterSelectorPrepare,
+                                                   filterSelectorStart, filterSelectorContinue,
+                                                   filterSelectorFinish, 9}) {
         FilterRecord record = Record(plugInModeRGBColor);
         BigDocumentStruct big{};
         record.bigDocumentData = &big;
@@ -116,8 +119,8 @@ TEST_F(DispatchTest, SuitesAreKeptBetweenCallsAndReleasedAtUnload) {
 TEST_F(DispatchTest, HostWithoutBasicSuiteIsToldItIsNotSupported) {
     FilterRecord record{};
     intptr_t data = 0;
-    for (int selector : std::initializer_list<int>{filterSelectorParameters, filterSelectorPrepare, filterSelectorStart,
-                         6}) {
+    for (int selector : std::initializer_list<int>{filterSelectorParameters, filterSelectorPrepare,
+                                                   filterSelectorStart, 6}) {
         int16_t result = 0;
         testing::internal::CaptureStderr();
         module_->Entry()(int16_t(selector), &record, &data, &result);
@@ -138,7 +141,8 @@ TEST_F(DispatchTest, HostWithoutBasicSuiteIsToldItIsNotSupported) {
 TEST_F(DispatchTest, WholeRunWithoutAdjustmentsLeavesTheDocumentAlone) {
     for (int y = 0; y < document_.height; ++y)
         for (int x = 0; x < document_.width; ++x)
-            for (int p = 0; p < 3; ++p) document_.At(p, x, y) = uint16_t((x * 7 + y * 3 + p) & 255);
+            for (int p = 0; p < 3; ++p)
+                document_.At(p, x, y) = uint16_t((x * 7 + y * 3 + p) & 255);
     const Document before = document_;
     RunReport report = host_.Run(*module_, document_, {});
     EXPECT_EQ(report.result, 0);

@@ -25,7 +25,8 @@ TEST_F(FilteringPassTest, TilesRowsAndProgressFollowTheFilterRectangle) {
         RunReport report = Run(document, Playback(kMove), options);
         ASSERT_EQ(report.result, 0) << ModeName(c.mode);
         EXPECT_EQ(report.advanceCalls, 12);
-        EXPECT_EQ(report.progressCalls, (std::vector<std::pair<int32_t, int32_t>>{{1, 3}, {2, 3}, {3, 3}}));
+        EXPECT_EQ(report.progressCalls,
+                  (std::vector<std::pair<int32_t, int32_t>>{{1, 3}, {2, 3}, {3, 3}}));
         // One conversion each way per pixel row of every tile; the engine's own space needs none.
         // (Lab to RGB also serves the adjustments' companion colours.)
         const int lab = plugIncolorServicesLabSpace;
@@ -34,7 +35,9 @@ TEST_F(FilteringPassTest, TilesRowsAndProgressFollowTheFilterRectangle) {
             return it == report.conversions.end() ? 0 : it->second;
         };
         if (c.space == lab) {
-            EXPECT_EQ(count(plugIncolorServicesRGBSpace, lab) + count(plugIncolorServicesCMYKSpace, lab), 0);
+            EXPECT_EQ(count(plugIncolorServicesRGBSpace, lab) +
+                          count(plugIncolorServicesCMYKSpace, lab),
+                      0);
         } else {
             EXPECT_EQ(count(c.space, lab), 300 * 4) << ModeName(c.mode);
             EXPECT_GE(count(lab, c.space), 300 * 4) << ModeName(c.mode);
@@ -98,15 +101,20 @@ TEST_F(FilteringPassTest, EveryModeAndDepthMovesTheOriginalAndKeepsFarColours) {
             Color16 lab{};
             if (c.depth == 8) {
                 Color8 rec = c.mode == ColorMode::CMYK
-                                 ? Color8{uint8(c.original[0]), uint8(c.original[1]), uint8(c.original[2]), uint8(c.original[3])}
-                                 : Color8{0, uint8(c.original[0]), uint8(c.original[1]), uint8(c.original[2])};
-                services.Convert8(c.mode == ColorMode::CMYK ? plugIncolorServicesCMYKSpace : plugIncolorServicesRGBSpace,
+                                 ? Color8{uint8(c.original[0]), uint8(c.original[1]),
+                                          uint8(c.original[2]), uint8(c.original[3])}
+                                 : Color8{0, uint8(c.original[0]), uint8(c.original[1]),
+                                          uint8(c.original[2])};
+                services.Convert8(c.mode == ColorMode::CMYK ? plugIncolorServicesCMYKSpace
+                                                            : plugIncolorServicesRGBSpace,
                                   plugIncolorServicesLabSpace, &rec, 1);
                 lab = {0, uint16(rec.c1 * 128), uint16(rec.c2 * 128), uint16(rec.c3 * 128)};
             } else {
-                lab = c.mode == ColorMode::CMYK ? Color16{c.original[0], c.original[1], c.original[2], c.original[3]}
-                                                : Color16{0, c.original[0], c.original[1], c.original[2]};
-                services.Convert16(c.mode == ColorMode::CMYK ? plugIncolorServicesCMYKSpace : plugIncolorServicesRGBSpace,
+                lab = c.mode == ColorMode::CMYK
+                          ? Color16{c.original[0], c.original[1], c.original[2], c.original[3]}
+                          : Color16{0, c.original[0], c.original[1], c.original[2]};
+                services.Convert16(c.mode == ColorMode::CMYK ? plugIncolorServicesCMYKSpace
+                                                             : plugIncolorServicesRGBSpace,
                                    plugIncolorServicesLabSpace, &lab, 1);
             }
             const int target_b = lab.c3 > 16384 ? lab.c3 - 6000 : lab.c3 + 6000;
@@ -118,13 +126,15 @@ TEST_F(FilteringPassTest, EveryModeAndDepthMovesTheOriginalAndKeepsFarColours) {
         for (int32_t y = 0; y < 16; ++y)
             for (int32_t x = 0; x < 64; ++x) {
                 const auto& color = x < 32 ? c.original : c.far;
-                for (size_t p = 0; p < color.size(); ++p) document.At(int(p), x, y) = color[p];
+                for (size_t p = 0; p < color.size(); ++p)
+                    document.At(int(p), x, y) = color[p];
                 document.At(document.ColorChannels(), x, y) = uint16_t(x * 3);
             }
         const Document before = document;
         ASSERT_EQ(Run(document, Playback(colors)).result, 0);
         bool moved = false;
-        for (size_t p = 0; p < c.original.size(); ++p) moved |= document.At(int(p), 1, 1) != c.original[p];
+        for (size_t p = 0; p < c.original.size(); ++p)
+            moved |= document.At(int(p), 1, 1) != c.original[p];
         EXPECT_TRUE(moved) << ModeName(c.mode) << c.depth;
         for (size_t p = 0; p < c.far.size(); ++p)
             EXPECT_EQ(document.At(int(p), 40, 1), c.far[p]) << ModeName(c.mode) << c.depth;
@@ -138,7 +148,8 @@ TEST_F(FilteringPassTest, RowsWiderThanTheRowBufferAreFilteredWhole) {
     options.tileWidth = 20000;
     options.tileHeight = 2;
     ASSERT_EQ(Run(document, Playback(kMove), options).result, 0);
-    for (int32_t x : {0, 15999, 16000, 19999}) EXPECT_NEAR(document.At(2, x, 1), 15000, 1) << x;
+    for (int32_t x : {0, 15999, 16000, 19999})
+        EXPECT_NEAR(document.At(2, x, 1), 15000, 1) << x;
 }
 
 TEST_F(FilteringPassTest, SixteenBitRectanglesWorkWithoutTheBigDocumentRecord) {
@@ -146,7 +157,8 @@ TEST_F(FilteringPassTest, SixteenBitRectanglesWorkWithoutTheBigDocumentRecord) {
     RunOptions options;
     options.bigDocument = false;
     options.tileWidth = options.tileHeight = 64;
-    RunReport report = Run(document, Playback("Lab[19968,12032,20992]:Lab[22016,16896,14976] "), options);
+    RunReport report =
+        Run(document, Playback("Lab[19968,12032,20992]:Lab[22016,16896,14976] "), options);
     ASSERT_EQ(report.result, 0);
     EXPECT_EQ(report.advanceCalls, 5 * 4);
     EXPECT_NEAR(document.At(0, 299, 199), 172, 1);

@@ -18,7 +18,7 @@ inline constexpr DescriptorKeyID kQlnF = PI_FOURCC('q', 'l', 'n', 'F');
 inline constexpr DescriptorKeyID kSmpl = PI_FOURCC('s', 'm', 'p', 'l');
 
 class PluginFixture : public ::testing::Test {
-protected:
+  protected:
     // The host outlives the module, as a real host does: unloading releases suites through it.
     FilterHost host_;
     std::unique_ptr<PluginModule> module_ =

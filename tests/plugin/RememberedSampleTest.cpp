@@ -1,6 +1,6 @@
 // The remembered sample path, through a real host's registry and its file.
-#include "core/session/FilterDriver.h"
 #include "dialog/RememberedSample.h"
+#include "core/session/FilterDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -23,13 +23,15 @@ constexpr DescriptorKeyID kQlnF = PI_FOURCC('q', 'l', 'n', 'F');
 // "/" and n euro signs: 1 + 3n bytes of UTF-8, 1 + n characters.
 std::string Euros(int n) {
     std::string text = "/";
-    for (int i = 0; i < n; ++i) text += "\xe2\x82\xac";
+    for (int i = 0; i < n; ++i)
+        text += "\xe2\x82\xac";
     return text;
 }
 
 class RememberedSampleTest : public ::testing::Test {
-protected:
-    fs::path folder_ = fs::temp_directory_path() / ("quillon-remembered-" + std::to_string(getpid()));
+  protected:
+    fs::path folder_ =
+        fs::temp_directory_path() / ("quillon-remembered-" + std::to_string(getpid()));
     fs::path registryFile_ = folder_ / "registry.json";
     wchar_t path_[1024] = L"/previous/sample.psd";
 
@@ -62,7 +64,8 @@ TEST_F(RememberedSampleTest, APathSurvivesIntoTheNextSessionOfTheHost) {
     FilterHost next(registryFile_);
     const DescriptorItem* item = next.Descriptors().Registry().at(kUnique).Find(kQlnF);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(std::get<std::string>(item->value), "/home/anna/Bilder/M\xc3\xb6we \xe2\x82\xac \xf0\x9f\x90\xa6.psd");
+    EXPECT_EQ(std::get<std::string>(item->value),
+              "/home/anna/Bilder/M\xc3\xb6we \xe2\x82\xac \xf0\x9f\x90\xa6.psd");
     EXPECT_EQ(LoadRememberedSample(next.Suites().Basic(), path_), kSPNoError);
     EXPECT_STREQ(path_, path);
     ExpectNothingHeld(next);
@@ -122,11 +125,15 @@ TEST_F(RememberedSampleTest, AHostWithoutTheSuitesGetsItsOwnCodeBack) {
         host.Suites().Withdraw(missing, missing == std::string(kPSDescriptorRegistrySuite)
                                             ? kPSDescriptorRegistrySuiteVersion
                                             : kPSActionDescriptorSuiteVersion);
-        EXPECT_EQ(LoadRememberedSample(host.Suites().Basic(), path_), errPlugInHostInsufficient) << missing;
+        EXPECT_EQ(LoadRememberedSample(host.Suites().Basic(), path_), errPlugInHostInsufficient)
+            << missing;
         EXPECT_STREQ(path_, L"/previous/sample.psd") << missing;
-        EXPECT_EQ(RememberSample(host.Suites().Basic(), L"/b.png"), errPlugInHostInsufficient) << missing;
-        EXPECT_EQ(std::get<std::string>(host.Descriptors().Registry().at(kUnique).Find(kQlnF)->value),
-                  "/pictures/kept.png") << missing;
+        EXPECT_EQ(RememberSample(host.Suites().Basic(), L"/b.png"), errPlugInHostInsufficient)
+            << missing;
+        EXPECT_EQ(
+            std::get<std::string>(host.Descriptors().Registry().at(kUnique).Find(kQlnF)->value),
+            "/pictures/kept.png")
+            << missing;
         ExpectNothingHeld(host);
     }
 }

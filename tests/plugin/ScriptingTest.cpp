@@ -46,8 +46,10 @@ std::vector<uint8_t> Settings(bool preserve, float fuzziness, std::vector<Stored
     for (size_t i = 0; i < records.size() && 20 + 32 * (i + 1) <= size; ++i) {
         const StoredRecord& r = records[i];
         const size_t at = 20 + 32 * i;
-        for (int c = 0; c < 3; ++c) Put16(b, at + 2 * size_t(c), r.original[c]);
-        for (int c = 0; c < 3; ++c) Put16(b, at + 6 + 2 * size_t(c), r.target[c]);
+        for (int c = 0; c < 3; ++c)
+            Put16(b, at + 2 * size_t(c), r.original[c]);
+        for (int c = 0; c < 3; ++c)
+            Put16(b, at + 6 + 2 * size_t(c), r.target[c]);
         Put32(b, at + 12, uint32_t(r.document[0]));
         Put32(b, at + 16, uint32_t(r.document[1]));
         Put32(b, at + 20, uint32_t(r.sample[0]));
@@ -58,7 +60,7 @@ std::vector<uint8_t> Settings(bool preserve, float fuzziness, std::vector<Stored
 }
 
 class ScriptingTest : public PluginFixture {
-protected:
+  protected:
     Document document_ = MakeDocument(ColorMode::Lab, 8, 8, 8);
 
     std::string RecordedText(const RunReport& report, DescriptorKeyID key) {
@@ -68,8 +70,9 @@ protected:
 };
 
 TEST_F(ScriptingTest, SettingsBlockIsWrittenByteForByte) {
-    RunReport report = Run(document_, Playback("Lab[20000,16384,16384][10,20]:Lab[22000,17000,15000][5,6] ",
-                                               false, 5.0));
+    RunReport report =
+        Run(document_,
+            Playback("Lab[20000,16384,16384][10,20]:Lab[22000,17000,15000][5,6] ", false, 5.0));
     ASSERT_EQ(report.result, 0);
     const auto b = host_.DataSlotBytes();
     ASSERT_EQ(b.size(), 32788u);
@@ -83,11 +86,11 @@ TEST_F(ScriptingTest, SettingsBlockIsWrittenByteForByte) {
     EXPECT_EQ(header, expected);
     const std::vector<uint8_t> record(b.begin() + 20, b.begin() + 52);
     const std::vector<uint8_t> expectedRecord = {
-        0x20, 0x4e, 0x00, 0x40, 0x00, 0x40,  // original 20000, 16384, 16384
-        0xf0, 0x55, 0x68, 0x42, 0x98, 0x3a,  // target 22000, 17000, 15000
-        10, 0, 0, 0, 20, 0, 0, 0,            // document position
-        5, 0, 0, 0, 6, 0, 0, 0,              // sample position
-        0, 0, 0, 0};                         // not locked
+        0x20, 0x4e, 0x00, 0x40, 0x00, 0x40,       // original 20000, 16384, 16384
+        0xf0, 0x55, 0x68, 0x42, 0x98, 0x3a,       // target 22000, 17000, 15000
+        10,   0,    0,    0,    20,   0,    0, 0, // document position
+        5,    0,    0,    0,    6,    0,    0, 0, // sample position
+        0,    0,    0,    0};                     // not locked
     EXPECT_EQ(record, expectedRecord);
 }
 
@@ -101,14 +104,16 @@ TEST_F(ScriptingTest, TheSettingsHandleIsReusedFromUseToUse) {
 }
 
 TEST_F(ScriptingTest, SavedSettingsApplyWhenNothingIsPlayedBack) {
-    host_.SetDataSlotBytes(Settings(false, 0.f, {{{20000, 12000, 21000}, {22000, 17000, 15000}, {-1, -1}, {-1, -1}, 0}}));
+    host_.SetDataSlotBytes(Settings(
+        false, 0.f, {{{20000, 12000, 21000}, {22000, 17000, 15000}, {-1, -1}, {-1, -1}, 0}}));
     Document deep = Filled(ColorMode::Lab, 16, 4, 4, {20000, 12000, 21000});
     ASSERT_EQ(Run(deep, std::nullopt).result, 0);
     EXPECT_NEAR(deep.At(2, 0, 0), 15000, 1);
 }
 
 TEST_F(ScriptingTest, FuzzinessIsRecordedOnTheUserScaleWithOneDecimal) {
-    const std::pair<float, double> cases[] = {{0.44444438f, 5.0}, {0.f, 1.0}, {1.f, 10.0}, {0.5f, 5.5}};
+    const std::pair<float, double> cases[] = {
+        {0.44444438f, 5.0}, {0.f, 1.0}, {1.f, 10.0}, {0.5f, 5.5}};
     for (auto [f, u] : cases) {
         host_.SetDataSlotBytes(Settings(true, f, {}));
         RunReport report = Run(document_, std::nullopt);
@@ -125,7 +130,8 @@ TEST_F(ScriptingTest, FuzzinessIsRecordedOnTheUserScaleWithOneDecimal) {
 }
 
 TEST_F(ScriptingTest, AnUnlockedAdjustmentThatDoesNotMoveIsRecordedAndReadBackLocked) {
-    host_.SetDataSlotBytes(Settings(false, 0.f, {{{100, 200, 300}, {100, 200, 300}, {3, 4}, {-1, -1}, 0}}));
+    host_.SetDataSlotBytes(
+        Settings(false, 0.f, {{{100, 200, 300}, {100, 200, 300}, {3, 4}, {-1, -1}, 0}}));
     RunReport report = Run(document_, std::nullopt);
     EXPECT_EQ(RecordedText(report, kSmpl), "Lab[100,200,300][3,4] ");
     ASSERT_EQ(Run(document_, *report.recorded).result, 0);
@@ -133,7 +139,8 @@ TEST_F(ScriptingTest, AnUnlockedAdjustmentThatDoesNotMoveIsRecordedAndReadBackLo
 }
 
 TEST_F(ScriptingTest, RecordedTextsRoundTripThroughPlayback) {
-    const std::string colors = "Lab[20000,16384,16384][10,20]:Lab[22000,17000,15000][5,6] Lab[16384,16384,16384] ";
+    const std::string colors =
+        "Lab[20000,16384,16384][10,20]:Lab[22000,17000,15000][5,6] Lab[16384,16384,16384] ";
     RunReport first = Run(document_, Playback(colors));
     EXPECT_EQ(RecordedText(first, kSmpl), colors);
     Descriptor withSample = Playback(colors);
@@ -144,8 +151,10 @@ TEST_F(ScriptingTest, RecordedTextsRoundTripThroughPlayback) {
 
 TEST_F(ScriptingTest, MalformedOrOverlongColorsStopTheRunBeforeAnyPixel) {
     std::string tooMany;
-    for (int i = 0; i < 201; ++i) tooMany += "Lab[" + std::to_string(100 * i) + ",16000,16000] ";
-    for (const std::string& colors : {std::string("Lab(1,2,3)"), std::string("Lab[1,2,3] Lab[4,5"), tooMany}) {
+    for (int i = 0; i < 201; ++i)
+        tooMany += "Lab[" + std::to_string(100 * i) + ",16000,16000] ";
+    for (const std::string& colors :
+         {std::string("Lab(1,2,3)"), std::string("Lab[1,2,3] Lab[4,5"), tooMany}) {
         Document document = Filled(ColorMode::Lab, 8, 4, 4, {1, 2, 3});
         RunReport report = Run(document, Playback(colors));
         EXPECT_EQ(report.result, filterBadParameters) << colors.substr(0, 20);

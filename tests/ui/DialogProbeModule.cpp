@@ -3,13 +3,13 @@
 // held; text item 50 names the first check that failed. Compile definitions make the variants
 // that ask for an unknown item type or an unknown suite.
 #include "dialog/AdmWrappers.h"
-#include "suites/HostError.h"
-#include "suites/PluginState.h"
-#include "suites/SuiteHolder.h"
 #include "pluginapi/PIFilter.h"
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"
 #include "resources/PluginResources.h"
+#include "suites/HostError.h"
+#include "suites/PluginState.h"
+#include "suites/SuiteHolder.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "core/actions/ActionFile.h"
 
-#include "core/documents/AtomicFile.h"
 #include "core/HostFailure.h"
+#include "core/documents/AtomicFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -40,7 +40,8 @@ Action ParseAction(const std::string& text) {
 Action ReadActionFile(const std::filesystem::path& file) {
     std::error_code error;
     const auto size = std::filesystem::file_size(file, error);
-    if (error) throw HostFailure("cannot read action file " + file.string() + ": " + error.message());
+    if (error)
+        throw HostFailure("cannot read action file " + file.string() + ": " + error.message());
     if (size > kMaxActionBytes) throw HostFailure(file.string() + ": too large for an action file");
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;

@@ -37,24 +37,31 @@ Document MakeDocument(ColorMode mode, int depth, int32_t width, int32_t height, 
     d.height = height;
     d.hasAlpha = alpha;
     const size_t pixels = size_t(width) * size_t(height);
-    for (int p = 0; p < d.ColorChannels() + (alpha ? 1 : 0); ++p) d.planes.push_back(BlankPlane(pixels));
+    for (int p = 0; p < d.ColorChannels() + (alpha ? 1 : 0); ++p)
+        d.planes.push_back(BlankPlane(pixels));
     return d;
 }
 
 int16_t ImageModeOf(const Document& document) {
     const bool deep = document.depth == 16;
     switch (document.mode) {
-    case ColorMode::CMYK: return deep ? plugInModeCMYK64 : plugInModeCMYKColor;
-    case ColorMode::Lab: return deep ? plugInModeLab48 : plugInModeLabColor;
-    default: return deep ? plugInModeRGB48 : plugInModeRGBColor;
+    case ColorMode::CMYK:
+        return deep ? plugInModeCMYK64 : plugInModeCMYKColor;
+    case ColorMode::Lab:
+        return deep ? plugInModeLab48 : plugInModeLabColor;
+    default:
+        return deep ? plugInModeRGB48 : plugInModeRGBColor;
     }
 }
 
 const char* ModeName(ColorMode mode) {
     switch (mode) {
-    case ColorMode::CMYK: return "CMYK";
-    case ColorMode::Lab: return "Lab";
-    default: return "RGB";
+    case ColorMode::CMYK:
+        return "CMYK";
+    case ColorMode::Lab:
+        return "Lab";
+    default:
+        return "RGB";
     }
 }
 

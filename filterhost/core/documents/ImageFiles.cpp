@@ -1,7 +1,7 @@
 #include "core/documents/ImageFiles.h"
 
-#include "core/documents/AtomicFile.h"
 #include "core/HostFailure.h"
+#include "core/documents/AtomicFile.h"
 #include "core/documents/ImageFormats.h"
 
 #include <algorithm>
@@ -13,12 +13,14 @@ namespace quillon::filterhost {
 namespace {
 
 std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     return s;
 }
 
 bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> signature) {
-    return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
+    return bytes.size() >= signature.size() &&
+           std::equal(signature.begin(), signature.end(), bytes.begin());
 }
 
 std::vector<uint8_t> Head(const std::filesystem::path& file) {
@@ -32,7 +34,9 @@ std::vector<uint8_t> Head(const std::filesystem::path& file) {
 
 } // namespace
 
-uint16_t FromFile16(uint16_t v) { return uint16_t((uint32_t(v) * 32768 + 32767) / 65535); }
+uint16_t FromFile16(uint16_t v) {
+    return uint16_t((uint32_t(v) * 32768 + 32767) / 65535);
+}
 uint16_t ToFile16(uint16_t v) {
     return uint16_t((uint32_t(std::min<uint16_t>(v, 32768)) * 65535 + 16384) / 32768);
 }
@@ -59,12 +63,19 @@ LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels) 
     throw HostFailure(file.string() + ": not a PNG, JPEG or TIFF file");
 }
 
-void WriteImageFile(const Document& document, FileFormat format, const std::filesystem::path& file) {
+void WriteImageFile(const Document& document, FileFormat format,
+                    const std::filesystem::path& file) {
     WriteThroughTemporary(file, [&](const std::filesystem::path& temporary) {
         switch (format) {
-        case FileFormat::Png: WritePng(document, temporary); break;
-        case FileFormat::Jpeg: WriteJpeg(document, temporary); break;
-        case FileFormat::Tiff: WriteTiff(document, temporary); break;
+        case FileFormat::Png:
+            WritePng(document, temporary);
+            break;
+        case FileFormat::Jpeg:
+            WriteJpeg(document, temporary);
+            break;
+        case FileFormat::Tiff:
+            WriteTiff(document, temporary);
+            break;
         }
     });
 }

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 // jpeglib.h needs stdio's FILE and size_t declared first.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -80,11 +80,13 @@ bool WriteJpegAll(jpeg_compress_struct* info, FILE* file, JSAMPROW* rows, const 
     if (icc && iccLength <= 65519) {
         static const char kTag[] = "ICC_PROFILE";
         jpeg_write_m_header(info, JPEG_APP0 + 2, iccLength + 14);
-        for (const char* c = kTag; *c; ++c) jpeg_write_m_byte(info, *c);
+        for (const char* c = kTag; *c; ++c)
+            jpeg_write_m_byte(info, *c);
         jpeg_write_m_byte(info, 0);
         jpeg_write_m_byte(info, 1);
         jpeg_write_m_byte(info, 1);
-        for (unsigned i = 0; i < iccLength; ++i) jpeg_write_m_byte(info, icc[i]);
+        for (unsigned i = 0; i < iccLength; ++i)
+            jpeg_write_m_byte(info, icc[i]);
     }
     jpeg_write_scanlines(info, rows, info->image_height);
     jpeg_finish_compress(info);
@@ -135,14 +137,15 @@ Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels) {
         throw HostFailure(path.string() + ": picture too large");
     const bool cmyk = info.out_color_space == JCS_CMYK;
     const int channels = info.output_components;
-    Document d = MakeDocument(cmyk ? ColorMode::CMYK : ColorMode::RGB, 8, int32_t(info.output_width),
-                              int32_t(info.output_height));
+    Document d = MakeDocument(cmyk ? ColorMode::CMYK : ColorMode::RGB, 8,
+                              int32_t(info.output_width), int32_t(info.output_height));
     d.iccProfile = EmbeddedProfile(info);
 
     const size_t rowBytes = size_t(info.output_width) * size_t(channels);
     std::vector<uint8_t> pixels(rowBytes * info.output_height);
     std::vector<JSAMPROW> rows(info.output_height);
-    for (size_t y = 0; y < rows.size(); ++y) rows[y] = pixels.data() + y * rowBytes;
+    for (size_t y = 0; y < rows.size(); ++y)
+        rows[y] = pixels.data() + y * rowBytes;
     if (!ReadJpegRows(&info, rows.data()))
         throw HostFailure(path.string() + ": broken JPEG: " + errors.message);
 
@@ -186,7 +189,8 @@ void WriteJpeg(const Document& d, const std::filesystem::path& path) {
             for (int c = 0; c < channels; ++c) {
                 uint8_t v = uint8_t(d.At(c, x, y));
                 // libjpeg writes the Adobe marker for CMYK, so inks are stored inverted.
-                rows[size_t(y)][size_t(x) * size_t(channels) + size_t(c)] = cmyk ? uint8_t(255 - v) : v;
+                rows[size_t(y)][size_t(x) * size_t(channels) + size_t(c)] =
+                    cmyk ? uint8_t(255 - v) : v;
             }
     }
     const std::vector<uint8_t>& icc = d.iccProfile;

@@ -101,7 +101,8 @@ File Open(const std::filesystem::path& path, const char* mode) {
 Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
     File file = Open(path, "rb");
     PngErrors errors{};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -118,15 +119,16 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
         throw HostFailure(path.string() + ": broken PNG: " + errors.message);
     if (int64_t(header.width) * header.height > maxPixels)
         throw HostFailure(path.string() + ": picture too large");
-    Document d = MakeDocument(ColorMode::RGB, header.bitDepth == 16 ? 16 : 8,
-                              int32_t(header.width), int32_t(header.height), header.channels == 4);
+    Document d = MakeDocument(ColorMode::RGB, header.bitDepth == 16 ? 16 : 8, int32_t(header.width),
+                              int32_t(header.height), header.channels == 4);
     if (header.icc) d.iccProfile.assign(header.icc, header.icc + header.iccLength);
 
     const size_t bytesPerSample = header.bitDepth == 16 ? 2 : 1;
     const size_t rowBytes = size_t(header.width) * size_t(header.channels) * bytesPerSample;
     std::vector<uint8_t> pixels(rowBytes * header.height);
     std::vector<png_bytep> rows(header.height);
-    for (size_t y = 0; y < header.height; ++y) rows[y] = pixels.data() + y * rowBytes;
+    for (size_t y = 0; y < header.height; ++y)
+        rows[y] = pixels.data() + y * rowBytes;
     if (!ReadPngRows(png, info, rows.data()))
         throw HostFailure(path.string() + ": broken PNG: " + errors.message);
 
@@ -134,7 +136,8 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
         const uint8_t* row = rows[size_t(y)];
         for (int32_t x = 0; x < d.width; ++x)
             for (int c = 0; c < header.channels; ++c) {
-                const size_t at = (size_t(x) * size_t(header.channels) + size_t(c)) * bytesPerSample;
+                const size_t at =
+                    (size_t(x) * size_t(header.channels) + size_t(c)) * bytesPerSample;
                 uint16_t v = row[at];
                 if (bytesPerSample == 2) {
                     uint16_t raw;
@@ -149,10 +152,12 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
 
 void WritePng(const Document& d, const std::filesystem::path& path) {
     if (d.mode != ColorMode::RGB)
-        throw HostFailure(std::string("PNG cannot hold ") + ModeName(d.mode) + " documents; use TIFF");
+        throw HostFailure(std::string("PNG cannot hold ") + ModeName(d.mode) +
+                          " documents; use TIFF");
     File file = Open(path, "wb");
     PngErrors errors{};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
@@ -183,8 +188,12 @@ void WritePng(const Document& d, const std::filesystem::path& path) {
             }
     }
     std::vector<uint8_t> icc = d.iccProfile;
-    PngHeader header{png_uint_32(d.width), png_uint_32(d.height), d.depth, channels,
-                     icc.empty() ? nullptr : icc.data(), png_uint_32(icc.size())};
+    PngHeader header{png_uint_32(d.width),
+                     png_uint_32(d.height),
+                     d.depth,
+                     channels,
+                     icc.empty() ? nullptr : icc.data(),
+                     png_uint_32(icc.size())};
     if (!WritePngAll(png, info, file.get(), &header, rows.data()))
         throw HostFailure("cannot write " + path.string() + ": " + errors.message);
     if (std::fflush(file.get()) != 0)

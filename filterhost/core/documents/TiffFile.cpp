@@ -62,8 +62,8 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
     const size_t bytes = bits / 8;
     const size_t pixelBytes = samples * bytes;
     const size_t rowBytes = size_t(width) * pixelBytes;
-    const bool separate = Field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) ==
-                          PLANARCONFIG_SEPARATE;
+    const bool separate =
+        Field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == PLANARCONFIG_SEPARATE;
     const uint16_t planes = separate ? samples : 1;
     const size_t unitBytes = separate ? bytes : pixelBytes; // bytes per pixel in one plane
 
@@ -95,7 +95,8 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
             std::memcpy(to, from, w * pixelBytes);
             return;
         }
-        for (uint32_t x = 0; x < w; ++x) std::memcpy(to + x * pixelBytes, from + x * bytes, bytes);
+        for (uint32_t x = 0; x < w; ++x)
+            std::memcpy(to + x * pixelBytes, from + x * bytes, bytes);
     };
     if (!tiled) {
         for (uint16_t plane = 0; plane < planes; ++plane)
@@ -120,7 +121,8 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
                         place(tile.data() + size_t(y) * tw * unitBytes, w, x0, y0 + y, plane);
                 }
     }
-    for (uint32_t y = 0; y < height; ++y) store(image.data() + size_t(y) * rowBytes, y);
+    for (uint32_t y = 0; y < height; ++y)
+        store(image.data() + size_t(y) * rowBytes, y);
 }
 
 uint16_t Sample16(const uint8_t* p) {
@@ -151,7 +153,8 @@ uint16_t ToStoredSample(bool chroma, size_t bytes, uint16_t v) {
 // Every value of one channel's samples mapped once, so rows convert by lookup.
 template <typename Map> std::vector<uint16_t> SampleTable(size_t bytes, Map map) {
     std::vector<uint16_t> table(size_t{1} << (8 * bytes));
-    for (size_t v = 0; v < table.size(); ++v) table[v] = map(uint16_t(v));
+    for (size_t v = 0; v < table.size(); ++v)
+        table[v] = map(uint16_t(v));
     return table;
 }
 
@@ -186,8 +189,10 @@ Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
     const uint32_t width = Field<uint32_t>(t, TIFFTAG_IMAGEWIDTH, 0);
     const uint32_t height = Field<uint32_t>(t, TIFFTAG_IMAGELENGTH, 0);
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
-    if (width == 0 || height == 0) throw HostFailure(path.string() + ": unsupported picture size " + size);
-    if (int64_t(width) * height > maxPixels) throw HostFailure(path.string() + ": picture too large (" + size + ")");
+    if (width == 0 || height == 0)
+        throw HostFailure(path.string() + ": unsupported picture size " + size);
+    if (int64_t(width) * height > maxPixels)
+        throw HostFailure(path.string() + ": picture too large (" + size + ")");
     const uint16_t bits = Field<uint16_t>(t, TIFFTAG_BITSPERSAMPLE, 1);
     const uint16_t samples = Field<uint16_t>(t, TIFFTAG_SAMPLESPERPIXEL, 1);
     const uint16_t photometric = Field<uint16_t>(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
@@ -198,12 +203,22 @@ Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
     int colorSamples;
     bool grey = false;
     switch (photometric) {
-    case PHOTOMETRIC_RGB: mode = ColorMode::RGB, colorSamples = 3; break;
-    case PHOTOMETRIC_SEPARATED: mode = ColorMode::CMYK, colorSamples = 4; break;
+    case PHOTOMETRIC_RGB:
+        mode = ColorMode::RGB, colorSamples = 3;
+        break;
+    case PHOTOMETRIC_SEPARATED:
+        mode = ColorMode::CMYK, colorSamples = 4;
+        break;
     case PHOTOMETRIC_CIELAB:
-    case PHOTOMETRIC_ICCLAB: mode = ColorMode::Lab, colorSamples = 3; break;
-    case PHOTOMETRIC_MINISBLACK: mode = ColorMode::RGB, colorSamples = 1, grey = true; break;
-    default: mode = ColorMode::RGB, colorSamples = 0; break;
+    case PHOTOMETRIC_ICCLAB:
+        mode = ColorMode::Lab, colorSamples = 3;
+        break;
+    case PHOTOMETRIC_MINISBLACK:
+        mode = ColorMode::RGB, colorSamples = 1, grey = true;
+        break;
+    default:
+        mode = ColorMode::RGB, colorSamples = 0;
+        break;
     }
     // Tiled and separate layouts are gathered whole, so the samples per pixel are bounded.
     const bool direct = colorSamples > 0 && (bits == 8 || bits == 16) && samples >= colorSamples &&
@@ -230,7 +245,8 @@ Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
     std::vector<size_t> offsets; // of each plane's sample within a pixel
     for (int c = 0; c < int(d.planes.size()); ++c) {
         const bool chroma = lab && c > 0 && c < colorSamples;
-        tables.push_back(SampleTable(bytes, [&](uint16_t v) { return ToHostSample(photometric, chroma, bytes, v); }));
+        tables.push_back(SampleTable(
+            bytes, [&](uint16_t v) { return ToHostSample(photometric, chroma, bytes, v); }));
         offsets.push_back(c == d.ColorChannels() ? size_t(colorSamples) : grey ? 0 : size_t(c));
     }
     ForEachRow(t, path, width, height, samples, bits, [&](const uint8_t* row, uint32_t y) {
@@ -239,9 +255,11 @@ Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
             const uint16_t* table = tables[c].data();
             const uint8_t* from = row + offsets[c] * bytes;
             if (bytes == 1) {
-                for (uint32_t x = 0; x < width; ++x) to[x] = table[from[size_t(x) * samples]];
+                for (uint32_t x = 0; x < width; ++x)
+                    to[x] = table[from[size_t(x) * samples]];
             } else {
-                for (uint32_t x = 0; x < width; ++x) to[x] = table[Sample16(from + size_t(x) * samples * 2)];
+                for (uint32_t x = 0; x < width; ++x)
+                    to[x] = table[Sample16(from + size_t(x) * samples * 2)];
             }
         }
     });
@@ -275,8 +293,12 @@ void WriteTiff(const Document& d, const std::filesystem::path& path) {
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
         TIFFSetField(t, TIFFTAG_INKSET, INKSET_CMYK);
         break;
-    case ColorMode::Lab: TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CIELAB); break;
-    default: TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB); break;
+    case ColorMode::Lab:
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CIELAB);
+        break;
+    default:
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        break;
     }
     if (d.hasAlpha) {
         const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
@@ -289,7 +311,8 @@ void WriteTiff(const Document& d, const std::filesystem::path& path) {
     std::vector<std::vector<uint16_t>> tables;
     for (int c = 0; c < samples; ++c) {
         const bool chroma = d.mode == ColorMode::Lab && c > 0 && c < colorSamples;
-        tables.push_back(SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes, v); }));
+        tables.push_back(
+            SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes, v); }));
     }
     std::vector<uint8_t> line(size_t(d.width) * size_t(samples) * bytes);
     for (int32_t y = 0; y < d.height; ++y) {
@@ -298,9 +321,11 @@ void WriteTiff(const Document& d, const std::filesystem::path& path) {
             const uint16_t* table = tables[size_t(c)].data();
             uint8_t* to = line.data() + size_t(c) * bytes;
             if (bytes == 1) {
-                for (int32_t x = 0; x < d.width; ++x) to[size_t(x) * size_t(samples)] = uint8_t(table[from[x]]);
+                for (int32_t x = 0; x < d.width; ++x)
+                    to[size_t(x) * size_t(samples)] = uint8_t(table[from[x]]);
             } else {
-                for (int32_t x = 0; x < d.width; ++x) std::memcpy(to + size_t(x) * size_t(samples) * 2, &table[from[x]], 2);
+                for (int32_t x = 0; x < d.width; ++x)
+                    std::memcpy(to + size_t(x) * size_t(samples) * 2, &table[from[x]], 2);
             }
         }
         if (TIFFWriteScanline(t, line.data(), uint32_t(y), 0) < 0)

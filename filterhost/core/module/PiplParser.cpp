@@ -11,7 +11,7 @@ namespace {
 
 // Reads little-endian values; every read is checked against the end first.
 class PiplReader {
-public:
+  public:
     explicit PiplReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
     size_t Left() const { return bytes_.size() - pos_; }
@@ -42,7 +42,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::span<const uint8_t> bytes_;
     size_t pos_ = 0;
 };
@@ -94,11 +94,21 @@ std::vector<std::string> ParseEnableExpression(const std::string& text) {
 void ReadProperty(PiplInfo& info, uint32_t key, std::span<const uint8_t> data) {
     PiplReader r(data);
     switch (key) {
-    case PIKindProperty: info.kind = r.U32("kind"); break;
-    case PINameProperty: info.name = PascalString(data, "name"); break;
-    case PICategoryProperty: info.category = PascalString(data, "category"); break;
-    case PIVersionProperty: info.interfaceVersion = r.U32("version"); break;
-    case PIWin32X86CodeProperty: info.entryPoint = CString(data, "entry point"); break;
+    case PIKindProperty:
+        info.kind = r.U32("kind");
+        break;
+    case PINameProperty:
+        info.name = PascalString(data, "name");
+        break;
+    case PICategoryProperty:
+        info.category = PascalString(data, "category");
+        break;
+    case PIVersionProperty:
+        info.interfaceVersion = r.U32("version");
+        break;
+    case PIWin32X86CodeProperty:
+        info.entryPoint = CString(data, "entry point");
+        break;
     case PIImageModesProperty: {
         uint8_t high = r.U8("mode");
         uint8_t low = r.U8("mode");
@@ -130,7 +140,8 @@ void ReadProperty(PiplInfo& info, uint32_t key, std::span<const uint8_t> data) {
             info.filterCases.push_back(c);
         }
         break;
-    default: break; // properties this host does not use
+    default:
+        break; // properties this host does not use
     }
 }
 

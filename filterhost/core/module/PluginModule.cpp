@@ -12,25 +12,36 @@ namespace {
 // The enable expression's name of each image mode this host can hand to a filter.
 const char* EnableName(int16_t imageMode) {
     switch (imageMode) {
-    case plugInModeRGBColor: return "RGBMode";
-    case plugInModeRGB48: return "RGB48Mode";
-    case plugInModeCMYKColor: return "CMYKMode";
-    case plugInModeCMYK64: return "CMYK64Mode";
-    case plugInModeLabColor: return "LabMode";
-    case plugInModeLab48: return "Lab48Mode";
-    default: return "";
+    case plugInModeRGBColor:
+        return "RGBMode";
+    case plugInModeRGB48:
+        return "RGB48Mode";
+    case plugInModeCMYKColor:
+        return "CMYKMode";
+    case plugInModeCMYK64:
+        return "CMYK64Mode";
+    case plugInModeLabColor:
+        return "LabMode";
+    case plugInModeLab48:
+        return "Lab48Mode";
+    default:
+        return "";
     }
 }
 
 uint16_t MaskBit(int16_t imageMode) {
     switch (imageMode) {
     case plugInModeRGBColor:
-    case plugInModeRGB48: return PIModeRGBColor;
+    case plugInModeRGB48:
+        return PIModeRGBColor;
     case plugInModeCMYKColor:
-    case plugInModeCMYK64: return PIModeCMYKColor;
+    case plugInModeCMYK64:
+        return PIModeCMYKColor;
     case plugInModeLabColor:
-    case plugInModeLab48: return PIModeLabColor;
-    default: return 0;
+    case plugInModeLab48:
+        return PIModeLabColor;
+    default:
+        return 0;
     }
 }
 
@@ -44,7 +55,8 @@ PluginModule::PluginModule(const std::filesystem::path& file) : file_(file) {
         throw HostFailure(name + ": cannot load module: " + (why ? why : "unknown reason"));
     }
     try {
-        resources_ = static_cast<const PIResourceDirectory*>(dlsym(library_, kPIResourceTableSymbol));
+        resources_ =
+            static_cast<const PIResourceDirectory*>(dlsym(library_, kPIResourceTableSymbol));
         if (!resources_) throw HostFailure(name + ": module has no resource table");
         auto pipl = Resource(kPIPropertyListType, kPIPropertyListID);
         if (pipl.empty()) throw HostFailure(name + ": module has no PIPL resource");
@@ -62,7 +74,9 @@ PluginModule::PluginModule(const std::filesystem::path& file) : file_(file) {
     }
 }
 
-PluginModule::~PluginModule() { dlclose(library_); }
+PluginModule::~PluginModule() {
+    dlclose(library_);
+}
 
 std::span<const uint8_t> PluginModule::Resource(uint32_t type, int32_t id) const {
     if (!resources_ || resources_->count < 0 || !resources_->entries) return {};

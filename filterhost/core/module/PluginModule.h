@@ -15,7 +15,7 @@
 namespace quillon::filterhost {
 
 class PluginModule {
-public:
+  public:
     // Throws HostFailure with a clear message when the file is not a usable filter module.
     explicit PluginModule(const std::filesystem::path& file);
     ~PluginModule();
@@ -31,7 +31,7 @@ public:
     // Whether the module enables documents of that image mode (mode mask and enable expression).
     bool Enables(int16_t imageMode) const;
 
-private:
+  private:
     std::filesystem::path file_;
     void* library_ = nullptr;
     const PIResourceDirectory* resources_ = nullptr;

@@ -63,8 +63,10 @@ struct FilterHost::Session {
                     uint16_t& sample = document.At(loPlane + p, x, y);
                     uint8_t* slot = pixel + p * bytes;
                     if (bytes == 1) {
-                        if (toDocument) sample = *slot;
-                        else *slot = static_cast<uint8_t>(sample);
+                        if (toDocument)
+                            sample = *slot;
+                        else
+                            *slot = static_cast<uint8_t>(sample);
                     } else if (toDocument) {
                         std::memcpy(&sample, slot, 2);
                     } else {
@@ -114,7 +116,9 @@ namespace {
 
 FilterHost::Session* gSession = nullptr;
 
-OSErr AdvanceState() { return gSession ? gSession->Advance() : filterBadParameters; }
+OSErr AdvanceState() {
+    return gSession ? gSession->Advance() : filterBadParameters;
+}
 
 void Progress(int32 done, int32 total) {
     if (!gSession) return;
@@ -122,12 +126,16 @@ void Progress(int32 done, int32 total) {
     if (gSession->options.progress) gSession->options.progress(done, total);
 }
 
-Boolean TestAbort() { return gSession && gSession->options.abort && gSession->options.abort(); }
+Boolean TestAbort() {
+    return gSession && gSession->options.abort && gSession->options.abort();
+}
 
-int16 Clamp16(int32_t v) { return static_cast<int16>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
+int16 Clamp16(int32_t v) {
+    return static_cast<int16>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+}
 
 class ActiveSession {
-public:
+  public:
     ActiveSession(FilterHost::Session& s, SuiteRegistry& suites) : suites_(suites) {
         if (gSession) throw HostFailure("a filter is already running");
         gSession = &s;
@@ -140,7 +148,7 @@ public:
         gSession = nullptr;
     }
 
-private:
+  private:
     SuiteRegistry& suites_;
 };
 
@@ -155,7 +163,9 @@ FilterHost::FilterHost(std::filesystem::path registryFile)
                   descriptors_.RegistrySuite());
 }
 
-FilterHost::~FilterHost() { memory_.DisposeHandle(reinterpret_cast<Handle>(data_)); }
+FilterHost::~FilterHost() {
+    memory_.DisposeHandle(reinterpret_cast<Handle>(data_));
+}
 
 static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory& memory,
                        DescriptorServices& descriptors) {
@@ -186,7 +196,8 @@ static void FillRecord(FilterHost::Session& s, SuiteRegistry& suites, HostMemory
     s.descriptorParameters.recordInfo = plugInDialogOptional;
     s.descriptorParameters.readDescriptorProcs = descriptors.ReadProcs();
     s.descriptorParameters.writeDescriptorProcs = descriptors.WriteProcs();
-    if (s.options.playback) s.descriptorParameters.descriptor = descriptors.ToHandle(*s.options.playback);
+    if (s.options.playback)
+        s.descriptorParameters.descriptor = descriptors.ToHandle(*s.options.playback);
     r.descriptorParameters = &s.descriptorParameters;
     if (s.options.bigDocument) {
         s.big.imageSize32 = {d.height, d.width};
@@ -241,7 +252,8 @@ int16_t FilterHost::About(const PluginModule& module) {
     return result;
 }
 
-RunReport FilterHost::Run(const PluginModule& module, Document& document, const RunOptions& options) {
+RunReport FilterHost::Run(const PluginModule& module, Document& document,
+                          const RunOptions& options) {
     CheckModuleTakes(module, document);
     RunReport report;
     {

@@ -1,12 +1,12 @@
 // Drives a filter module through its protocol on a document, tile by tile.
 #pragma once
 
+#include "core/documents/Document.h"
+#include "core/module/PluginModule.h"
 #include "core/suites/ChannelPorts.h"
 #include "core/suites/ColorServices.h"
 #include "core/suites/Descriptors.h"
-#include "core/documents/Document.h"
 #include "core/suites/HostMemory.h"
-#include "core/module/PluginModule.h"
 #include "core/suites/SuiteRegistry.h"
 
 #include <filesystem>
@@ -19,10 +19,10 @@
 namespace quillon::filterhost {
 
 struct RunOptions {
-    bool showDialog = false;  // call the parameters selector first
+    bool showDialog = false; // call the parameters selector first
     int tileWidth = 256;
     int tileHeight = 256;
-    bool bigDocument = true;  // offer 32-bit rectangles
+    bool bigDocument = true; // offer 32-bit rectangles
     std::function<void(int32_t done, int32_t total)> progress;
     std::function<bool()> abort;
     // Recorded parameters handed to the plug-in for play-back.
@@ -45,7 +45,7 @@ struct RunReport {
 // The host's side of one loaded plug-in: its suites, its memory and the storage cell it keeps
 // between uses.
 class FilterHost {
-public:
+  public:
     // Persistent registry entries live in registryFile; empty keeps them in memory only.
     explicit FilterHost(std::filesystem::path registryFile = {});
     ~FilterHost();
@@ -71,7 +71,7 @@ public:
     // One run's filter record and tile state; public only so the C callbacks can reach it.
     struct Session;
 
-private:
+  private:
     void Drive(const PluginModule& module, Session& session);
 
     SuiteRegistry suites_;

@@ -31,7 +31,9 @@ bool Known(ColorSpace space) {
            space == plugIncolorServicesLabSpace;
 }
 
-uint16_t Clamp16(long v) { return static_cast<uint16_t>(std::clamp(v, 0L, 65535L)); }
+uint16_t Clamp16(long v) {
+    return static_cast<uint16_t>(std::clamp(v, 0L, 65535L));
+}
 
 // The host's 16-bit scale (0..32768; Lab a, b neutral at 16384) against LittleCMS's
 // (0..65535; Lab a, b neutral at 0x8080, one unit of a* being 257).
@@ -133,23 +135,24 @@ struct ColorSuiteProcs {
 
 const PSColorSpaceSuite1* ColorServices::Suite() {
     static const PSColorSpaceSuite1 suite{
-        &ColorSuiteProcs::Make,      &ColorSuiteProcs::Delete,       &ColorSuiteProcs::Stuff,
-        &ColorSuiteProcs::Extract,   &ColorSuiteProcs::Pick,         &ColorSuiteProcs::Convert8,
-        &ColorSuiteProcs::Convert16, &ColorSuiteProcs::Convert8to16, &ColorSuiteProcs::Convert16to8};
+        &ColorSuiteProcs::Make,        &ColorSuiteProcs::Delete,
+        &ColorSuiteProcs::Stuff,       &ColorSuiteProcs::Extract,
+        &ColorSuiteProcs::Pick,        &ColorSuiteProcs::Convert8,
+        &ColorSuiteProcs::Convert16,   &ColorSuiteProcs::Convert8to16,
+        &ColorSuiteProcs::Convert16to8};
     return &suite;
 }
 
 ColorServices::ColorServices(std::span<const uint8_t> rgbProfile,
                              std::span<const uint8_t> cmykProfile) {
     if (gServices) throw HostFailure("only one colour service may be live");
-    rgbProfile_ = rgbProfile.empty()
-                      ? cmsCreate_sRGBProfile()
-                      : cmsOpenProfileFromMem(rgbProfile.data(), cmsUInt32Number(rgbProfile.size()));
+    rgbProfile_ = rgbProfile.empty() ? cmsCreate_sRGBProfile()
+                                     : cmsOpenProfileFromMem(rgbProfile.data(),
+                                                             cmsUInt32Number(rgbProfile.size()));
     if (!rgbProfile_) throw HostFailure("the document's RGB colour profile cannot be read");
-    cmykProfile_ = cmykProfile.empty()
-                       ? cmsOpenProfileFromFile(kDefaultCmykProfile, "r")
-                       : cmsOpenProfileFromMem(cmykProfile.data(),
-                                               cmsUInt32Number(cmykProfile.size()));
+    cmykProfile_ = cmykProfile.empty() ? cmsOpenProfileFromFile(kDefaultCmykProfile, "r")
+                                       : cmsOpenProfileFromMem(cmykProfile.data(),
+                                                               cmsUInt32Number(cmykProfile.size()));
     labProfile_ = cmsCreateLab4Profile(cmsD50_xyY());
     shaper_ = MatrixShaper::FromProfile(rgbProfile_);
     gServices = this;
@@ -165,11 +168,14 @@ ColorServices::~ColorServices() {
 void* ColorServices::ProfileFor(ColorSpace space) {
     switch (space) {
     case plugIncolorServicesCMYKSpace:
-        if (!cmykProfile_) throw HostFailure(std::string("no CMYK colour profile: install ") +
-                                             kDefaultCmykProfile + " (libgs-common)");
+        if (!cmykProfile_)
+            throw HostFailure(std::string("no CMYK colour profile: install ") +
+                              kDefaultCmykProfile + " (libgs-common)");
         return cmykProfile_;
-    case plugIncolorServicesLabSpace: return labProfile_;
-    default: return rgbProfile_;
+    case plugIncolorServicesLabSpace:
+        return labProfile_;
+    default:
+        return rgbProfile_;
     }
 }
 
@@ -182,8 +188,7 @@ ColorServices::Transform& ColorServices::TransformFor(ColorSpace from, ColorSpac
             from != plugIncolorServicesCMYKSpace && to != plugIncolorServicesCMYKSpace;
         slot->handle = cmsCreateTransform(
             ProfileFor(from), RecordFormat(from, bytes), ProfileFor(to), RecordFormat(to, bytes),
-            INTENT_RELATIVE_COLORIMETRIC,
-            kPrecisionFlags | (padBoth ? cmsFLAGS_COPY_ALPHA : 0));
+            INTENT_RELATIVE_COLORIMETRIC, kPrecisionFlags | (padBoth ? cmsFLAGS_COPY_ALPHA : 0));
         if (!slot->handle) throw HostFailure("cannot build a colour transform");
     }
     return *slot;

@@ -15,9 +15,10 @@
 namespace quillon::filterhost {
 
 class ColorServices {
-public:
+  public:
     // Embedded profiles of the document, empty for the defaults (sRGB; the system CMYK profile).
-    ColorServices(std::span<const uint8_t> rgbProfile = {}, std::span<const uint8_t> cmykProfile = {});
+    ColorServices(std::span<const uint8_t> rgbProfile = {},
+                  std::span<const uint8_t> cmykProfile = {});
     ~ColorServices();
     ColorServices(const ColorServices&) = delete;
     ColorServices& operator=(const ColorServices&) = delete;
@@ -38,7 +39,7 @@ public:
     const std::map<std::pair<int, int>, int>& ConversionsBySpaces() const { return bySpaces_; }
     size_t LiveColors() const { return colors_; }
 
-private:
+  private:
     struct Transform;
     // RGB to and from Lab without LittleCMS's transform when the RGB profile allows.
     bool ConvertFast(ColorSpace from, ColorSpace to, Color8* records, int count) const;
@@ -62,6 +63,7 @@ private:
 };
 
 // Where the system CMYK profile is looked for.
-inline constexpr const char* kDefaultCmykProfile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
+inline constexpr const char* kDefaultCmykProfile =
+    "/usr/share/color/icc/ghostscript/default_cmyk.icc";
 
 } // namespace quillon::filterhost

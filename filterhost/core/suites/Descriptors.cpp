@@ -1,7 +1,7 @@
 #include "core/suites/Descriptors.h"
 
-#include "core/documents/AtomicFile.h"
 #include "core/HostFailure.h"
+#include "core/documents/AtomicFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -55,12 +55,14 @@ void Descriptor::Put(DescriptorItem item) {
 
 std::string FourCCText(uint32_t code) {
     std::string s(4, ' ');
-    for (int i = 0; i < 4; ++i) s[size_t(i)] = char(code >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        s[size_t(i)] = char(code >> (24 - 8 * i));
     return s;
 }
 
 uint32_t FourCCFromText(const std::string& text) {
-    if (text.size() != 4) throw HostFailure("a four-character code has four characters: \"" + text + "\"");
+    if (text.size() != 4)
+        throw HostFailure("a four-character code has four characters: \"" + text + "\"");
     return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 |
            uint32_t(uint8_t(text[2])) << 8 | uint32_t(uint8_t(text[3]));
 }
@@ -91,7 +93,8 @@ Descriptor DescriptorFromJson(const std::string& text) {
             // Values are checked before conversion: a number too large for 32 bits would
             // otherwise convert with undefined behaviour.
             auto fail = [&item] {
-                throw HostFailure("descriptor value of '" + FourCCText(item.key) + "' has the wrong type");
+                throw HostFailure("descriptor value of '" + FourCCText(item.key) +
+                                  "' has the wrong type");
             };
             switch (item.type) {
             case typeBoolean:
@@ -105,7 +108,8 @@ Descriptor DescriptorFromJson(const std::string& text) {
             case typeInteger:
             case typeEnumerated:
                 if (!value.is_number_integer() || value.get<int64_t>() < INT32_MIN ||
-                    value.get<int64_t>() > INT32_MAX || (value.is_number_unsigned() && value.get<uint64_t>() > INT32_MAX))
+                    value.get<int64_t>() > INT32_MAX ||
+                    (value.is_number_unsigned() && value.get<uint64_t>() > INT32_MAX))
                     fail();
                 item.value = int32_t(value.get<int64_t>());
                 break;
@@ -114,7 +118,8 @@ Descriptor DescriptorFromJson(const std::string& text) {
                 if (!value.is_string()) fail();
                 item.value = value.get<std::string>();
                 break;
-            default: throw HostFailure("unknown descriptor value type '" + FourCCText(item.type) + "'");
+            default:
+                throw HostFailure("unknown descriptor value type '" + FourCCText(item.type) + "'");
             }
             descriptor.Put(std::move(item));
         }
@@ -132,7 +137,8 @@ struct DescriptorProcs {
         if (!gServices || !handle) return nullptr;
         try {
             auto* token = new ReadToken{S().FromHandle(handle), {}, 0, nullptr};
-            for (; keys && *keys; ++keys) token->wanted.push_back(*keys);
+            for (; keys && *keys; ++keys)
+                token->wanted.push_back(*keys);
             S().liveReads_.push_back(token);
             return reinterpret_cast<PIReadDescriptor>(token);
         } catch (...) {
@@ -141,7 +147,8 @@ struct DescriptorProcs {
     }
     static ReadToken* Read(PIReadDescriptor token) {
         void* t = token;
-        if (!gServices || std::find(S().liveReads_.begin(), S().liveReads_.end(), t) == S().liveReads_.end())
+        if (!gServices ||
+            std::find(S().liveReads_.begin(), S().liveReads_.end(), t) == S().liveReads_.end())
             return nullptr;
         return static_cast<ReadToken*>(t);
     }
@@ -170,8 +177,12 @@ struct DescriptorProcs {
         *out = *value;
         return noErr;
     }
-    static OSErr GetInteger(PIReadDescriptor token, int32* value) noexcept { return Get(token, value); }
-    static OSErr GetFloat(PIReadDescriptor token, double* value) noexcept { return Get(token, value); }
+    static OSErr GetInteger(PIReadDescriptor token, int32* value) noexcept {
+        return Get(token, value);
+    }
+    static OSErr GetFloat(PIReadDescriptor token, double* value) noexcept {
+        return Get(token, value);
+    }
     static OSErr GetBoolean(PIReadDescriptor token, Boolean* value) noexcept {
         bool b = false;
         OSErr e = Get(token, &b);
@@ -199,7 +210,8 @@ struct DescriptorProcs {
     }
     static WriteToken* Write(PIWriteDescriptor token) {
         void* t = token;
-        if (!gServices || std::find(S().liveWrites_.begin(), S().liveWrites_.end(), t) == S().liveWrites_.end())
+        if (!gServices ||
+            std::find(S().liveWrites_.begin(), S().liveWrites_.end(), t) == S().liveWrites_.end())
             return nullptr;
         return static_cast<WriteToken*>(t);
     }
@@ -226,7 +238,8 @@ struct DescriptorProcs {
     static OSErr PutInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 value) noexcept {
         return Put(token, key, typeInteger, int32_t(value));
     }
-    static OSErr PutFloat(PIWriteDescriptor token, DescriptorKeyID key, const double* value) noexcept {
+    static OSErr PutFloat(PIWriteDescriptor token, DescriptorKeyID key,
+                          const double* value) noexcept {
         return value ? Put(token, key, typeFloat, *value) : filterBadParameters;
     }
     static OSErr PutBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean value) noexcept {
@@ -280,7 +293,8 @@ struct DescriptorProcs {
         p->Put({key, typeChar, std::string(text)});
         return kSPNoError;
     }
-    static SPErr GetString(PIActionDescriptor d, DescriptorKeyID key, char* out, uint32 maxLength) noexcept {
+    static SPErr GetString(PIActionDescriptor d, DescriptorKeyID key, char* out,
+                           uint32 maxLength) noexcept {
         Descriptor* p = Live(d);
         if (!p || !out || maxLength == 0) return kSPBadParameterError;
         const DescriptorItem* item = p->Find(key);
@@ -296,7 +310,8 @@ struct DescriptorProcs {
         Descriptor* p = Live(d);
         if (!p) return kSPBadParameterError;
         const DescriptorItem* item = p->Find(key);
-        const int32_t* v = item && item->type == typeEnumerated ? std::get_if<int32_t>(&item->value) : nullptr;
+        const int32_t* v =
+            item && item->type == typeEnumerated ? std::get_if<int32_t>(&item->value) : nullptr;
         if (!v) return kSPBadParameterError;
         if (type) *type = item->type;
         if (value) *value = uint32(*v);
@@ -337,16 +352,27 @@ struct DescriptorProcs {
 };
 
 DescriptorServices::DescriptorServices(HostMemory& memory, std::filesystem::path registryFile)
-    : memory_(memory), registryFile_(std::move(registryFile)),
-      readProcs_{1, 7, &DescriptorProcs::OpenRead, &DescriptorProcs::CloseRead,
-                 &DescriptorProcs::GetKey, &DescriptorProcs::GetInteger, &DescriptorProcs::GetFloat,
-                 &DescriptorProcs::GetBoolean, &DescriptorProcs::GetText},
-      writeProcs_{1, 6, &DescriptorProcs::OpenWrite, &DescriptorProcs::CloseWrite,
-                  &DescriptorProcs::PutInteger, &DescriptorProcs::PutFloat,
-                  &DescriptorProcs::PutBoolean, &DescriptorProcs::PutText},
-      actionProcs_{&DescriptorProcs::Make, &DescriptorProcs::Free, &DescriptorProcs::HasKey,
-                   &DescriptorProcs::PutString, &DescriptorProcs::GetString,
-                   &DescriptorProcs::GetEnumerated},
+    : memory_(memory),
+      registryFile_(std::move(registryFile)), readProcs_{1,
+                                                         7,
+                                                         &DescriptorProcs::OpenRead,
+                                                         &DescriptorProcs::CloseRead,
+                                                         &DescriptorProcs::GetKey,
+                                                         &DescriptorProcs::GetInteger,
+                                                         &DescriptorProcs::GetFloat,
+                                                         &DescriptorProcs::GetBoolean,
+                                                         &DescriptorProcs::GetText},
+      writeProcs_{1,
+                  6,
+                  &DescriptorProcs::OpenWrite,
+                  &DescriptorProcs::CloseWrite,
+                  &DescriptorProcs::PutInteger,
+                  &DescriptorProcs::PutFloat,
+                  &DescriptorProcs::PutBoolean,
+                  &DescriptorProcs::PutText},
+      actionProcs_{&DescriptorProcs::Make,      &DescriptorProcs::Free,
+                   &DescriptorProcs::HasKey,    &DescriptorProcs::PutString,
+                   &DescriptorProcs::GetString, &DescriptorProcs::GetEnumerated},
       registryProcs_{&DescriptorProcs::Register, &DescriptorProcs::EraseKey,
                      &DescriptorProcs::GetRegistered} {
     if (gServices) throw HostFailure("only one descriptor service may be live");
@@ -369,13 +395,18 @@ DescriptorServices::DescriptorServices(HostMemory& memory, std::filesystem::path
 }
 
 DescriptorServices::~DescriptorServices() {
-    for (void* t : liveReads_) delete static_cast<ReadToken*>(t);
-    for (void* t : liveWrites_) delete static_cast<WriteToken*>(t);
-    for (Descriptor* d : liveDescriptors_) delete d;
+    for (void* t : liveReads_)
+        delete static_cast<ReadToken*>(t);
+    for (void* t : liveWrites_)
+        delete static_cast<WriteToken*>(t);
+    for (Descriptor* d : liveDescriptors_)
+        delete d;
     gServices = nullptr;
 }
 
-size_t DescriptorServices::OpenTokens() const { return liveReads_.size() + liveWrites_.size(); }
+size_t DescriptorServices::OpenTokens() const {
+    return liveReads_.size() + liveWrites_.size();
+}
 
 Handle DescriptorServices::ToHandle(const Descriptor& descriptor) {
     const std::string text = DescriptorToJson(descriptor);

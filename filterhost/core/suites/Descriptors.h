@@ -37,7 +37,7 @@ uint32_t FourCCFromText(const std::string& text); // throws HostFailure unless 4
 // The descriptor procedures of the filter record and the action descriptor and registry suites.
 // Descriptors handed to the plug-in as handles hold their JSON text.
 class DescriptorServices {
-public:
+  public:
     // The registry's persistent descriptors live in registryFile (empty: kept in memory only).
     DescriptorServices(HostMemory& memory, std::filesystem::path registryFile);
     ~DescriptorServices();
@@ -61,7 +61,7 @@ public:
 
     const std::map<std::string, Descriptor>& Registry() const { return registry_; }
 
-private:
+  private:
     void SaveRegistry() const;
 
     HostMemory& memory_;

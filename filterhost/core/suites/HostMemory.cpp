@@ -79,7 +79,8 @@ struct HostMemoryProcs {
     static OSErr Allocate(int32 size, BufferID* id) {
         if (!id) return filterBadParameters;
         *id = nullptr;
-        if (!gMemory || size < 0 || size_t(size) > HostMemory::kMaxBlock) return filterBadParameters;
+        if (!gMemory || size < 0 || size_t(size) > HostMemory::kMaxBlock)
+            return filterBadParameters;
         auto* b = new BufferRecord{std::vector<char>(size_t(size))};
         gMemory->buffers_.insert(b);
         *id = b;
@@ -135,8 +136,10 @@ HostMemory::HostMemory() {
 }
 
 HostMemory::~HostMemory() {
-    for (HandleRecord* h : handles_) delete h;
-    for (BufferRecord* b : buffers_) delete b;
+    for (HandleRecord* h : handles_)
+        delete h;
+    for (BufferRecord* b : buffers_)
+        delete b;
     gMemory = nullptr;
 }
 
@@ -150,10 +153,16 @@ void HostMemory::DisposeHandle(Handle h) {
     if (handles_.erase(h)) delete h;
 }
 
-bool HostMemory::IsLive(Handle h) const { return h && handles_.count(h); }
+bool HostMemory::IsLive(Handle h) const {
+    return h && handles_.count(h);
+}
 
-char* HostMemory::HandleData(Handle h) { return IsLive(h) ? h->bytes.data() : nullptr; }
+char* HostMemory::HandleData(Handle h) {
+    return IsLive(h) ? h->bytes.data() : nullptr;
+}
 
-size_t HostMemory::HandleSize(Handle h) const { return IsLive(h) ? h->bytes.size() : 0; }
+size_t HostMemory::HandleSize(Handle h) const {
+    return IsLive(h) ? h->bytes.size() : 0;
+}
 
 } // namespace quillon::filterhost

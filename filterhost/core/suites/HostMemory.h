@@ -9,7 +9,7 @@
 namespace quillon::filterhost {
 
 class HostMemory {
-public:
+  public:
     HostMemory();
     ~HostMemory();
     HostMemory(const HostMemory&) = delete;
@@ -36,7 +36,7 @@ public:
     // The largest single handle or buffer this host hands out.
     static constexpr size_t kMaxBlock = size_t{1} << 30;
 
-private:
+  private:
     std::unordered_set<HandleRecord*> handles_;
     std::unordered_set<BufferRecord*> buffers_;
     int invalidCalls_ = 0;

@@ -9,7 +9,7 @@ namespace quillon::filterhost {
 namespace {
 
 constexpr int kEncodeSteps = 1 << 16;   // linear light 0..1
-constexpr float kMaxT = 2.0f;          // X/Xn of the most saturated colours stays below this
+constexpr float kMaxT = 2.0f;           // X/Xn of the most saturated colours stays below this
 constexpr int kCubeRootSteps = 1 << 17; // over 0..kMaxT
 
 constexpr float kEpsilon = 216.0f / 24389.0f;
@@ -49,8 +49,12 @@ bool Invert(const double m[9], double out[9]) {
     return true;
 }
 
-uint8_t Byte(float v) { return uint8_t(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f)); }
-uint16_t Word(float v, float max) { return uint16_t(std::clamp(std::floor(v + 0.5f), 0.0f, max)); }
+uint8_t Byte(float v) {
+    return uint8_t(std::clamp(std::floor(v + 0.5f), 0.0f, 255.0f));
+}
+uint16_t Word(float v, float max) {
+    return uint16_t(std::clamp(std::floor(v + 0.5f), 0.0f, max));
+}
 
 } // namespace
 
@@ -75,9 +79,11 @@ std::unique_ptr<MatrixShaper> MatrixShaper::FromProfile(void* profile) {
     if (!Invert(m, inverse)) return nullptr;
 
     std::unique_ptr<MatrixShaper> s(new MatrixShaper);
-    for (int i = 0; i < 9; ++i) s->toXyz_[i] = float(m[i]), s->fromXyz_[i] = float(inverse[i]);
+    for (int i = 0; i < 9; ++i)
+        s->toXyz_[i] = float(m[i]), s->fromXyz_[i] = float(inverse[i]);
     for (int c = 0; c < 3; ++c) {
-        for (int v = 0; v < 256; ++v) s->linear8_[size_t(c)][size_t(v)] = cmsEvalToneCurveFloat(curves[c], v / 255.0f);
+        for (int v = 0; v < 256; ++v)
+            s->linear8_[size_t(c)][size_t(v)] = cmsEvalToneCurveFloat(curves[c], v / 255.0f);
         s->linear16_[size_t(c)].resize(32769);
         for (int v = 0; v <= 32768; ++v)
             s->linear16_[size_t(c)][size_t(v)] = cmsEvalToneCurveFloat(curves[c], v / 32768.0f);
@@ -85,11 +91,13 @@ std::unique_ptr<MatrixShaper> MatrixShaper::FromProfile(void* profile) {
         if (!reversed) return nullptr;
         s->encode_[size_t(c)].resize(kEncodeSteps + 1);
         for (int i = 0; i <= kEncodeSteps; ++i)
-            s->encode_[size_t(c)][size_t(i)] = cmsEvalToneCurveFloat(reversed, float(i) / kEncodeSteps);
+            s->encode_[size_t(c)][size_t(i)] =
+                cmsEvalToneCurveFloat(reversed, float(i) / kEncodeSteps);
         cmsFreeToneCurve(reversed);
     }
     s->cubeRoot_.resize(kCubeRootSteps + 1);
-    for (int i = 0; i <= kCubeRootSteps; ++i) s->cubeRoot_[size_t(i)] = CieF(double(i) * kMaxT / kCubeRootSteps);
+    for (int i = 0; i <= kCubeRootSteps; ++i)
+        s->cubeRoot_[size_t(i)] = CieF(double(i) * kMaxT / kCubeRootSteps);
     return s;
 }
 
@@ -159,7 +167,8 @@ void MatrixShaper::RgbToLab(Color16* records, int count) const {
 void MatrixShaper::LabToRgb(Color16* records, int count) const {
     for (int i = 0; i < count; ++i) {
         Color16& c = records[i];
-        const float lab[3] = {c.c1 / 327.68f, (c.c2 - 16384.0f) / 128.0f, (c.c3 - 16384.0f) / 128.0f};
+        const float lab[3] = {c.c1 / 327.68f, (c.c2 - 16384.0f) / 128.0f,
+                              (c.c3 - 16384.0f) / 128.0f};
         float rgb[3];
         ToLinearRgb(lab, rgb);
         c.c1 = Word(Encode(0, rgb[0]) * 32768.0f, 32768);

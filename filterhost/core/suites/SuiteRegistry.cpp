@@ -11,7 +11,9 @@ namespace {
 // The plug-in calls through plain C function pointers, so the live registry is found here.
 SuiteRegistry* gRegistry = nullptr;
 
-Boolean IsEqual(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
+Boolean IsEqual(const char* a, const char* b) {
+    return a && b && std::strcmp(a, b) == 0;
+}
 
 SPErr AllocateBlock(size_t size, void** block) {
     *block = std::malloc(size ? size : 1);
@@ -30,7 +32,9 @@ SPErr ReallocateBlock(void* block, size_t size, void** out) {
     return kSPNoError;
 }
 
-SPErr Undefined() { return kSPBadParameterError; }
+SPErr Undefined() {
+    return kSPBadParameterError;
+}
 
 } // namespace
 
@@ -56,18 +60,27 @@ struct BasicSuiteProcs {
 };
 
 namespace {
-SPBasicSuite gBasic{&BasicSuiteProcs::AcquireSuite, &BasicSuiteProcs::ReleaseSuite, &IsEqual,
-                    &AllocateBlock, &FreeBlock, &ReallocateBlock, &Undefined};
+SPBasicSuite gBasic{&BasicSuiteProcs::AcquireSuite,
+                    &BasicSuiteProcs::ReleaseSuite,
+                    &IsEqual,
+                    &AllocateBlock,
+                    &FreeBlock,
+                    &ReallocateBlock,
+                    &Undefined};
 } // namespace
 
-SPBasicSuite* SuiteRegistry::Basic() { return &gBasic; }
+SPBasicSuite* SuiteRegistry::Basic() {
+    return &gBasic;
+}
 
 SuiteRegistry::SuiteRegistry() {
     if (gRegistry) throw HostFailure("only one suite registry may be live");
     gRegistry = this;
 }
 
-SuiteRegistry::~SuiteRegistry() { gRegistry = nullptr; }
+SuiteRegistry::~SuiteRegistry() {
+    gRegistry = nullptr;
+}
 
 void SuiteRegistry::Offer(const std::string& name, int32 version, const void* suite) {
     suites_[{name, version}] = suite;
@@ -79,7 +92,8 @@ void SuiteRegistry::Withdraw(const std::string& name, int32 version) {
 
 int SuiteRegistry::Outstanding() const {
     int total = 0;
-    for (const auto& [key, count] : held_) total += count;
+    for (const auto& [key, count] : held_)
+        total += count;
     return total;
 }
 

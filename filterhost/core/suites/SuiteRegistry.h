@@ -10,7 +10,7 @@
 namespace quillon::filterhost {
 
 class SuiteRegistry {
-public:
+  public:
     SuiteRegistry();
     ~SuiteRegistry();
     SuiteRegistry(const SuiteRegistry&) = delete;
@@ -28,7 +28,7 @@ public:
     int Outstanding(const std::string& name, int32 version) const;
     int TotalAcquisitions() const { return totalAcquisitions_; }
 
-private:
+  private:
     using Key = std::pair<std::string, int32>;
     friend struct BasicSuiteProcs;
 
