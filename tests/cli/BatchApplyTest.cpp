@@ -110,6 +110,27 @@ TEST_F(BatchApplyTest, ResultsThatWouldReplaceAnInputOrEachOtherAreRefused) {
     EXPECT_EQ(Files("out"), (std::set<std::string>{"a.png"}));
 }
 
+// Ctrl-C reaches the whole batch: the running pictures are cancelled, no new one starts.
+TEST_F(BatchApplyTest, InterruptStopsTheBatchAndLeavesNothingPartial) {
+    fs::create_directories(folder_ / "in");
+    const Document picture = quillon::tools::MakeScenery(1200, 800);
+    std::string inputs;
+    for (int i = 1; i <= 6; ++i) {
+        const std::string name = "in/p" + std::to_string(i) + ".png";
+        WriteImageFile(picture, FileFormat::Png, folder_ / name);
+        inputs += " " + name;
+    }
+    // Small tiles keep the workers busy well past the interrupt.
+    const Outcome outcome = Quillon("apply" + inputs + " --out-dir out --jobs 2 --tile 4" + kLook,
+                                    "sleep 2; pkill -INT -P $pid; kill -INT $pid;");
+    EXPECT_EQ(outcome.status, 1) << outcome.error;
+    EXPECT_NE(outcome.error.find("cancelled; out/p1.png not written"), std::string::npos)
+        << outcome.error;
+    EXPECT_NE(outcome.error.find("interrupted; 4 pictures not started"), std::string::npos)
+        << outcome.error;
+    EXPECT_TRUE(Files("out").empty());
+}
+
 TEST_F(BatchApplyTest, UsageErrorsExitWithTwo) {
     struct Case {
         const char* arguments;
