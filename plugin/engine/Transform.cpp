@@ -85,7 +85,7 @@ template <typename Record> void ColorEngine::TransformRecords(Record* buffer, in
             const int32_t t = FindTriangle(x, y);
             if (t < 0) continue;
             int32_t out[2];
-            triangles_[t].Map(x, y, out);
+            triangles_[t].Map({x, y}, out);
             Store(r.c2, std::min(std::max(out[0], b[0]), b[1]));
             Store(r.c3, std::min(std::max(out[1], b[2]), b[3]));
         }
@@ -97,7 +97,7 @@ template <typename Record> void ColorEngine::TransformRecords(Record* buffer, in
         const int32_t t = FindTetrahedron(x, y, z);
         if (t < 0) continue;
         int32_t out[3];
-        tetrahedra_[t].Map(x, y, z, out);
+        tetrahedra_[t].Map({x, y, z}, out);
         Store(r.c2, std::min(std::max(out[0], b[0]), b[1]));
         Store(r.c3, std::min(std::max(out[1], b[2]), b[3]));
         Store(r.c1, std::min(std::max(out[2], b[4]), b[5]));
