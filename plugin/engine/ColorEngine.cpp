@@ -40,7 +40,9 @@ ColorEngine::ColorEngine()
       builder2_(std::make_unique<detail::MeshBuilder<2>>()),
       anchors_(std::make_unique<detail::AnchorScratch>()),
       grid3_(std::make_unique<detail::SearchGrid<3>>()),
-      grid2_(std::make_unique<detail::SearchGrid<2>>()) {}
+      grid2_(std::make_unique<detail::SearchGrid<2>>()), order_(std::make_unique<SearchOrder>()) {
+    order_->tetrahedra_.build = order_->triangles_.build = 0;
+}
 
 ColorEngine::~ColorEngine() = default;
 

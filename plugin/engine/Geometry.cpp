@@ -226,7 +226,7 @@ template <int D> void Simplex<D>::Init() {
     for (int i = 0; i < kVertices; ++i)
         for (int j = 0; j < kVertices; ++j)
             planes_[j][i] = static_cast<double>(sign * cofactors[i][j]);
-    mapValid_ = 0;
+    ComputeMap();
 }
 
 template <int D> bool Simplex<D>::HasVertex(const Adjustment& record) const {
@@ -250,7 +250,6 @@ template <int D> void Simplex<D>::ComputeMap() {
     Invert(m);
     Multiply(n, m);
     map_ = n;
-    mapValid_ = 1;
 }
 
 template class Simplex<3>;

@@ -78,7 +78,8 @@ template <int D> class Simplex {
     static constexpr int kVertices = D + 1;
 
     void Set(const Adjustment* const (&vertices)[kVertices], bool outer);
-    // Rereads the vertex positions and clears the interpolation map.
+    // Rereads the vertex positions and targets: box, face planes and interpolation map. Nothing
+    // is computed later, so a simplex is only read while colours are mapped.
     void Init();
 
     const Adjustment* Vertex(int i) const { return vertices_[i]; }
@@ -113,8 +114,7 @@ template <int D> class Simplex {
 
     // Barycentric interpolation of the vertex targets, truncated toward zero: out = (a, b, L)
     // for a tetrahedron, not clamped; out = (a, b) for a triangle, clamped into 0..32767.
-    void Map(const int32_t (&p)[D], int32_t (&out)[D]) {
-        if (!mapValid_) ComputeMap();
+    void Map(const int32_t (&p)[D], int32_t (&out)[D]) const {
         for (int k = 0; k < D; ++k) {
             double v = map_.m[k][0] * p[0];
             for (int j = 1; j < D; ++j)
@@ -138,7 +138,6 @@ template <int D> class Simplex {
     uint8_t outer_ = 0;
     double determinant_ = 0;
     MapMatrix map_ = {};
-    uint8_t mapValid_ = 0;
 };
 
 using Tetrahedron = Simplex<3>;

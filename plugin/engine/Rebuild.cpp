@@ -54,20 +54,22 @@ template <int D> void ColorEngine::BuildMode(detail::MeshBuilder<D>& builder) {
         const Adjustment* vertices[D + 1];
         for (int k = 0; k <= D; ++k)
             vertices[k] = &table_[s.v[k]];
-        if constexpr (D == 3) {
+        if constexpr (D == 3)
             tetrahedra_[i].Set(vertices, s.outer);
-            tetrahedronOrder_[i] = tetrahedronRank_[i] = i;
-        } else {
+        else
             triangles_[i].Set(vertices, s.outer);
-            triangleOrder_[i] = triangleRank_[i] = i;
-        }
     }
+    // Every search order starts again from the array order, the engine's own at once.
     if constexpr (D == 3) {
-        tetrahedronCount_ = tetrahedronOrderCount_ = count;
+        tetrahedronCount_ = count;
+        ++tetrahedronBuild_;
         grid3_->Build(count, [&](int32_t t) { return tetrahedra_[t].Box(); });
+        order_->tetrahedra_.Follow(count, tetrahedronBuild_);
     } else {
-        triangleCount_ = triangleOrderCount_ = count;
+        triangleCount_ = count;
+        ++triangleBuild_;
         grid2_->Build(count, [&](int32_t t) { return triangles_[t].Box(); });
+        order_->triangles_.Follow(count, triangleBuild_);
     }
 }
 

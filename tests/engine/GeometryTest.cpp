@@ -206,7 +206,7 @@ TEST(TetrahedronMapTest, InitRecomputesTheMapFromNewTargets) {
     EXPECT_NEAR(out[2], 21000, 1);
     v3.target[2] = 25000;
     t.Map({9000, 7000, 20000}, out);
-    EXPECT_NEAR(out[2], 21000, 1); // still the cached map
+    EXPECT_NEAR(out[2], 21000, 1); // the map of the last Init
     t.Init();
     t.Map({9000, 7000, 20000}, out);
     EXPECT_NEAR(out[2], 25000, 1);
