@@ -191,6 +191,25 @@ class ColorEngine {
     void ForgetSamplePositions();
 
     void Rebuild();
+    // Builds of the meshes so far (both modes).
+    uint64_t BuildCount() const { return tetrahedronBuild_ + triangleBuild_; }
+
+    // While a batch is open, edits that would rebuild (Reset, the settings, table edits) only
+    // note that a rebuild is due; the outermost batch rebuilds once when it closes. Loading
+    // saved settings or recorded parameters sets several things in a row and needs only the
+    // last mesh. Nothing may be transformed while a batch is open.
+    class EditBatch {
+      public:
+        explicit EditBatch(ColorEngine& engine) : engine_(engine) { ++engine_.batchDepth_; }
+        ~EditBatch() {
+            if (--engine_.batchDepth_ == 0 && engine_.rebuildDue_) engine_.Rebuild();
+        }
+        EditBatch(const EditBatch&) = delete;
+        EditBatch& operator=(const EditBatch&) = delete;
+
+      private:
+        ColorEngine& engine_;
+    };
 
     // Transform records of the ICS in place: c1..c3 = L, a, b; c0 is left alone. The mesh is
     // only read, so callers with their own search order may evaluate at the same time (but not
@@ -231,6 +250,8 @@ class ColorEngine {
     // again from the array order.
     uint64_t tetrahedronBuild_ = 0;
     uint64_t triangleBuild_ = 0;
+    int32_t batchDepth_ = 0;
+    bool rebuildDue_ = false;
 
     float fuzziness_ = kDefaultFuzziness;
     double radius2D_ = 0;

@@ -23,6 +23,11 @@ template <int D> constexpr auto& Edges() {
 } // namespace
 
 void ColorEngine::Rebuild() {
+    if (batchDepth_ > 0) {
+        rebuildDue_ = true;
+        return;
+    }
+    rebuildDue_ = false;
     // Nothing is built before the first Reset has placed the fixed points.
     if (firstUser_ < kFixedPointCount) return;
     // Undo the nudges of the previous build and drop its anchor points.

@@ -61,6 +61,7 @@ void WriteSettingsBlock(const engine::ColorEngine& engine, std::span<uint8_t> bl
 }
 
 void ReadSettingsBlock(std::span<const uint8_t> block, engine::ColorEngine& engine) {
+    engine::ColorEngine::EditBatch batch(engine);
     engine.Reset();
     if (block.size() >= size_t(kSettingsHeaderSize)) {
         const uint8_t* b = block.data();
