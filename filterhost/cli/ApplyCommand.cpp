@@ -8,6 +8,8 @@
 #include "core/actions/ActionFile.h"
 #include "core/documents/ImageFiles.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -80,7 +82,8 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
     RunOptions run;
     run.tileWidth = run.tileHeight = o.tile;
     ProgressBar bar;
-    if (showProgress)
+    // A bar is for a person watching; in a log it would only add lines to a message.
+    if (showProgress && isatty(STDERR_FILENO) == 1)
         run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = [] { return gInterrupted.load(); };
     const FilterResult result = RunFilter(global, settings, o.filter, image.document, run, out);
