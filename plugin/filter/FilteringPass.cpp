@@ -336,15 +336,22 @@ void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, Store* stor
 
 // The pass's store, in a buffer of the host's for the length of the pass; none (and every pixel
 // computed anew) for CMYK documents, where a pass's colours would need a key of four samples and
-// its conversions dominate less, or when the host has no buffer to lend.
+// its conversions dominate less, for pictures too small to repay clearing the store (2 MiB at 8
+// bits, 32 MiB at 16), or when the host has no buffer to lend.
 class PassStore {
   public:
-    explicit PassStore(const FilterRecord& record) {
+    static constexpr int64_t kMinPixels8 = int64_t{1} << 16;
+    static constexpr int64_t kMinPixels16 = int64_t{1} << 18;
+
+    PassStore(const FilterRecord& record, const VRect& filter) {
         const BufferProcs* procs = record.bufferProcs;
-        if (ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace || !procs ||
+        const bool deep = record.depth == 16;
+        const int64_t pixels =
+            int64_t(filter.bottom - filter.top) * int64_t(filter.right - filter.left);
+        if (pixels < (deep ? kMinPixels16 : kMinPixels8) ||
+            ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace || !procs ||
             !procs->allocateProc || !procs->lockProc || !procs->freeProc)
             return;
-        const bool deep = record.depth == 16;
         const size_t bytes = deep ? DeepColorStore::kBytes : ColorStore::kBytes;
         if (procs->allocateProc(int32(bytes), &buffer_) != noErr || !buffer_) return;
         procs_ = procs;
@@ -405,7 +412,7 @@ void RunFilteringPass() {
         ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace ? 3 : 2;
     record.inLoPlane = record.outLoPlane = 0;
     record.inHiPlane = record.outHiPlane = lastPlane;
-    PassStore store(record);
+    PassStore store(record, filter);
 
     for (int32_t r = 0; r < rows; ++r) {
         const int32_t top = filter.top + r * tileHeight;
