@@ -152,6 +152,25 @@ void BM_Rebuild(benchmark::State& state) {
         engine->PreserveLuminosity() ? engine->TriangleCount() : engine->TetrahedronCount();
 }
 
+// An edit in the dialog: a change of fuzziness with 30 adjustments rebuilds the mesh, then a
+// 1200 x 800 preview (already in Lab; the host's conversions are not counted) is transformed.
+void BM_EditFuzziness(benchmark::State& state) {
+    auto engine = MakeEngine(30, false, 5);
+    const auto& img = PhotoLike();
+    std::vector<ColorRecord8> preview(1200 * 800), work(preview.size());
+    for (size_t i = 0; i < preview.size(); ++i)
+        preview[i] = img[i % img.size()];
+    bool low = false;
+    for (auto _ : state) {
+        low = !low;
+        engine->SetFuzziness(low ? 4.0f / 9 : 5.0f / 9);
+        work = preview;
+        engine->Transform8(work.data(), int32_t(work.size()));
+        benchmark::DoNotOptimize(work.data());
+    }
+}
+
+BENCHMARK(BM_EditFuzziness)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Transform8)
     ->ArgNames({"adjustments", "chroma"})
     ->ArgsProduct({{1, 10, 30}, {0, 1}})

@@ -1,6 +1,11 @@
-// quillon apply end to end on a 24-megapixel 8-bit RGB TIFF with ten adjustments: read, filter
-// through the real plug-in, write. Also the same pixels through the colour conversions alone and
+// quillon apply end to end on a 24-megapixel 8-bit RGB TIFF with 10 and 30 adjustments: read,
+// filter through the real plug-in, write. The filtering pass alone at 8 and 16 bits, and as the
+// yardstick a plain tetrahedral 33^3 LUT, baked from the same transformation, applied to the
+// same pixels by a loop of ours. Also the same pixels through the colour conversions alone and
 // through the engine alone, to show where the time goes.
+//
+// The picture is synthetic: smooth gradients with texture, about as many distinct colours per
+// pixel as a photograph (the counter "distinct" gives the number).
 #include "core/documents/ImageFiles.h"
 #include "core/session/FilterDriver.h"
 #include "core/suites/ColorServices.h"
@@ -38,11 +43,14 @@ Document PhotoLike() {
     return d;
 }
 
-// Ten adjustments spread over the picture's colours.
-std::string TenAdjustments() {
+// `count` adjustments spread over the picture's colours; the first ten are the same whatever
+// the count.
+std::string Adjustments(int count) {
     std::string colors;
-    for (int i = 0; i < 10; ++i) {
-        const int L = 9000 + 2000 * i, a = 12000 + 900 * i, b = 20000 - 700 * i;
+    for (int i = 0; i < count; ++i) {
+        const int k = i % 10, round = i / 10;
+        const int L = 9000 + 2000 * k + 700 * round, a = 12000 + 900 * k - 1100 * round,
+                  b = 20000 - 700 * k + 1300 * round;
         colors += "Lab[" + std::to_string(L) + "," + std::to_string(a) + "," + std::to_string(b) +
                   "]:Lab[" + std::to_string(L + 800) + "," + std::to_string(a + 1500) + "," +
                   std::to_string(b - 1500) + "] ";
@@ -50,12 +58,40 @@ std::string TenAdjustments() {
     return colors;
 }
 
-Descriptor TenAdjustmentsPlayback() {
+Descriptor Playback(int adjustments) {
     Descriptor playback;
     playback.Put({PI_FOURCC('P', 'r', 's', 'L'), typeBoolean, false});
     playback.Put({PI_FOURCC('F', 'z', 'n', 's'), typeFloat, 5.0});
-    playback.Put({PI_FOURCC('s', 'm', 'p', 'l'), typeChar, TenAdjustments()});
+    playback.Put({PI_FOURCC('s', 'm', 'p', 'l'), typeChar, Adjustments(adjustments)});
     return playback;
+}
+
+// The picture at 16 bits: the same colours on the 0..32768 scale.
+Document Deep(const Document& shallow) {
+    Document d = MakeDocument(ColorMode::RGB, 16, shallow.width, shallow.height);
+    for (size_t p = 0; p < 3; ++p)
+        for (size_t i = 0; i < d.planes[p].size(); ++i)
+            d.planes[p][i] = uint16_t((shallow.planes[p][i] * 32768 + 127) / 255);
+    return d;
+}
+
+const Document& Picture(int depth) {
+    static const Document shallow = PhotoLike();
+    static const Document deep = Deep(shallow);
+    return depth == 16 ? deep : shallow;
+}
+
+size_t DistinctColors(const Document& d) {
+    std::vector<uint64_t> seen((size_t{1} << 24) / 64);
+    size_t distinct = 0;
+    for (size_t i = 0; i < d.planes[0].size(); ++i) {
+        const uint32_t key = uint32_t(d.planes[0][i]) << 16 | d.planes[1][i] << 8 | d.planes[2][i];
+        uint64_t& word = seen[key >> 6];
+        const uint64_t bit = uint64_t{1} << (key & 63);
+        distinct += (word & bit) == 0;
+        word |= bit;
+    }
+    return distinct;
 }
 
 // Every benchmark handles the whole picture once per iteration.
@@ -68,12 +104,13 @@ fs::path PictureFile() {
     static const fs::path file = [] {
         const fs::path f =
             fs::temp_directory_path() / ("quillon-bench-" + std::to_string(getpid()) + ".tif");
-        WriteImageFile(PhotoLike(), FileFormat::Tiff, f);
+        WriteImageFile(Picture(8), FileFormat::Tiff, f);
         return f;
     }();
     return file;
 }
 
+// state.range(0): adjustments.
 void ApplyEndToEnd(benchmark::State& state) {
     const fs::path in = PictureFile();
     const fs::path out =
@@ -81,7 +118,7 @@ void ApplyEndToEnd(benchmark::State& state) {
     FilterHost host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = TenAdjustmentsPlayback();
+    options.playback = Playback(int(state.range(0)));
     for (auto _ : state) {
         LoadedImage image = ReadImageFile(in);
         RunReport report = host.Run(module, image.document, options);
@@ -100,18 +137,104 @@ void ReadOnly(benchmark::State& state) {
     CountMegapixels(state);
 }
 
-void FilterOnly(benchmark::State& state) {
-    const LoadedImage original = ReadImageFile(PictureFile());
+// The filtering pass alone through the real plug-in and host (tiles handed out and written
+// back included). state.range(0): bits per sample; state.range(1): adjustments.
+void FilterPass(benchmark::State& state) {
+    const Document& original = Picture(int(state.range(0)));
     FilterHost host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = TenAdjustmentsPlayback();
+    options.playback = Playback(int(state.range(1)));
     for (auto _ : state) {
         state.PauseTiming();
-        Document document = original.document;
+        Document document = original;
         state.ResumeTiming();
         if (host.Run(module, document, options).result != 0)
             state.SkipWithError("the filter failed");
+    }
+    CountMegapixels(state);
+    state.counters["distinct"] = double(DistinctColors(Picture(8)));
+}
+
+// A 33^3 RGB LUT baked from the transformation with 30 adjustments: the grid's colours through
+// the plug-in at 16 bits, entries as floats 0..1.
+std::vector<float> BakeLut() {
+    constexpr int32_t n = 33;
+    Document grid = MakeDocument(ColorMode::RGB, 16, n * n, n);
+    for (int32_t r = 0; r < n; ++r)
+        for (int32_t g = 0; g < n; ++g)
+            for (int32_t b = 0; b < n; ++b) {
+                const int32_t x = g * n + b;
+                grid.At(0, x, r) = uint16_t(r * 32768 / (n - 1));
+                grid.At(1, x, r) = uint16_t(g * 32768 / (n - 1));
+                grid.At(2, x, r) = uint16_t(b * 32768 / (n - 1));
+            }
+    FilterHost host;
+    PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
+    RunOptions options;
+    options.playback = Playback(30);
+    host.Run(module, grid, options);
+    std::vector<float> lut(size_t(n) * n * n * 3);
+    for (int32_t r = 0; r < n; ++r)
+        for (int32_t x = 0; x < n * n; ++x)
+            for (int c = 0; c < 3; ++c)
+                lut[(size_t(r) * n * n + size_t(x)) * 3 + size_t(c)] = grid.At(c, x, r) / 32768.0f;
+    return lut;
+}
+
+// Tetrahedral interpolation in a 33^3 LUT of interleaved 8-bit RGB, in place: the classic
+// six-tetrahedra split of each cell, as LUT filters apply baked looks.
+void ApplyLut(const std::vector<float>& lut, uint8_t* pixels, size_t count) {
+    constexpr int n = 33;
+    constexpr float scale = (n - 1) / 255.0f;
+    auto at = [&](int r, int g, int b) { return &lut[((size_t(r) * n + g) * n + b) * 3]; };
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* p = pixels + 3 * i;
+        const float fr = p[0] * scale, fg = p[1] * scale, fb = p[2] * scale;
+        const int r0 = std::min(int(fr), n - 2), g0 = std::min(int(fg), n - 2),
+                  b0 = std::min(int(fb), n - 2);
+        const float dr = fr - r0, dg = fg - g0, db = fb - b0;
+        const float* c000 = at(r0, g0, b0);
+        const float* c111 = at(r0 + 1, g0 + 1, b0 + 1);
+        float out[3];
+        auto blend = [&](const float* a, const float* b, float wa, float wb, float w0, float w1) {
+            for (int k = 0; k < 3; ++k)
+                out[k] = w0 * c000[k] + wa * a[k] + wb * b[k] + w1 * c111[k];
+        };
+        if (dr > dg) {
+            if (dg > db)
+                blend(at(r0 + 1, g0, b0), at(r0 + 1, g0 + 1, b0), dr - dg, dg - db, 1 - dr, db);
+            else if (dr > db)
+                blend(at(r0 + 1, g0, b0), at(r0 + 1, g0, b0 + 1), dr - db, db - dg, 1 - dr, dg);
+            else
+                blend(at(r0, g0, b0 + 1), at(r0 + 1, g0, b0 + 1), db - dr, dr - dg, 1 - db, dg);
+        } else {
+            if (db > dg)
+                blend(at(r0, g0, b0 + 1), at(r0, g0 + 1, b0 + 1), db - dg, dg - dr, 1 - db, dr);
+            else if (db > dr)
+                blend(at(r0, g0 + 1, b0), at(r0, g0 + 1, b0 + 1), dg - db, db - dr, 1 - dg, dr);
+            else
+                blend(at(r0, g0 + 1, b0), at(r0 + 1, g0 + 1, b0), dg - dr, dr - db, 1 - dg, db);
+        }
+        for (int k = 0; k < 3; ++k)
+            p[k] = uint8_t(std::clamp(out[k] * 255.0f + 0.5f, 0.0f, 255.0f));
+    }
+}
+
+void LutLoop(benchmark::State& state) {
+    const std::vector<float> lut = BakeLut();
+    const Document& picture = Picture(8);
+    std::vector<uint8_t> original(size_t(kWidth) * kHeight * 3);
+    for (size_t i = 0; i < picture.planes[0].size(); ++i)
+        for (size_t c = 0; c < 3; ++c)
+            original[3 * i + c] = uint8_t(picture.planes[c][i]);
+    std::vector<uint8_t> pixels;
+    for (auto _ : state) {
+        state.PauseTiming();
+        pixels = original;
+        state.ResumeTiming();
+        ApplyLut(lut, pixels.data(), pixels.size() / 3);
+        benchmark::DoNotOptimize(pixels.data());
     }
     CountMegapixels(state);
 }
@@ -128,7 +251,7 @@ void WriteOnly(benchmark::State& state) {
 
 // The two conversions the pass makes per row, on the same pixels.
 void ConversionsOnly(benchmark::State& state) {
-    const Document picture = PhotoLike();
+    const Document& picture = Picture(8);
     ColorServices services;
     std::vector<Color8> row(kRowPixels);
     for (auto _ : state) {
@@ -149,13 +272,13 @@ void ConversionsOnly(benchmark::State& state) {
 }
 
 void EngineOnly(benchmark::State& state) {
-    const Document picture = PhotoLike();
+    const Document& picture = Picture(8);
     ColorServices services;
     auto engine = std::make_unique<quillon::engine::ColorEngine>();
     engine->Reset();
     engine->SetPreserveLuminosity(false);
     engine->SetFuzziness(0.44444445f);
-    quillon::filter::ParseColors(*engine, TenAdjustments());
+    quillon::filter::ParseColors(*engine, Adjustments(10));
     engine->Rebuild();
     // The engine sees the pixels as the pass hands them over: already in Lab.
     std::vector<Color8> lab(size_t(kWidth) * kHeight);
@@ -177,9 +300,14 @@ void EngineOnly(benchmark::State& state) {
     CountMegapixels(state);
 }
 
-BENCHMARK(ApplyEndToEnd)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(ApplyEndToEnd)->Arg(10)->Arg(30)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(ReadOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(FilterOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(FilterPass)
+    ->ArgsProduct({{8, 16}, {10, 30}})
+    ->ArgNames({"bits", "adjustments"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(LutLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(WriteOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(ConversionsOnly)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(EngineOnly)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -217,8 +217,104 @@ void ProcessStoredRowPiece(uint8_t* pixels, int32_t count, int16_t space, ColorS
     }
 }
 
-template <typename Sample>
-void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, ColorStore* store) {
+// The same for three-channel 16-bit documents, where colours are too many to index directly: a
+// hash table of 2 Mi slots of 16 bytes (32 MiB), each a colour's three samples and the three
+// samples the pass writes for it. A colour whose few candidate slots are all taken by others is
+// computed without being kept. A picture whose colours rarely repeat (a noisy 16-bit scan) gains
+// nothing from the table, so a pass that finds fewer than one colour in four already known after
+// its first million pixels computes the rest anew.
+class DeepColorStore {
+  public:
+    struct Slot {
+        uint64_t key; // 0: empty; else the samples and a bit that marks the slot taken
+        uint16_t result[3];
+        uint16_t unused;
+    };
+    static constexpr size_t kSlots = size_t{1} << 21;
+    static constexpr int kProbes = 8;
+    static constexpr size_t kOrderBytes = ColorStore::kOrderBytes;
+    static constexpr size_t kBytes = kOrderBytes + kSlots * sizeof(Slot);
+
+    explicit DeepColorStore(void* memory)
+        : order_(new (memory) engine::SearchOrder),
+          slots_(reinterpret_cast<Slot*>(static_cast<uint8_t*>(memory) + kOrderBytes)) {
+        std::fill_n(slots_, kSlots, Slot{});
+    }
+
+    static uint64_t Key(const uint16_t* p) {
+        return uint64_t{1} << 63 | uint64_t(p[0]) << 32 | uint64_t(p[1]) << 16 | p[2];
+    }
+    // The slot that holds a colour, taken for it when it is new (`fresh`); -1 when there is no
+    // room for it.
+    int32_t Find(uint64_t key, bool& fresh) {
+        ++lookups_;
+        size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - 21));
+        for (int probe = 0; probe < kProbes; ++probe, at = (at + 1) & (kSlots - 1)) {
+            Slot& s = slots_[at];
+            if (s.key == key) {
+                ++hits_;
+                fresh = false;
+                return int32_t(at);
+            }
+            if (s.key == 0) {
+                s.key = key;
+                fresh = true;
+                return int32_t(at);
+            }
+        }
+        fresh = true;
+        return -1;
+    }
+    Slot& At(int32_t slot) { return slots_[slot]; }
+    engine::SearchOrder& Order() { return *order_; }
+    bool Pays() const { return lookups_ < (1 << 20) || hits_ * 4 >= lookups_; }
+
+  private:
+    engine::SearchOrder* order_;
+    Slot* slots_;
+    uint64_t lookups_ = 0;
+    uint64_t hits_ = 0;
+};
+
+void ProcessStoredRowPiece(uint16_t* pixels, int32_t count, int16_t space, DeepColorStore& store) {
+    Color16 buffer[kRowPixels];
+    Color16 before[kRowPixels];
+    int32_t slotOf[kRowPixels];
+    int32_t missPixel[kRowPixels];
+    int32_t misses = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint16_t* p = pixels + 3 * i;
+        bool fresh = false;
+        slotOf[i] = store.Find(DeepColorStore::Key(p), fresh);
+        if (!fresh) continue;
+        missPixel[misses] = i;
+        buffer[misses++] = {0, p[0], p[1], p[2]};
+    }
+    if (misses > 0) {
+        const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
+        if (space != ics) Depth<uint16_t>::Convert(space, ics, buffer, misses);
+        std::copy(buffer, buffer + misses, before);
+        suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(buffer), misses,
+                                     store.Order());
+        bool moved[kRowPixels];
+        for (int32_t j = 0; j < misses; ++j)
+            moved[j] = Moved(buffer[j], before[j]);
+        if (space != ics) Depth<uint16_t>::Convert(ics, space, buffer, misses);
+        for (int32_t j = 0; j < misses; ++j) {
+            uint16_t* p = pixels + 3 * missPixel[j];
+            if (moved[j]) p[0] = buffer[j].c1, p[1] = buffer[j].c2, p[2] = buffer[j].c3;
+            const int32_t slot = slotOf[missPixel[j]];
+            if (slot >= 0) std::copy(p, p + 3, store.At(slot).result);
+            // Written once here; the copy below must not read it again.
+            slotOf[missPixel[j]] = -1;
+        }
+    }
+    for (int32_t i = 0; i < count; ++i)
+        if (slotOf[i] >= 0) std::copy_n(store.At(slotOf[i]).result, 3, pixels + 3 * i);
+}
+
+template <typename Sample, typename Store>
+void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, Store* store) {
     const int16_t space = ImageModeToSpace(suites::State().filterRecord->imageMode);
     const uint16_t width = static_cast<uint16_t>(tile.right - tile.left);
     const uint16_t height = static_cast<uint16_t>(tile.bottom - tile.top);
@@ -229,31 +325,42 @@ void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, ColorStore*
         Sample* row = reinterpret_cast<Sample*>(rows + y * stride);
         for (int32_t done = 0; done < width; done += kRowPixels) {
             const int32_t count = std::min<int32_t>(kRowPixels, width - done);
-            if constexpr (sizeof(Sample) == 1)
-                if (store) {
-                    ProcessStoredRowPiece(row + done * samplesPerPixel, count, space, *store);
-                    continue;
-                }
+            if (store) {
+                ProcessStoredRowPiece(row + done * samplesPerPixel, count, space, *store);
+                continue;
+            }
             ProcessRowPiece(row + done * samplesPerPixel, count, space);
         }
     }
 }
 
 // The pass's store, in a buffer of the host's for the length of the pass; none (and every pixel
-// computed anew) for CMYK, 16-bit documents, or when the host has no buffer to lend.
+// computed anew) for CMYK documents, where a pass's colours would need a key of four samples and
+// its conversions dominate less, for pictures too small to repay clearing the store (2 MiB at 8
+// bits, 32 MiB at 16), or when the host has no buffer to lend.
 class PassStore {
   public:
-    explicit PassStore(const FilterRecord& record) {
+    static constexpr int64_t kMinPixels8 = int64_t{1} << 16;
+    static constexpr int64_t kMinPixels16 = int64_t{1} << 18;
+
+    PassStore(const FilterRecord& record, const VRect& filter) {
         const BufferProcs* procs = record.bufferProcs;
-        if (record.depth == 16 ||
+        const bool deep = record.depth == 16;
+        const int64_t pixels =
+            int64_t(filter.bottom - filter.top) * int64_t(filter.right - filter.left);
+        if (pixels < (deep ? kMinPixels16 : kMinPixels8) ||
             ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace || !procs ||
             !procs->allocateProc || !procs->lockProc || !procs->freeProc)
             return;
-        if (procs->allocateProc(int32(ColorStore::kBytes), &buffer_) != noErr || !buffer_) return;
+        const size_t bytes = deep ? DeepColorStore::kBytes : ColorStore::kBytes;
+        if (procs->allocateProc(int32(bytes), &buffer_) != noErr || !buffer_) return;
         procs_ = procs;
         void* memory = procs->lockProc(buffer_, false);
-        if (memory && reinterpret_cast<uintptr_t>(memory) % alignof(uint64_t) == 0)
-            store_.emplace(memory);
+        if (!memory || reinterpret_cast<uintptr_t>(memory) % alignof(uint64_t) != 0) return;
+        if (deep)
+            deep_.emplace(memory);
+        else
+            shallow_.emplace(memory);
     }
     ~PassStore() {
         if (!procs_) return;
@@ -263,22 +370,24 @@ class PassStore {
     PassStore(const PassStore&) = delete;
     PassStore& operator=(const PassStore&) = delete;
 
-    ColorStore* Get() { return store_ ? &*store_ : nullptr; }
+    ColorStore* Shallow() { return shallow_ ? &*shallow_ : nullptr; }
+    DeepColorStore* Deep() { return deep_ && deep_->Pays() ? &*deep_ : nullptr; }
 
   private:
     const BufferProcs* procs_ = nullptr;
     BufferID buffer_ = nullptr;
-    std::optional<ColorStore> store_;
+    std::optional<ColorStore> shallow_;
+    std::optional<DeepColorStore> deep_;
 };
 
 } // namespace
 
 void ProcessTile8(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
-    ProcessTile<uint8_t>(rows, tile, rowBytes, nullptr);
+    ProcessTile<uint8_t, ColorStore>(rows, tile, rowBytes, nullptr);
 }
 
 void ProcessTile16(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
-    ProcessTile<uint16_t>(rows, tile, rowBytes, nullptr);
+    ProcessTile<uint16_t, DeepColorStore>(rows, tile, rowBytes, nullptr);
 }
 
 void RunFilteringPass() {
@@ -303,7 +412,7 @@ void RunFilteringPass() {
         ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace ? 3 : 2;
     record.inLoPlane = record.outLoPlane = 0;
     record.inHiPlane = record.outHiPlane = lastPlane;
-    PassStore store(record);
+    PassStore store(record, filter);
 
     for (int32_t r = 0; r < rows; ++r) {
         const int32_t top = filter.top + r * tileHeight;
@@ -317,9 +426,9 @@ void RunFilteringPass() {
             const VRect tile = OutputRectangle();
             auto* data = static_cast<uint8_t*>(record.outData);
             if (record.depth == 16)
-                ProcessTile<uint16_t>(data, tile, record.outRowBytes, nullptr);
+                ProcessTile<uint16_t>(data, tile, record.outRowBytes, store.Deep());
             else
-                ProcessTile<uint8_t>(data, tile, record.outRowBytes, store.Get());
+                ProcessTile<uint8_t>(data, tile, record.outRowBytes, store.Shallow());
         }
         if (record.progressProc) record.progressProc(r + 1, rows);
         if (record.abortProc && record.abortProc()) {

@@ -22,9 +22,22 @@ const std::string kColors = "Lab[9000,12000,20000]:Lab[9800,13500,18500] "
                             "Lab[25000,20000,12000]:Lab[24000,18000,15000] ";
 constexpr double kFuzziness = 5;
 
+void Convert(ColorServices& s, int from, int to, Color8* records, int32_t count) {
+    s.Convert8(int16(from), int16(to), records, count);
+}
+void Convert(ColorServices& s, int from, int to, Color16* records, int32_t count) {
+    s.Convert16(int16(from), int16(to), records, count);
+}
+void Transform(ColorEngine& e, Color8* records, int32_t count) {
+    e.Transform8(reinterpret_cast<quillon::engine::ColorRecord8*>(records), count);
+}
+void Transform(ColorEngine& e, Color16* records, int32_t count) {
+    e.Transform16(reinterpret_cast<quillon::engine::ColorRecord16*>(records), count);
+}
+
 // The pass as it was before it kept results: every pixel row converted into Lab, transformed,
 // and converted back, pixels the engine left as they were keeping their samples.
-void UncachedPass(Document& d, bool preserveLuminosity) {
+template <typename Record> void UncachedPassAt(Document& d, bool preserveLuminosity) {
     auto engine = std::make_unique<ColorEngine>();
     engine->Reset();
     engine->SetPreserveLuminosity(preserveLuminosity);
@@ -33,23 +46,25 @@ void UncachedPass(Document& d, bool preserveLuminosity) {
     engine->Rebuild();
     ColorServices services;
     const bool lab = d.mode == ColorMode::Lab;
-    std::vector<Color8> row(size_t(d.width)), before(size_t(d.width));
+    using Sample = decltype(Record::c1);
+    std::vector<Record> row(size_t(d.width)), before(size_t(d.width));
     for (int32_t y = 0; y < d.height; ++y) {
         for (int32_t x = 0; x < d.width; ++x)
-            row[size_t(x)] = {0, uint8(d.At(0, x, y)), uint8(d.At(1, x, y)), uint8(d.At(2, x, y))};
+            row[size_t(x)] = {0, Sample(d.At(0, x, y)), Sample(d.At(1, x, y)),
+                              Sample(d.At(2, x, y))};
         if (!lab)
-            services.Convert8(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, row.data(),
-                              d.width);
+            Convert(services, plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, row.data(),
+                    d.width);
         before = row;
-        engine->Transform8(reinterpret_cast<quillon::engine::ColorRecord8*>(row.data()), d.width);
+        Transform(*engine, row.data(), d.width);
         std::vector<bool> moved(size_t(d.width));
         for (size_t i = 0; i < row.size(); ++i)
             moved[i] = std::abs(row[i].c1 - before[i].c1) > 1 ||
                        std::abs(row[i].c2 - before[i].c2) > 1 ||
                        std::abs(row[i].c3 - before[i].c3) > 1;
         if (!lab)
-            services.Convert8(plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, row.data(),
-                              d.width);
+            Convert(services, plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, row.data(),
+                    d.width);
         for (int32_t x = 0; x < d.width; ++x)
             if (moved[size_t(x)]) {
                 d.At(0, x, y) = row[size_t(x)].c1;
@@ -57,6 +72,22 @@ void UncachedPass(Document& d, bool preserveLuminosity) {
                 d.At(2, x, y) = row[size_t(x)].c3;
             }
     }
+}
+
+void UncachedPass(Document& d, bool preserveLuminosity) {
+    if (d.depth == 16)
+        UncachedPassAt<Color16>(d, preserveLuminosity);
+    else
+        UncachedPassAt<Color8>(d, preserveLuminosity);
+}
+
+// The same colours at 16 bits, on the 0..32768 scale.
+Document Deep(const Document& shallow) {
+    Document d = MakeDocument(shallow.mode, 16, shallow.width, shallow.height);
+    for (size_t p = 0; p < 3; ++p)
+        for (size_t i = 0; i < d.planes[p].size(); ++i)
+            d.planes[p][i] = uint16_t(shallow.planes[p][i] * 128);
+    return d;
 }
 
 struct Difference {
@@ -113,9 +144,9 @@ Document TwoColors(const Document& photo, const Document& moved) {
             photo.At(2, mx, my) != moved.At(2, mx, my))
             break;
     }
-    Document d = MakeDocument(photo.mode, 8, 300, 200);
-    for (int32_t y = 0; y < 200; ++y)
-        for (int32_t x = 0; x < 300; ++x) {
+    Document d = MakeDocument(photo.mode, 8, 400, 300);
+    for (int32_t y = 0; y < 300; ++y)
+        for (int32_t x = 0; x < 400; ++x) {
             const bool first = (x / 7 + y / 5) % 2 == 0;
             d.At(0, x, y) = first ? photo.At(0, mx, my) : 30;
             d.At(1, x, y) = first ? photo.At(1, mx, my) : 200;
@@ -140,9 +171,12 @@ TEST_F(ColorStoreTest, StoredPassWritesWhatTheUncachedPassWrites) {
             const Document photo = PhotoLike(mode, 700, 500);
             Document photoMoved = photo;
             UncachedPass(photoMoved, preserve);
-            Case cases[] = {{"photograph-like", photo},
-                            {"every colour of a 5-level lattice", EveryColor(mode, 5)},
-                            {"two colours", TwoColors(photo, photoMoved)}};
+            Case cases[] = {
+                {"photograph-like", photo},
+                {"every colour of a 5-level lattice", EveryColor(mode, 5)},
+                {"two colours", TwoColors(photo, photoMoved)},
+                {"photograph-like, 16 bits", Deep(photo)},
+                {"every colour of a 4-level lattice, 16 bits", Deep(EveryColor(mode, 4))}};
             for (Case& c : cases) {
                 SCOPED_TRACE(std::string(ModeName(mode)) + ", " + c.name +
                              (preserve ? ", chroma only" : ", 3D"));
@@ -154,6 +188,9 @@ TEST_F(ColorStoreTest, StoredPassWritesWhatTheUncachedPassWrites) {
                 EXPECT_LE(d.pixels * 10000, int64_t(c.picture.width) * c.picture.height)
                     << d.pixels << " pixels differ";
                 if (mode == ColorMode::Lab) EXPECT_LE(d.largest, 1);
+                // Every picture here is large enough for the pass to keep a store.
+                EXPECT_LE(host_.Memory().PeakBufferBytes(), size_t(64) << 20);
+                EXPECT_GE(host_.Memory().PeakBufferBytes(), size_t(32) << 20);
                 EXPECT_NE(Compare(stored, c.picture).pixels, 0) << "the pass changed nothing";
             }
         }

@@ -1,22 +1,17 @@
 #include "core/documents/Document.h"
 
 #include "core/HostFailure.h"
+#include "core/HugePages.h"
 #include "pluginapi/PIFilter.h"
-
-#include <sys/mman.h>
 
 namespace quillon::filterhost {
 namespace {
 
-// A zeroed plane. Large planes ask for huge pages before they are first touched: a big picture
-// would otherwise spend much of its opening in page faults, one per 4 KiB.
+// A zeroed plane, on huge pages when it is large.
 std::vector<uint16_t> BlankPlane(size_t samples) {
     std::vector<uint16_t> plane;
     plane.reserve(samples);
-    constexpr uintptr_t kPage = 4096;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(plane.data()) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t end = reinterpret_cast<uintptr_t>(plane.data() + samples) & ~(kPage - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    AdviseHugePages(plane.data(), samples * sizeof(uint16_t));
     plane.resize(samples);
     return plane;
 }

@@ -8,6 +8,33 @@
 
 namespace quillon::filterhost {
 
+namespace {
+
+// One plane of a tile row between the document and the interleaved buffer: a tight loop, with
+// the step between a pixel's samples fixed for the usual three and four planes.
+template <size_t Planes, typename Sample>
+void CopyPlane(uint16_t* plane, Sample* slot, size_t planes, int32_t width, bool toDocument) {
+    const size_t step = Planes ? Planes : planes;
+    if (toDocument)
+        for (int32_t x = 0; x < width; ++x)
+            plane[x] = slot[size_t(x) * step];
+    else
+        for (int32_t x = 0; x < width; ++x)
+            slot[size_t(x) * step] = static_cast<Sample>(plane[x]);
+}
+
+template <typename Sample>
+void CopyPlane(uint16_t* plane, Sample* slot, size_t planes, int32_t width, bool toDocument) {
+    if (planes == 3)
+        CopyPlane<3>(plane, slot, planes, width, toDocument);
+    else if (planes == 4)
+        CopyPlane<4>(plane, slot, planes, width, toDocument);
+    else
+        CopyPlane<0>(plane, slot, planes, width, toDocument);
+}
+
+} // namespace
+
 struct FilterHost::Session {
     Document& document;
     const RunOptions& options;
@@ -53,26 +80,18 @@ struct FilterHost::Session {
     void Transfer(bool toDocument) {
         const int planes = hiPlane - loPlane + 1;
         if (planes <= 0 || tile.bottom <= tile.top || tile.right <= tile.left) return;
-        const int bytes = BytesPerSample();
         const size_t rowBytes = size_t(record.outRowBytes);
+        const int32_t width = tile.right - tile.left;
         for (int32_t y = tile.top; y < tile.bottom; ++y) {
             uint8_t* row = buffer.data() + size_t(y - tile.top) * rowBytes;
-            for (int32_t x = tile.left; x < tile.right; ++x) {
-                uint8_t* pixel = row + size_t(x - tile.left) * size_t(planes * bytes);
-                for (int p = 0; p < planes; ++p) {
-                    uint16_t& sample = document.At(loPlane + p, x, y);
-                    uint8_t* slot = pixel + p * bytes;
-                    if (bytes == 1) {
-                        if (toDocument)
-                            sample = *slot;
-                        else
-                            *slot = static_cast<uint8_t>(sample);
-                    } else if (toDocument) {
-                        std::memcpy(&sample, slot, 2);
-                    } else {
-                        std::memcpy(slot, &sample, 2);
-                    }
-                }
+            for (int p = 0; p < planes; ++p) {
+                uint16_t* plane = &document.At(loPlane + p, tile.left, y);
+                // Rows of 16-bit tiles are whole samples long, so every sample is aligned.
+                if (BytesPerSample() == 1)
+                    CopyPlane(plane, row + p, size_t(planes), width, toDocument);
+                else
+                    CopyPlane(plane, reinterpret_cast<uint16_t*>(row) + p, size_t(planes), width,
+                              toDocument);
             }
         }
         if (toDocument) ++report.tilesWritten;

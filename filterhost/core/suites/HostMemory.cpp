@@ -1,9 +1,11 @@
 #include "core/suites/HostMemory.h"
 
 #include "core/HostFailure.h"
+#include "core/HugePages.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 struct HandleRecord {
@@ -11,8 +13,10 @@ struct HandleRecord {
     int locks = 0;
 };
 
+// Buffers are lent uninitialised, as hosts do: a large one costs no time until it is written.
 struct BufferRecord {
-    std::vector<char> bytes;
+    std::unique_ptr<char[]> bytes;
+    size_t size;
 };
 
 namespace quillon::filterhost {
@@ -82,7 +86,8 @@ struct HostMemoryProcs {
         *id = nullptr;
         if (!gMemory || size < 0 || size_t(size) > HostMemory::kMaxBlock)
             return filterBadParameters;
-        auto* b = new BufferRecord{std::vector<char>(size_t(size))};
+        auto* b = new BufferRecord{std::unique_ptr<char[]>(new char[size_t(size)]), size_t(size)};
+        AdviseHugePages(b->bytes.get(), b->size);
         gMemory->buffers_.insert(b);
         gMemory->bufferBytes_ += size_t(size);
         gMemory->peakBufferBytes_ = std::max(gMemory->peakBufferBytes_, gMemory->bufferBytes_);
@@ -91,12 +96,12 @@ struct HostMemoryProcs {
     }
     static Ptr LockBuffer(BufferID id, Boolean) {
         BufferRecord* b = Live(id);
-        return b ? b->bytes.data() : nullptr;
+        return b ? b->bytes.get() : nullptr;
     }
     static void UnlockBuffer(BufferID id) { Live(id); }
     static void FreeBuffer(BufferID id) {
         if (BufferRecord* b = Live(id)) {
-            gMemory->bufferBytes_ -= b->bytes.size();
+            gMemory->bufferBytes_ -= b->size;
             gMemory->buffers_.erase(b);
             delete b;
         }
