@@ -1,4 +1,4 @@
-// quillon apply: one picture through a filter without its dialog.
+// quillon apply: pictures through a filter without its dialog, one or a batch.
 #include "cli/BatchApply.h"
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
@@ -123,15 +123,7 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
     apply->callback([apply, &global, &settings, &status, options] {
         GatherFilterOptions(*apply, options->filter);
         CheckBatchArguments(options->batch, options->files, options->record.has_value());
-        try {
-            status = Apply(global, settings, *options);
-        } catch (const HostFailure& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        } catch (const std::filesystem::filesystem_error& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        }
+        status = ReportingFailures([&] { return Apply(global, settings, *options); });
     });
 }
 

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace quillon::cli {
@@ -26,6 +27,10 @@ void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSetting
                    int& status);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
+
+// Runs a command; a failure the user can mend (HostFailure, a file system error) becomes one
+// line on standard error and exit status 1.
+int ReportingFailures(const std::function<int()>& run);
 
 // The plug-in folder: --plugins, else the folder of the quillon binary.
 std::filesystem::path PluginFolder(const GlobalOptions& global);

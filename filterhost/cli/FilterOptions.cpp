@@ -16,21 +16,24 @@ constexpr DescriptorKeyID kKeyFuzziness = PI_FOURCC('F', 'z', 'n', 's');
 constexpr DescriptorKeyID kKeySampleFile = PI_FOURCC('q', 'l', 'n', 'F');
 constexpr DescriptorKeyID kKeyColors = PI_FOURCC('s', 'm', 'p', 'l');
 
-// A percentage 0..100; CLI11's range check would let "nan" through.
-const CLI::Validator kPercent(
-    [](const std::string& text) -> std::string {
-        double v = 0;
-        size_t used = 0;
-        try {
-            v = std::stod(text, &used);
-        } catch (const std::exception&) {
-            return "expected a percentage from 0 to 100, got \"" + text + "\"";
-        }
-        if (used != text.size() || !std::isfinite(v) || v < 0 || v > 100)
-            return "expected a percentage from 0 to 100, got \"" + text + "\"";
-        return {};
-    },
-    "PERCENT");
+// A number within bounds; CLI11's range check would let "nan" through.
+CLI::Validator FiniteRange(double low, double high, const std::string& what) {
+    return CLI::Validator(
+        [=](const std::string& text) -> std::string {
+            const std::string refusal = "expected " + what + " from " +
+                                        CLI::detail::to_string(low) + " to " +
+                                        CLI::detail::to_string(high) + ", got \"" + text + "\"";
+            size_t used = 0;
+            double v = 0;
+            try {
+                v = std::stod(text, &used);
+            } catch (const std::exception&) {
+                return refusal;
+            }
+            return used != text.size() || !std::isfinite(v) || v < low || v > high ? refusal : "";
+        },
+        "NUMBER");
+}
 
 std::string MapLabel(const FilterOptions::ColorsPart& part) {
     return "item " + std::to_string(part.item) + " \"" + part.text + "\"";
@@ -44,14 +47,19 @@ template <typename T> const T* ValueOf(const Descriptor& descriptor, DescriptorK
 } // namespace
 
 void AddFilterOptions(CLI::App& command, FilterOptions& o) {
-    command.add_option(
-        "--colors", o.colorsTexts,
-        "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"");
-    command.add_option("--map", o.mapTexts,
-                       "move a colour to another: FROM:TO, each #rrggbb, rgb(R,G,B) (0..255), "
-                       "lab(L,a,b) (D50) or, for FROM, @X,Y (the picture's colour there)");
+    // Repeatable, one value each time: the pictures after them stay pictures.
+    command
+        .add_option("--colors", o.colorsTexts,
+                    "adjustments as a Colors text, e.g. "
+                    "\"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"")
+        ->allow_extra_args(false);
+    command
+        .add_option("--map", o.mapTexts,
+                    "move a colour to another: FROM:TO, each #rrggbb, rgb(R,G,B) (0..255), "
+                    "lab(L,a,b) (D50) or, for FROM, @X,Y (the picture's colour there)")
+        ->allow_extra_args(false);
     command.add_option("--fuzziness", o.fuzziness, "reach of each adjustment, 1 to 10")
-        ->check(CLI::Range(1.0, 10.0));
+        ->check(FiniteRange(1, 10, "a fuzziness"));
     command.add_option("--preserve-luminosity", o.preserveLuminosity, "on or off")
         ->check(CLI::IsMember({"on", "off"}));
     command.add_option("--sample", o.sample, "the sample picture to record with the action");
@@ -59,7 +67,7 @@ void AddFilterOptions(CLI::App& command, FilterOptions& o) {
         ->check(CLI::ExistingFile);
     command.add_flag("--last", o.last, "repeat the previous use's settings");
     command.add_option("--amount", o.amount, "strength of the filter in percent (default 100)")
-        ->check(kPercent);
+        ->check(FiniteRange(0, 100, "a percentage"));
     command.add_option("--filter", o.filter, "menu name of the filter to use");
 }
 

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iostream>
 #include <optional>
 #include <sstream>
 
@@ -110,15 +109,7 @@ void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSetting
     lut->callback([lut, &global, &settings, &status, options] {
         GatherFilterOptions(*lut, options->filter);
         CheckArguments(*options);
-        try {
-            status = RunLut(global, settings, *options);
-        } catch (const HostFailure& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        } catch (const std::filesystem::filesystem_error& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        }
+        status = ReportingFailures([&] { return RunLut(global, settings, *options); });
     });
 }
 

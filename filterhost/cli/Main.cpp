@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "cli/HostSettings.h"
+#include "core/HostFailure.h"
 
 #include <unistd.h>
 
@@ -12,6 +13,17 @@ std::filesystem::path PluginFolder(const GlobalOptions& global) {
     std::error_code error;
     auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::current_path() : self.parent_path();
+}
+
+int ReportingFailures(const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (const filterhost::HostFailure& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+    }
+    return kExitFailure;
 }
 
 } // namespace quillon::cli

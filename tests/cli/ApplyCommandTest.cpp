@@ -244,11 +244,11 @@ TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
 }
 
 TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {
-    for (const char* arguments :
-         {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
-          "apply a.png b.png --preserve-luminosity maybe", "frobnicate",
-          "apply a.png b.png --amount -1", "apply a.png b.png --amount 101",
-          "apply a.png b.png --amount nan", "apply a.png b.png --amount 5x"}) {
+    for (const char* arguments : {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
+                                  "apply a.png b.png --preserve-luminosity maybe", "frobnicate",
+                                  "apply a.png b.png --amount -1", "apply a.png b.png --amount 101",
+                                  "apply a.png b.png --amount nan", "apply a.png b.png --amount 5x",
+                                  "apply a.png b.png --fuzziness nan"}) {
         const Outcome outcome = Quillon(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
         EXPECT_EQ(std::count(outcome.error.begin(), outcome.error.end(), '\n'), 1)

@@ -85,6 +85,8 @@ TEST_F(MapOptionTest, EachNotationBecomesTheColorsItemTheEyedropperWouldGive) {
     const Case cases[] = {
         {"apply rgb8.png out.tif --map '#d08040:#4080d0'", orange + ":" + blue + " "},
         {"apply rgb8.png out.tif --map '#D08040:#4080D0'", orange + ":" + blue + " "},
+        // each --map takes one value: the pictures after it stay pictures
+        {"apply --map '#d08040:#4080d0' rgb8.png out.tif", orange + ":" + blue + " "},
         {"apply rgb8.png out.tif --map 'rgb(208, 128, 64):rgb(64,128,208)'",
          orange + ":" + blue + " "},
         {"apply rgb8.png out.tif --map '#fa0:#000'",
