@@ -315,6 +315,12 @@ BENCHMARK(EngineOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 } // namespace
 
 int main(int argc, char** argv) {
+    // bench_apply --write-picture FILE.tif writes the picture alone, for timing whole runs of
+    // quillon apply from outside.
+    if (argc == 3 && std::string(argv[1]) == "--write-picture") {
+        WriteImageFile(Picture(8), FileFormat::Tiff, argv[2]);
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     std::error_code ignored;

@@ -225,9 +225,15 @@ TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
 }
 
 TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
+    // Colours that hardly repeat and small tiles keep the filter busy well past the interrupt.
     Document big = MakeDocument(ColorMode::RGB, 16, 2000, 2000);
+    uint32_t noise = 1;
+    for (auto& plane : big.planes)
+        for (uint16_t& sample : plane) {
+            noise = noise * 1664525u + 1013904223u;
+            sample = uint16_t((noise >> 8) % 32769);
+        }
     WriteImageFile(big, FileFormat::Tiff, folder_ / "big.tif");
-    // Small tiles keep the filter busy well past the interrupt.
     const Outcome outcome = Quillon(
         "apply big.tif out.tif --tile 4 --colors 'Lab[0,16384,16384]:Lab[900,16384,16384] '",
         "sleep 1; kill -INT $pid;");
