@@ -1,4 +1,5 @@
 // quillon apply: one picture through a filter without its dialog.
+#include "cli/ColorsCheck.h"
 #include "cli/Commands.h"
 
 #include "core/HostFailure.h"
@@ -8,8 +9,11 @@
 #include "core/documents/ImageFiles.h"
 #include "core/session/FilterDriver.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <fstream>
 #include <iostream>
@@ -37,36 +41,47 @@ struct ApplyOptions {
     bool last = false;
     int tile = 256;
     std::string filter = "Quillon...";
+    int64_t maxPixels = kMaxImagePixels;
 };
 
 std::atomic<bool> gInterrupted{false};
 
+// A second signal does not wait for the next test: the temporary file goes and the run ends.
 extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
+    if (!gInterrupted.exchange(true)) return;
+    RemoveTemporaryFileNow();
+    static const char kMessage[] = "quillon: cancelled\n";
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(kExitFailure);
 }
 
-// Ctrl-C asks the filter to stop at its next abort test; a second Ctrl-C ends at once.
+// Ctrl-C or SIGTERM asks reading, the filter and writing to stop at their next test.
 class InterruptScope {
   public:
     InterruptScope() {
         gInterrupted = false;
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &previous_);
+        for (size_t i = 0; i < 2; ++i)
+            sigaction(kSignals[i], &action, &previous_[i]);
     }
-    ~InterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
+    ~InterruptScope() {
+        for (size_t i = 0; i < 2; ++i)
+            sigaction(kSignals[i], &previous_[i], nullptr);
+    }
 
   private:
-    struct sigaction previous_ {};
+    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
+    struct sigaction previous_[2]{};
 };
 
-// A progress bar on standard error, once the work has taken more than a second.
+// A progress bar on standard error when it is a terminal, once the work has taken more than a
+// second.
 class ProgressBar {
   public:
     void Update(int32_t done, int32_t total) {
         using namespace std::chrono;
-        if (total <= 0 || steady_clock::now() - start_ < seconds(1)) return;
+        if (!terminal_ || total <= 0 || steady_clock::now() - start_ < seconds(1)) return;
         const int percent = int(int64_t(done) * 100 / total);
         const int filled = percent / 4;
         std::cerr << "\rquillon: [" << std::string(size_t(filled), '#')
@@ -79,6 +94,7 @@ class ProgressBar {
 
   private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    bool terminal_ = isatty(STDERR_FILENO) == 1;
     bool shown_ = false;
 };
 
@@ -137,14 +153,45 @@ std::string ResultMessage(int16_t result) {
     }
 }
 
+// Colors text the plug-in recorded moves no colour.
+bool MovesNothing(const RunReport& report) {
+    const DescriptorItem* colors = report.recorded ? report.recorded->Find(kKeyColors) : nullptr;
+    const auto* text = colors ? std::get_if<std::string>(&colors->value) : nullptr;
+    try {
+        return text && CheckColorsText(*text).moves == 0;
+    } catch (const HostFailure&) {
+        return false;
+    }
+}
+
 int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     InterruptScope interrupts;
+    const CancelCheck cancelled = [] { return gInterrupted.load(); };
+    // Everything the run will write is checked before any work.
+    const bool stream = IsDeviceOrPipe(o.out);
+    const std::optional<FileFormat> asked =
+        stream ? std::nullopt : std::optional<FileFormat>(FormatForOutput(o.out));
+    CheckWritable(o.out);
+    if (o.record) CheckWritable(*o.record);
+    if (o.colors) CheckColorsText(*o.colors);
     const auto folder = PluginFolder(global);
     const ModuleScan scan = ScanPluginFolder(folder);
     const PluginModule& module = FindFilter(scan, o.filter, folder);
 
-    LoadedImage image = ReadImageFile(o.in);
-    const FileFormat format = FormatForOutput(o.out, image.format);
+    LoadedImage image = ReadImageFile(o.in, o.maxPixels, cancelled);
+    const FileFormat format = asked.value_or(image.format);
+    std::vector<Document*> pages{&image.document};
+    for (Document& page : image.morePages)
+        pages.push_back(&page);
+    if (pages.size() > 1 && format != FileFormat::Tiff)
+        throw HostFailure(o.in.string() + " has " + std::to_string(pages.size()) +
+                          " pages and only TIFF holds more than one; " + o.out.string() +
+                          " not written");
+    for (size_t i = 0; i < pages.size(); ++i)
+        for (const std::string& note : pages[i]->notes)
+            std::cerr << "quillon: note: " << o.in.string()
+                      << (pages.size() > 1 ? " page " + std::to_string(i + 1) : "") << ": " << note
+                      << "\n";
     const auto config = ConfigFolder();
     const auto settingsFile = config / SettingsFileName(module);
 
@@ -156,15 +203,28 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     run.playback = PlaybackDescriptor(o, module);
     ProgressBar bar;
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
-    run.abort = [] { return gInterrupted.load(); };
+    run.abort = cancelled;
 
-    const RunReport report = host.Run(module, image.document, run);
-    if (report.result == 0 && gInterrupted)
-        throw HostFailure("cancelled; " + o.out.string() + " not written");
-    if (report.result != 0)
-        throw HostFailure(ResultMessage(report.result) + "; " + o.out.string() + " not written");
+    // Every page with the same parameters; OUT is written only once all have been filtered.
+    RunReport report;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const std::string page = pages.size() > 1 ? "page " + std::to_string(i + 1) + ": " : "";
+        try {
+            report = host.Run(module, *pages[i], run);
+        } catch (const HostFailure& e) {
+            throw HostFailure(page + e.what() + "; " + o.out.string() + " not written");
+        }
+        if (report.result == 0 && gInterrupted) throw Cancelled();
+        if (report.result != 0)
+            throw HostFailure(page + ResultMessage(report.result) + "; " + o.out.string() +
+                              " not written");
+    }
+    if (MovesNothing(report))
+        std::cerr << "quillon: note: no adjustment moves any colour; " << o.out.string()
+                  << " is written as " << o.in.string() << " was read\n";
 
-    WriteImageFile(image.document, format, o.out);
+    WriteImageFile(std::vector<const Document*>(pages.begin(), pages.end()), format, o.out,
+                   cancelled);
     std::filesystem::create_directories(config);
     const auto settings = host.DataSlotBytes();
     if (!settings.empty()) {
@@ -177,6 +237,20 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
                         *o.record);
     }
     return kExitOk;
+}
+
+// A number of the given range; unlike CLI11's Range, "nan" is not one.
+CLI::Validator FiniteRange(double low, double high) {
+    return CLI::Validator(
+        [low, high](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != 0 || !std::isfinite(v) || v < low || v > high)
+                return "Value " + text + " not in range [" + CLI::detail::to_string(low) + " - " +
+                       CLI::detail::to_string(high) + "]";
+            return {};
+        },
+        "FLOAT in [" + CLI::detail::to_string(low) + " - " + CLI::detail::to_string(high) + "]");
 }
 
 } // namespace
@@ -193,23 +267,36 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status) {
         "--colors", options->colors,
         "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"");
     apply->add_option("--fuzziness", options->fuzziness, "reach of each adjustment, 1 to 10")
-        ->check(CLI::Range(1.0, 10.0));
+        ->check(FiniteRange(1.0, 10.0));
     apply->add_option("--preserve-luminosity", options->preserveLuminosity, "on or off")
         ->check(CLI::IsMember({"on", "off"}));
-    apply->add_option("--sample", options->sample, "the sample picture to record with the action");
+    apply->add_option("--sample", options->sample, "the sample picture to record with the action")
+        ->check(CLI::ExistingFile);
     apply->add_option("--action", options->action, "replay a recorded action (JSON file)")
         ->check(CLI::ExistingFile);
     apply->add_option("--record", options->record, "write the parameters used as an action file");
     apply->add_flag("--last", options->last, "repeat the previous use's settings");
     apply->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
     apply->add_option("--filter", options->filter, "menu name of the filter to use");
+    apply
+        ->add_option("--max-pixels", options->maxPixels,
+                     "largest picture to open, in pixels (all pages together)")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
     apply->callback([&global, &status, options] {
         try {
             status = RunApply(global, *options);
         } catch (const HostFailure& e) {
             std::cerr << "quillon: " << e.what() << "\n";
             status = kExitFailure;
-        } catch (const std::filesystem::filesystem_error& e) {
+        } catch (const Cancelled&) {
+            std::cerr << "quillon: cancelled; " << options->out.string() << " not written\n";
+            status = kExitFailure;
+        } catch (const std::bad_alloc&) {
+            std::cerr << "quillon: out of memory; " << options->out.string()
+                      << " not written (--max-pixels refuses larger pictures sooner)\n";
+            status = kExitFailure;
+        } catch (const std::exception& e) {
             std::cerr << "quillon: " << e.what() << "\n";
             status = kExitFailure;
         }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <new>
 
 namespace quillon::cli {
 
@@ -29,11 +30,18 @@ int main(int argc, char** argv) {
     AddInfoCommand(app, global, status);
     AddApplyCommand(app, global, status);
     AddAboutCommand(app, global, settings, status);
+    // No failure ends the process with a signal: whatever a command did not catch is one line.
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quillon: out of memory\n";
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+        return kExitFailure;
     }
     return status;
 }

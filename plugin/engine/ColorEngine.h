@@ -172,7 +172,7 @@ class ColorEngine {
     void RefreshVertex(const Adjustment& record);
     template <int D> void BuildMode(detail::MeshBuilder<D>& builder);
     template <int D> void PlaceAnchors(const detail::MeshBuilder<D>& builder);
-    template <typename Record> void TransformRecords(Record* buffer, int32_t count);
+    template <typename Records> void TransformRecords(Records* buffer, int32_t count);
     int32_t FindTetrahedron(int32_t x, int32_t y, int32_t z);
     int32_t FindTriangle(int32_t x, int32_t y);
 

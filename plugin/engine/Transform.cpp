@@ -74,13 +74,13 @@ int32_t ColorEngine::FindTriangle(int32_t x, int32_t y) {
 
 // A colour that no simplex contains (a build that failed ten times leaves a hole) is left as
 // it is, and the rest of the buffer is still transformed.
-template <typename Record> void ColorEngine::TransformRecords(Record* buffer, int32_t count) {
+template <typename Records> void ColorEngine::TransformRecords(Records* buffer, int32_t count) {
     if (pointCount_ == 0) return;
     const int32_t* b = bounds_;
     if (chromaOnly_) {
         // L is neither read nor written: that is how luminosity is preserved.
         for (int32_t i = 0; i < count; ++i) {
-            Record& r = buffer[i];
+            Records& r = buffer[i];
             const int32_t x = ToScale16(r.c2), y = ToScale16(r.c3);
             const int32_t t = FindTriangle(x, y);
             if (t < 0) continue;
@@ -92,7 +92,7 @@ template <typename Record> void ColorEngine::TransformRecords(Record* buffer, in
         return;
     }
     for (int32_t i = 0; i < count; ++i) {
-        Record& r = buffer[i];
+        Records& r = buffer[i];
         const int32_t x = ToScale16(r.c2), y = ToScale16(r.c3), z = ToScale16(r.c1);
         const int32_t t = FindTetrahedron(x, y, z);
         if (t < 0) continue;
