@@ -168,10 +168,10 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     InterruptScope interrupts;
     const CancelCheck cancelled = [] { return gInterrupted.load(); };
     // Everything the run will write is checked before any work.
+    CheckWritable(o.out);
     const bool stream = IsDeviceOrPipe(o.out);
     const std::optional<FileFormat> asked =
         stream ? std::nullopt : std::optional<FileFormat>(FormatForOutput(o.out));
-    CheckWritable(o.out);
     if (o.record) CheckWritable(*o.record);
     if (o.colors) CheckColorsText(*o.colors);
     const auto folder = PluginFolder(global);
@@ -219,7 +219,7 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
             throw HostFailure(page + ResultMessage(report.result) + "; " + o.out.string() +
                               " not written");
     }
-    if (MovesNothing(report))
+    if ((!o.colors && !o.action && !o.last) || MovesNothing(report))
         std::cerr << "quillon: note: no adjustment moves any colour; " << o.out.string()
                   << " is written as " << o.in.string() << " was read\n";
 

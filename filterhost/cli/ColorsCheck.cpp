@@ -32,13 +32,16 @@ class Reader {
         const bool negative = allowMinus && Accept('-');
         const size_t first = pos_;
         int64_t v = 0;
+        bool beyond = false;
         while (!AtEnd() && text_[pos_] >= '0' && text_[pos_] <= '9') {
             v = v * 10 + (text_[pos_++] - '0');
-            if (v > max + (negative ? 1 : 0))
-                Fail(std::string(what) + " " + text_.substr(first, pos_ - first) +
-                         "... is beyond " + std::to_string(max),
-                     first);
+            beyond = beyond || v > max + (negative ? 1 : 0);
+            if (beyond) v = 0; // the digits are still read, to name the whole number
         }
+        if (beyond)
+            Fail(std::string(what) + " " + text_.substr(first, pos_ - first) + " is beyond " +
+                     std::to_string(max),
+                 first);
         if (pos_ == first) Fail(std::string("expected a ") + what);
         return negative ? -v : v;
     }

@@ -131,6 +131,8 @@ bool WriteJpegAll(jpeg_compress_struct* info, FILE* file, JSAMPROW* rows,
     jpeg_set_defaults(info);
     jpeg_set_quality(info, 95, TRUE);
     if (extras->xDensity && extras->yDensity) {
+        // libjpeg leaves JFIF out of CMYK files; it is where JPEG keeps the resolution.
+        info->write_JFIF_header = TRUE;
         info->density_unit = extras->densityUnit;
         info->X_density = extras->xDensity;
         info->Y_density = extras->yDensity;
