@@ -169,6 +169,7 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const CancelCheck cancelled = [] { return gInterrupted.load(); };
     // Everything the run will write is checked before any work.
     CheckWritable(o.out);
+    // A device or pipe may go without an extension: it then gets IN's format.
     const bool stream = IsDeviceOrPipe(o.out);
     const std::optional<FileFormat> asked =
         stream ? std::nullopt : std::optional<FileFormat>(FormatForOutput(o.out));
@@ -179,7 +180,7 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const PluginModule& module = FindFilter(scan, o.filter, folder);
 
     LoadedImage image = ReadImageFile(o.in, o.maxPixels, cancelled);
-    const FileFormat format = asked.value_or(image.format);
+    const FileFormat format = asked.value_or(FormatForOutput(o.out, image.format));
     std::vector<Document*> pages{&image.document};
     for (Document& page : image.morePages)
         pages.push_back(&page);

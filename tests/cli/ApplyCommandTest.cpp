@@ -401,7 +401,7 @@ TEST_F(ApplyCommandTest, SignalsCancelAtEveryStageAndLeaveOutAsItWas) {
     const auto finished = [](const Outcome& o) { return o.status == 0; };
     std::ofstream(folder_ / "out.tif") << "an earlier result";
     for (const char* signal : {"INT", "TERM"})
-        for (const char* delay : {"0.2", "1.5", "4"}) {
+        for (const char* delay : {"1", "6"}) {
             const std::string what = std::string(signal) + " after " + delay + " s";
             const Outcome outcome =
                 Quillon("apply big.tif out.tif --tile 16 --colors "
@@ -456,8 +456,8 @@ TEST_F(ApplyCommandTest, ParametersThatMeanNothingAreRefused) {
         {"Lab[1,2,3]:Lab[4,5,6] Lab[1,2]:Lab[3,4,5] ",
          "item 2 (\"Lab[1,2]:Lab[3,4,5]\") at character 30: expected ','"},
         {"Lab[1,2,3]: ", "item 1 (\"Lab[1,2,3]:\") at character 12: ':' without a target"},
-        {"Lab[1,2,40000]:Lab[1,2,3] ", "item 1 (\"Lab[1,2,40000]:Lab[1,2,3]\") at character 10: "
-                                       "component 40000... is beyond 32768"},
+        {"Lab[1,2,40000]:Lab[1,2,3] ", "item 1 (\"Lab[1,2,40000]:Lab[1,2,3]\") at character 9: "
+                                       "component 40000 is beyond 32768"},
         {"Lab[1,2,3][5,2147483648]:Lab[1,2,4] ", "at character 14: position 2147483648 is beyond"},
     };
     for (const Case& c : cases) {

@@ -191,17 +191,40 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffCase{"lzw16greytiled", COMPRESSION_LZW, 16, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The same bytes decoded from an open file, as samples are loaded.
+Result DecodeFromFile(const Bytes& bytes) {
+    char path[] = "/tmp/quillon-codec-file-XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    std::remove(path);
+    Result r;
+    ImageSource* source = SourceFromHandle(fd);
+    int32_t w = 0, h = 0;
+    uint8_t* pixels = DecodeImage(source, &w, &h);
+    r.code = CodecLastError();
+    CloseImageSource(source);
+    close(fd);
+    if (pixels != nullptr) {
+        r.picture = Picture{w, h, Bytes(pixels, pixels + size_t(w) * h * 3)};
+        ReleaseRgbImage(pixels);
+    }
+    return r;
+}
+
 TEST(Tiff, TilesPartlyOutsideThePictureDecode) {
-    // 16 x 16 tiles over pictures whose width, height or both are not multiples of 16.
+    // 16 x 16 tiles over pictures whose width, height or both are not multiples of 16, from
+    // memory and from a file.
     // A picture of over a million pixels is converted in several bands.
     for (auto [width, height] :
          {std::pair{50, 32}, std::pair{48, 23}, std::pair{37, 21}, std::pair{1100, 1001}})
         for (int samples : {3, 1}) {
             Picture p = Pattern(width, height);
-            Result r = Decode(MakeTiff(p, COMPRESSION_NONE, 8, samples, true));
-            ASSERT_EQ(r.code, kCodecOk) << width << " x " << height << ", " << samples;
-            EXPECT_TRUE(SamePicture(r.picture, samples == 1 ? Grey(p) : p))
-                << width << " x " << height << ", " << samples;
+            const Bytes tiff = MakeTiff(p, COMPRESSION_NONE, 8, samples, true);
+            for (const Result& r : {Decode(tiff), DecodeFromFile(tiff)}) {
+                ASSERT_EQ(r.code, kCodecOk) << width << " x " << height << ", " << samples;
+                EXPECT_TRUE(SamePicture(r.picture, samples == 1 ? Grey(p) : p))
+                    << width << " x " << height << ", " << samples;
+            }
         }
 }
 

@@ -18,6 +18,9 @@ namespace {
 
 constexpr char kXmpKeyword[] = "XML:com.adobe.xmp";
 constexpr double kMetresPerInch = 0.0254;
+// Largest ancillary chunk libpng may hold (profiles, text, EXIF): a chunk's length is read from
+// the file, and libpng allocates it whole before reading it.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{32} << 20;
 
 struct PngHeader {
     png_uint_32 width, height;
@@ -65,6 +68,7 @@ bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* heade
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
     png_set_user_limits(png, 1u << 20, 1u << 20);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_set_read_status_fn(png, OnPngRow);
     png_read_info(png, info);
     int colorType = png_get_color_type(png, info);
