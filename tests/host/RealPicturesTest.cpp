@@ -8,12 +8,14 @@
 #include <lcms2.h>
 #include <png.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <cstdio>
 // jpeglib.h needs stdio's FILE and size_t declared first.
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -300,6 +302,117 @@ TEST_F(RealPicturesTest, EveryPageOfATiffIsReadAndWritten) {
     // Pages count against the limit together.
     EXPECT_THROW(ReadImageFile(folder_ / "pages.tif", 8 * 4 + 4 * 8), HostFailure);
     EXPECT_THROW(WriteImageFile({&rgb, &cmyk}, FileFormat::Png, folder_ / "two.png"), HostFailure);
+}
+
+// A profile libpng takes for the widespread HP sRGB profile, which it knows to be slightly off:
+// it recognises that one by its length, rendering intent, Adler-32 and CRC-32, so an sRGB
+// profile is padded to 3144 bytes and its padding chosen to give the same sums.
+Bytes LikeTheHpSrgbProfile() {
+    constexpr size_t kLength = 3144;
+    constexpr uint32_t kAdler = 0xf784f3fb, kCrc = 0x182ea552;
+    Bytes p = Save(cmsCreate_sRGBProfile());
+    const size_t start = p.size();
+    EXPECT_LT(start, kLength / 2);
+    p.resize(kLength, 0);
+    for (size_t i = 0; i < 4; ++i)
+        p[i] = uint8_t(kLength >> (24 - 8 * i));
+    std::fill(p.begin() + 84, p.begin() + 100, 0); // no profile ID
+    // The last 192 bytes hold 64 triplets that can change the CRC but not the Adler-32.
+    const size_t triplets = kLength - 192;
+    std::fill(p.begin() + long(triplets), p.end(), 128);
+    // Adler-32 first: A = 1 + sum of bytes, B = sum of the running A, both mod 65521. Bytes
+    // between start and the triplets get the sum A needs, then units move right one place at a
+    // time, each lowering B by one.
+    auto adler = [&] {
+        return uint32_t(adler32(adler32(0, nullptr, 0), p.data(), uInt(p.size())));
+    };
+    const uint32_t before = adler();
+    const size_t from = start + 16, to = triplets;
+    long sum = (long(kAdler & 0xffff) - long(before & 0xffff) + 65521) % 65521;
+    if (sum < 2000) sum += 65521;
+    for (size_t i = from; sum > 0; ++i) {
+        p[i] = uint8_t(std::min(255L, sum));
+        sum -= p[i];
+    }
+    long lower = (long(adler() >> 16) - long(kAdler >> 16) + 65521) % 65521;
+    for (size_t j = to - 2; lower > 0;) {
+        while (j > from && (p[j] == 0 || p[j + 1] == 255))
+            --j;
+        --p[j], ++p[j + 1], --lower;
+        j = std::min(j + 1, to - 2);
+    }
+    // Then the CRC: each triplet turned from 128,128,128 into 129,126,129 changes it by a fixed
+    // mask; which ones to turn is a linear system over GF(2).
+    auto crc = [&] { return uint32_t(crc32(crc32(0, nullptr, 0), p.data(), uInt(p.size()))); };
+    const uint32_t base = crc();
+    std::vector<uint32_t> masks(64);
+    for (size_t t = 0; t < 64; ++t) {
+        const size_t at = triplets + 3 * t;
+        p[at] = 129, p[at + 1] = 126, p[at + 2] = 129;
+        masks[t] = crc() ^ base;
+        p[at] = 128, p[at + 1] = 128, p[at + 2] = 128;
+    }
+    std::vector<uint64_t> rows(32); // per CRC bit: which triplets flip it, and the wanted value
+    for (size_t bit = 0; bit < 32; ++bit) {
+        for (size_t t = 0; t < 64; ++t)
+            if (masks[t] >> bit & 1) rows[bit] |= uint64_t{1} << t;
+    }
+    uint32_t want = base ^ kCrc;
+    std::vector<int> pivot(32, -1);
+    for (size_t bit = 0, t = 0; bit < 32 && t < 64; ++t) {
+        size_t r = bit;
+        while (r < 32 && !(rows[r] >> t & 1))
+            ++r;
+        if (r == 32) continue;
+        std::swap(rows[r], rows[bit]);
+        const uint32_t wr = want >> r & 1, wb = want >> bit & 1;
+        want = (want & ~(1u << r) & ~(1u << bit)) | (wb << r) | (wr << bit);
+        for (size_t o = 0; o < 32; ++o)
+            if (o != bit && rows[o] >> t & 1) {
+                rows[o] ^= rows[bit];
+                want ^= (want >> bit & 1) << o;
+            }
+        pivot[bit++] = int(t);
+    }
+    for (size_t bit = 0; bit < 32; ++bit)
+        if (pivot[bit] >= 0 && (want >> bit & 1)) {
+            const size_t at = triplets + 3 * size_t(pivot[bit]);
+            p[at] = 129, p[at + 1] = 126, p[at + 2] = 129;
+        }
+    EXPECT_EQ(adler(), kAdler);
+    EXPECT_EQ(crc(), kCrc);
+    return p;
+}
+
+// What libpng says of a profile on an RGB PNG it writes with its default checks.
+std::string LibpngVerdict(const Bytes& icc) {
+    static std::string message;
+    message.clear();
+    png_structp png = png_create_write_struct(
+        PNG_LIBPNG_VER_STRING, nullptr,
+        [](png_structp p, png_const_charp m) {
+            message = m;
+            longjmp(png_jmpbuf(p), 1);
+        },
+        nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (!setjmp(png_jmpbuf(png))) {
+        png_set_IHDR(png, info, 4, 4, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_iCCP(png, info, "sRGB", PNG_COMPRESSION_TYPE_BASE, icc.data(),
+                     png_uint_32(icc.size()));
+    }
+    png_destroy_write_struct(&png, &info);
+    return message;
+}
+
+TEST_F(RealPicturesTest, PngsKeepTheSrgbProfileLibpngCallsIncorrect) {
+    const Bytes profile = LikeTheHpSrgbProfile();
+    ASSERT_EQ(LibpngVerdict(profile), "known incorrect sRGB profile");
+    Document d = MakeDocument(ColorMode::RGB, 8, 8, 8);
+    d.iccProfile = profile;
+    WriteImageFile(d, FileFormat::Png, folder_ / "hp.png");
+    EXPECT_EQ(ReadImageFile(folder_ / "hp.png").document.iccProfile, profile);
 }
 
 TEST_F(RealPicturesTest, WriteFailuresNameTheFileAskedForNotTheTemporaryOne) {
