@@ -18,9 +18,29 @@ namespace {
 
 constexpr char kXmpKeyword[] = "XML:com.adobe.xmp";
 constexpr double kMetresPerInch = 0.0254;
-// Largest ancillary chunk libpng may hold (profiles, text, EXIF): a chunk's length is read from
-// the file, and libpng allocates it whole before reading it.
+// Largest ancillary chunk libpng may inflate (compressed profiles and text).
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{32} << 20;
+
+// Walks the chunk headers: a chunk that claims more bytes than the file has left is refused
+// before libpng allocates for it (its own limit does not cover text chunks).
+void CheckChunkLengths(FILE* file, const std::filesystem::path& path) {
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(path, error);
+    if (error) return;
+    uint64_t at = 8;
+    uint8_t header[8];
+    while (at + 12 <= size && std::fseek(file, long(at), SEEK_SET) == 0 &&
+           std::fread(header, 1, 8, file) == 8) {
+        const uint64_t length = uint64_t(header[0]) << 24 | uint64_t(header[1]) << 16 |
+                                uint64_t(header[2]) << 8 | header[3];
+        if (length > size - at - 12)
+            throw HostFailure(path.string() + ": broken PNG: a chunk of " + std::to_string(length) +
+                              " bytes in a file of " + std::to_string(size));
+        if (std::memcmp(header + 4, "IEND", 4) == 0) break;
+        at += 12 + length;
+    }
+    std::rewind(file);
+}
 
 struct PngHeader {
     png_uint_32 width, height;
@@ -173,6 +193,7 @@ void ReadExtras(png_structp png, png_infop info, Document& d, const PngHeader& h
 
 Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const CancelCheck& cancel) {
     File file = Open(path, path, "rb");
+    CheckChunkLengths(file.get(), path);
     PngErrors errors{{}, &cancel, false};
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
