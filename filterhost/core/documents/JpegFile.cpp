@@ -99,13 +99,21 @@ bool ReadJpegHeader(jpeg_decompress_struct* info, FILE* file) {
     return true;
 }
 
-bool ReadJpegRows(jpeg_decompress_struct* info, JSAMPROW* rows) {
+// Hands decoded rows first.. first + count - 1, held in the band, to the document.
+struct RowSink {
+    void (*store)(RowSink* sink, JDIMENSION first, JDIMENSION count);
+};
+
+// Decodes a band of rows at a time, so no second copy of the picture is held.
+bool ReadJpegRows(jpeg_decompress_struct* info, JSAMPROW* band, JDIMENSION bandRows,
+                  RowSink* sink) {
     auto* errors = reinterpret_cast<JpegErrors*>(info->err);
     if (setjmp(errors->jump)) return false;
     jpeg_start_decompress(info);
-    while (info->output_scanline < info->output_height)
-        jpeg_read_scanlines(info, rows + info->output_scanline,
-                            info->output_height - info->output_scanline);
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION first = info->output_scanline;
+        sink->store(sink, first, jpeg_read_scanlines(info, band, bandRows));
+    }
     jpeg_finish_decompress(info);
     return true;
 }
@@ -269,26 +277,36 @@ Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels, const Ca
     std::vector<uint8_t> profile = ReadExtras(info, d);
 
     const size_t rowBytes = size_t(info.output_width) * size_t(channels);
-    std::vector<uint8_t> pixels(rowBytes * info.output_height);
-    std::vector<JSAMPROW> rows(info.output_height);
-    for (size_t y = 0; y < rows.size(); ++y)
-        rows[y] = pixels.data() + y * rowBytes;
-    if (!ReadJpegRows(&info, rows.data())) {
+    const JDIMENSION bandRows = 16;
+    std::vector<uint8_t> pixels(rowBytes * bandRows);
+    std::vector<JSAMPROW> band(bandRows);
+    for (size_t y = 0; y < band.size(); ++y)
+        band[y] = pixels.data() + y * rowBytes;
+    struct PlaneSink : RowSink {
+        Document* d;
+        JSAMPROW* band;
+        size_t channels;
+        bool inverted;
+    } sink{{}, &d, band.data(), size_t(channels), cmyk && info.saw_Adobe_marker};
+    sink.store = [](RowSink* base, JDIMENSION first, JDIMENSION count) {
+        const auto& s = *static_cast<PlaneSink*>(base);
+        Document& doc = *s.d;
+        for (JDIMENSION r = 0; r < count; ++r)
+            for (int c = 0; c < doc.ColorChannels(); ++c) {
+                const uint8_t* from = s.band[r] + c;
+                uint16_t* to = doc.planes[size_t(c)].data() + size_t(first + r) * size_t(doc.width);
+                // Adobe's CMYK JPEGs store inverted inks; the Adobe marker says so.
+                for (int32_t x = 0; x < doc.width; ++x) {
+                    const uint8_t v = from[size_t(x) * s.channels];
+                    to[x] = s.inverted ? uint8_t(255 - v) : v;
+                }
+            }
+    };
+    if (cancel && cancel()) throw Cancelled();
+    if (!ReadJpegRows(&info, band.data(), bandRows, &sink)) {
         if (errors.cancelled) throw Cancelled();
         throw HostFailure(path.string() + ": broken JPEG: " + errors.message);
     }
-
-    // Adobe's CMYK JPEGs store inverted inks; the Adobe marker says so.
-    const bool inverted = cmyk && info.saw_Adobe_marker;
-    for (int32_t y = 0; y < d.height; ++y)
-        for (int c = 0; c < d.ColorChannels(); ++c) {
-            const uint8_t* from = rows[size_t(y)] + c;
-            uint16_t* to = d.planes[size_t(c)].data() + size_t(y) * size_t(d.width);
-            for (int32_t x = 0; x < d.width; ++x) {
-                const uint8_t v = from[size_t(x) * size_t(channels)];
-                to[x] = inverted ? uint8_t(255 - v) : v;
-            }
-        }
     SettleProfile(d, std::move(profile), info.jpeg_color_space == JCS_GRAYSCALE);
     return d;
 }
