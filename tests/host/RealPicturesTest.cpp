@@ -112,13 +112,20 @@ void WriteGreyJpeg(const fs::path& file, const Bytes& icc, bool progressive = fa
     std::fclose(f);
 }
 
-void WriteGreyTiff(const fs::path& file, const Bytes& icc) {
+// A TIFF of interleaved strips, its rows still to be written.
+TIFF* NewTiff(const fs::path& file, uint32_t width, uint32_t height, uint16_t bits,
+              uint16_t samples, uint16_t photometric) {
     TIFF* t = TIFFOpen(file.c_str(), "w");
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 16u);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 8u);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    return t;
+}
+
+void WriteGreyTiff(const fs::path& file, const Bytes& icc) {
+    TIFF* t = NewTiff(file, 16, 8, 8, 1, PHOTOMETRIC_MINISBLACK);
     TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.data());
     Bytes row(16, 128);
     for (uint32_t y = 0; y < 8; ++y)
@@ -247,12 +254,7 @@ TEST_F(RealPicturesTest, MetadataTravelsThroughEveryFormat) {
 // A 256 x 256 RGB TIFF holding every 16-bit value once in each channel.
 Bytes EverySixteenBitValue(const fs::path& file) {
     Bytes samples(256 * 256 * 3 * 2);
-    TIFF* t = TIFFOpen(file.c_str(), "w");
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 256u);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 256u);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFF* t = NewTiff(file, 256, 256, 16, 3, PHOTOMETRIC_RGB);
     for (uint32_t y = 0; y < 256; ++y) {
         std::vector<uint16_t> row(256 * 3);
         for (uint32_t x = 0; x < 256; ++x)
