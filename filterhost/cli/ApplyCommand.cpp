@@ -169,10 +169,12 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const CancelCheck cancelled = [] { return gInterrupted.load(); };
     // Everything the run will write is checked before any work.
     CheckWritable(o.out);
-    // A device or pipe may go without an extension: it then gets IN's format.
+    // The format comes from OUT's name, else from the name of the file a link leads to; a
+    // device or pipe may have neither and then gets IN's format.
     const bool stream = IsDeviceOrPipe(o.out);
+    const auto named = FormatOfName(o.out) ? o.out : WriteTarget(o.out);
     const std::optional<FileFormat> asked =
-        stream ? std::nullopt : std::optional<FileFormat>(FormatForOutput(o.out));
+        stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
     if (o.record) CheckWritable(*o.record);
     if (o.colors) CheckColorsText(*o.colors);
     const auto folder = PluginFolder(global);
@@ -180,7 +182,7 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const PluginModule& module = FindFilter(scan, o.filter, folder);
 
     LoadedImage image = ReadImageFile(o.in, o.maxPixels, cancelled);
-    const FileFormat format = asked.value_or(FormatForOutput(o.out, image.format));
+    const FileFormat format = asked.value_or(image.format);
     std::vector<Document*> pages{&image.document};
     for (Document& page : image.morePages)
         pages.push_back(&page);

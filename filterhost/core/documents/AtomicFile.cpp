@@ -40,12 +40,13 @@ std::filesystem::path Target(const std::filesystem::path& file) {
     throw HostFailure("cannot write " + file.string() + ": too many levels of symbolic links");
 }
 
-// What the path holds now: nothing, a regular file, or something the host writes into.
+// What the path holds now, links followed by the system (which also knows /dev/stdout's):
+// nothing, a regular file, or something the host writes into.
 enum class Kind { Missing, Regular, Stream, Refused };
 
-Kind KindOf(const std::filesystem::path& target, std::string& why) {
+Kind KindOf(const std::filesystem::path& file, std::string& why) {
     struct stat info {};
-    if (stat(target.c_str(), &info) != 0) return Kind::Missing;
+    if (stat(file.c_str(), &info) != 0) return Kind::Missing;
     if (S_ISREG(info.st_mode)) return Kind::Regular;
     if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return Kind::Stream;
     why = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a file, device or pipe";
@@ -84,18 +85,18 @@ void CopyInto(const std::filesystem::path& from, const std::filesystem::path& sh
 } // namespace
 
 void CheckWritable(const std::filesystem::path& file) {
-    const std::filesystem::path target = Target(file);
     std::string why;
-    switch (KindOf(target, why)) {
+    switch (KindOf(file, why)) {
     case Kind::Refused:
         throw HostFailure("cannot write " + file.string() + ": " + why);
     case Kind::Stream:
-        if (access(target.c_str(), W_OK) != 0)
+        if (access(file.c_str(), W_OK) != 0)
             throw HostFailure("cannot write " + file.string() + ": " + std::strerror(errno));
         return;
     default:
         break;
     }
+    const std::filesystem::path target = Target(file);
     const auto folder = target.has_parent_path() ? target.parent_path() : ".";
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error))
@@ -106,9 +107,9 @@ void CheckWritable(const std::filesystem::path& file) {
 
 void WriteThroughTemporary(const std::filesystem::path& file,
                            const std::function<void(const std::filesystem::path&)>& write) {
-    const std::filesystem::path target = Target(file);
     std::string why;
-    const Kind kind = KindOf(target, why);
+    const Kind kind = KindOf(file, why);
+    const std::filesystem::path target = kind == Kind::Stream ? file : Target(file);
     if (kind == Kind::Refused) throw HostFailure("cannot write " + file.string() + ": " + why);
     // A device or pipe gets the finished file; the temporary file then lives in the system's.
     const auto folder = kind == Kind::Stream       ? std::filesystem::temp_directory_path()
@@ -158,9 +159,13 @@ void WriteFileAtomically(const std::filesystem::path& file, const std::string& t
     });
 }
 
+std::filesystem::path WriteTarget(const std::filesystem::path& file) {
+    return Target(file);
+}
+
 bool IsDeviceOrPipe(const std::filesystem::path& file) {
     std::string why;
-    return KindOf(Target(file), why) == Kind::Stream;
+    return KindOf(file, why) == Kind::Stream;
 }
 
 void RemoveTemporaryFileNow() noexcept {

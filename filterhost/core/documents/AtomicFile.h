@@ -20,6 +20,9 @@ void WriteFileAtomically(const std::filesystem::path& file, const std::string& t
 // a socket, a folder that does not exist or cannot be written.
 void CheckWritable(const std::filesystem::path& file);
 
+// The file a path names once symbolic links are followed (a dangling link names its target).
+std::filesystem::path WriteTarget(const std::filesystem::path& file);
+
 // True when file (after symbolic links) is a device or pipe, which is written into, not replaced.
 bool IsDeviceOrPipe(const std::filesystem::path& file);
 

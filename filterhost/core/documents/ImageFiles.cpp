@@ -42,7 +42,7 @@ uint16_t ToFile16(uint16_t v) {
     return uint16_t((uint32_t(std::min<uint16_t>(v, 32768)) * 65535 + 16384) / 32768);
 }
 
-std::optional<FileFormat> ExtensionFormat(const std::filesystem::path& file) {
+std::optional<FileFormat> FormatOfName(const std::filesystem::path& file) {
     const std::string ext = Lower(file.extension().string());
     if (ext == ".png") return FileFormat::Png;
     if (ext == ".jpg" || ext == ".jpeg") return FileFormat::Jpeg;
@@ -51,11 +51,11 @@ std::optional<FileFormat> ExtensionFormat(const std::filesystem::path& file) {
 }
 
 FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallback) {
-    return ExtensionFormat(file).value_or(fallback);
+    return FormatOfName(file).value_or(fallback);
 }
 
 FileFormat FormatForOutput(const std::filesystem::path& file) {
-    if (auto format = ExtensionFormat(file)) return *format;
+    if (auto format = FormatOfName(file)) return *format;
     throw HostFailure("cannot write " + file.string() +
                       ": the host writes .png, .jpg, .jpeg, .tif and .tiff files");
 }

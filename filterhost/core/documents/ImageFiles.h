@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace quillon::filterhost {
@@ -46,6 +47,8 @@ void WriteImageFile(const Document& document, FileFormat format, const std::file
 void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
                     const std::filesystem::path& file, const CancelCheck& cancel = {});
 
+// The format a file name's extension names, if any.
+std::optional<FileFormat> FormatOfName(const std::filesystem::path& file);
 // The format an output name asks for by its extension, or the fallback when it names none.
 FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallback);
 // The format an output name's extension asks for; HostFailure listing the extensions the host

@@ -143,7 +143,8 @@ bool WritePngAll(png_structp png, png_infop info, FILE* file, const PngHeader* h
     png_write_info(png, info);
     if (header->bitDepth == 16) png_set_swap(png);
     png_write_image(png, rows);
-    png_write_end(png, info);
+    // Everything went before the pixels; given info again, libpng would repeat the eXIf chunk.
+    png_write_end(png, nullptr);
     return true;
 }
 
