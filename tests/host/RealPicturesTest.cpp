@@ -248,6 +248,15 @@ TEST_F(RealPicturesTest, MetadataTravelsThroughEveryFormat) {
             EXPECT_EQ(read.metadata.orientation, 6) << what;
             EXPECT_EQ(read.metadata.xmp, d.metadata.xmp) << what;
             if (format != FileFormat::Tiff) EXPECT_EQ(read.metadata.exif, d.metadata.exif) << what;
+            if (format == FileFormat::Png) {
+                const Bytes file = ReadAll(folder_ / name);
+                const char tag[] = "eXIf";
+                EXPECT_EQ(
+                    std::count_if(file.begin(), file.end() - 4,
+                                  [&](const uint8_t& b) { return std::memcmp(&b, tag, 4) == 0; }),
+                    1)
+                    << "one EXIF chunk";
+            }
         }
 }
 
