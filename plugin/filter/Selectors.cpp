@@ -46,14 +46,19 @@ void DoStart() {
     suites::ColorSpace();
     engine::ColorEngine& engine = suites::Engine();
     engine.SetConvert16(&ConvertForEngine, nullptr);
-    engine.Reset();
-    RestoreSettings();
+    {
+        // The saved settings and the recorded parameters build the mesh once, at the end.
+        engine::ColorEngine::EditBatch batch(engine);
+        engine.Reset();
+        RestoreSettings();
 
-    // Without the dialog, a recorded action replays its own parameters. A "Colors" text that
-    // does not load whole would apply half an adjustment, so the run stops before any pixel.
-    if (!state.showDialog && !ReadRecordedParameters()) {
-        *state.result = filterBadParameters;
-        return;
+        // Without the dialog, a recorded action replays its own parameters. A "Colors" text
+        // that does not load whole would apply half an adjustment, so the run stops before any
+        // pixel.
+        if (!state.showDialog && !ReadRecordedParameters()) {
+            *state.result = filterBadParameters;
+            return;
+        }
     }
 
     SaveSettings();
