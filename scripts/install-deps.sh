@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format-14 pkg-config
+  cmake ninja-build g++ g++-12 clang-14 libclang-rt-14-dev clang-format-14 pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libnetpbm-dev
   liblcms2-dev libgs-common

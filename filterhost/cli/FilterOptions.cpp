@@ -4,6 +4,7 @@
 #include "core/actions/ActionFile.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 namespace quillon::cli {
@@ -62,7 +63,8 @@ void AddFilterOptions(CLI::App& command, FilterOptions& o) {
         ->check(FiniteRange(1, 10, "a fuzziness"));
     command.add_option("--preserve-luminosity", o.preserveLuminosity, "on or off")
         ->check(CLI::IsMember({"on", "off"}));
-    command.add_option("--sample", o.sample, "the sample picture to record with the action");
+    command.add_option("--sample", o.sample, "the sample picture to record with the action")
+        ->check(CLI::ExistingFile);
     command.add_option("--action", o.action, "replay a recorded action (JSON file)")
         ->check(CLI::ExistingFile);
     command.add_flag("--last", o.last, "repeat the previous use's settings");

@@ -1,10 +1,12 @@
 #include "cli/Commands.h"
 #include "cli/HostSettings.h"
 #include "core/HostFailure.h"
+#include "core/documents/ImageFiles.h"
 
 #include <unistd.h>
 
 #include <iostream>
+#include <new>
 
 namespace quillon::cli {
 
@@ -20,7 +22,12 @@ int ReportingFailures(const std::function<int()>& run) {
         return run();
     } catch (const filterhost::HostFailure& e) {
         std::cerr << "quillon: " << e.what() << "\n";
-    } catch (const std::filesystem::filesystem_error& e) {
+    } catch (const filterhost::Cancelled&) {
+        std::cerr << "quillon: cancelled; nothing written\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quillon: out of memory; nothing written (--max-pixels refuses larger "
+                     "pictures sooner)\n";
+    } catch (const std::exception& e) {
         std::cerr << "quillon: " << e.what() << "\n";
     }
     return kExitFailure;
@@ -46,11 +53,18 @@ int main(int argc, char** argv) {
     AddApplyCommand(app, global, settings, status);
     AddLutCommand(app, global, settings, status);
     AddAboutCommand(app, global, settings, status);
+    // No failure ends the process with a signal: whatever a command did not catch is one line.
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quillon: out of memory\n";
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+        return kExitFailure;
     }
     return status;
 }

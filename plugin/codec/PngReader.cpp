@@ -59,8 +59,12 @@ int RunPng(PngJob* job) noexcept {
     }
 
     // To 8-bit RGB: palettes and low-depth grey expanded, 16 bits cut to their high byte, alpha
-    // dropped without compositing, the tRNS chunk ignored.
-    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    // dropped without compositing, the tRNS chunk ignored (expanding a palette turns it into
+    // alpha, which is dropped again).
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_set_palette_to_rgb(png);
+        if (png_get_valid(png, job->info, PNG_INFO_tRNS)) png_set_strip_alpha(png);
+    }
     if (colorType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (depth == 16) png_set_strip_16(png);
     if (colorType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);

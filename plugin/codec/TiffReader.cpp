@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include <sys/mman.h>
 #include <tiffio.h>
 
 namespace quillon::codec {
@@ -51,16 +52,28 @@ toff_t SizeProc(thandle_t handle) noexcept {
     return SourceOf(handle).Size(&size) ? size : 0;
 }
 
-// Memory sources are handed to libtiff as they are, which spares it copying strips.
+// Memory sources are handed to libtiff as they are, which spares it copying strips; files are
+// mapped. Both matter: libtiff reads uncompressed tiles of a file it has not mapped into a buffer
+// rounded up to 1 KiB, then refuses them for not being the tile's size.
 int MapProc(thandle_t handle, void** base, toff_t* size) noexcept {
     ImageSource& source = SourceOf(handle);
-    if (source.kind != ImageSource::Kind::Memory) return 0;
-    *base = const_cast<uint8_t*>(source.bytes);
-    *size = source.byteCount;
+    if (source.kind == ImageSource::Kind::Memory) {
+        *base = const_cast<uint8_t*>(source.bytes);
+        *size = source.byteCount;
+        return 1;
+    }
+    uint64_t bytes = 0;
+    if (!source.Size(&bytes) || bytes == 0 || bytes > SIZE_MAX) return 0;
+    void* mapped = mmap(nullptr, size_t(bytes), PROT_READ, MAP_PRIVATE, source.fd, 0);
+    if (mapped == MAP_FAILED) return 0;
+    *base = mapped;
+    *size = bytes;
     return 1;
 }
 
-void UnmapProc(thandle_t, void*, toff_t) noexcept {}
+void UnmapProc(thandle_t handle, void* base, toff_t size) noexcept {
+    if (SourceOf(handle).kind != ImageSource::Kind::Memory) munmap(base, size_t(size));
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }

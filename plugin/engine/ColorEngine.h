@@ -230,8 +230,8 @@ class ColorEngine {
     void RefreshVertex(const Adjustment& record);
     template <int D> void BuildMode(detail::MeshBuilder<D>& builder);
     template <int D> void PlaceAnchors(const detail::MeshBuilder<D>& builder);
-    template <typename Record>
-    void TransformRecords(Record* buffer, int32_t count, SearchOrder& order) const;
+    template <typename Records>
+    void TransformRecords(Records* buffer, int32_t count, SearchOrder& order) const;
 
     Adjustment table_[kTableCapacity];
     int32_t firstUser_ = 0;

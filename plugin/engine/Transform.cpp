@@ -69,8 +69,8 @@ int32_t FindInOrder(const Simplex* simplices, List& list, const detail::SearchGr
 
 // A colour that no simplex contains (a build that failed ten times leaves a hole) is left as
 // it is, and the rest of the buffer is still transformed.
-template <typename Record>
-void ColorEngine::TransformRecords(Record* buffer, int32_t count, SearchOrder& order) const {
+template <typename Records>
+void ColorEngine::TransformRecords(Records* buffer, int32_t count, SearchOrder& order) const {
     if (pointCount_ == 0) return;
     const int32_t* b = bounds_;
     if (chromaOnly_) {
@@ -78,7 +78,7 @@ void ColorEngine::TransformRecords(Record* buffer, int32_t count, SearchOrder& o
         list.Follow(triangleCount_, triangleBuild_);
         // L is neither read nor written: that is how luminosity is preserved.
         for (int32_t i = 0; i < count; ++i) {
-            Record& r = buffer[i];
+            Records& r = buffer[i];
             const int32_t p[2] = {ToScale16(r.c2), ToScale16(r.c3)};
             const int32_t t = FindInOrder<2>(triangles_, list, *grid2_, p);
             if (t < 0) continue;
@@ -92,7 +92,7 @@ void ColorEngine::TransformRecords(Record* buffer, int32_t count, SearchOrder& o
     auto& list = order.tetrahedra_;
     list.Follow(tetrahedronCount_, tetrahedronBuild_);
     for (int32_t i = 0; i < count; ++i) {
-        Record& r = buffer[i];
+        Records& r = buffer[i];
         const Triple point = LabToMesh(ToScale16(r.c1), ToScale16(r.c2), ToScale16(r.c3));
         const int32_t p[3] = {point[0], point[1], point[2]};
         const int32_t t = FindInOrder<3>(tetrahedra_, list, *grid3_, p);

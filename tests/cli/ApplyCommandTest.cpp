@@ -4,6 +4,11 @@
 
 #include "QuillonRun.h"
 
+#include <lcms2.h>
+#include <png.h>
+
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -254,6 +259,240 @@ TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {
         EXPECT_EQ(std::count(outcome.error.begin(), outcome.error.end(), '\n'), 1)
             << arguments << ": " << outcome.error;
     }
+}
+
+// A grey PNG carrying a grey profile of gamma 1.8, as image editors save grey pictures.
+void WriteGreyPngWithProfile(const fs::path& file) {
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
+    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsFreeToneCurve(curve);
+    cmsUInt32Number length = 0;
+    cmsSaveProfileToMem(grey, nullptr, &length);
+    std::vector<uint8_t> icc(length);
+    cmsSaveProfileToMem(grey, icc.data(), &length);
+    cmsCloseProfile(grey);
+    FILE* f = std::fopen(file.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, 32, 16, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_iCCP(png, info, "Dot Gain", PNG_COMPRESSION_TYPE_BASE, icc.data(), length);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(32);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 32; ++x)
+            row[size_t(x)] = uint8_t(x * 8 + y);
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+TEST_F(ApplyCommandTest, GreyPicturesWithGreyProfilesAreFiltered) {
+    WriteGreyPngWithProfile(folder_ / "grey.png");
+    for (const char* colors : {"", " --colors 'Lab[16000,16384,16384]:Lab[16000,20000,16384] '"}) {
+        const Outcome outcome = Quillon(std::string("apply grey.png out.png") + colors);
+        ASSERT_EQ(outcome.status, 0) << outcome.error;
+        const Document out = ReadImageFile(folder_ / "out.png").document;
+        EXPECT_EQ(out.mode, ColorMode::RGB);
+        EXPECT_FALSE(out.iccProfile.empty()) << "the sRGB the grey was turned into";
+    }
+}
+
+TEST_F(ApplyCommandTest, MaxPixelsBoundsThePicturesOpened) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Jpeg, folder_ / "in.jpg"); // 48 x 32
+    EXPECT_EQ(Quillon("apply in.jpg out.jpg --max-pixels 1536").status, 0);
+    const Outcome outcome = Quillon("apply in.jpg big.jpg --max-pixels 1535");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.error.find("picture too large (48 x 32)"), std::string::npos)
+        << outcome.error;
+    EXPECT_FALSE(fs::exists(folder_ / "big.jpg"));
+    EXPECT_EQ(Quillon("apply in.jpg big.jpg --max-pixels 0").status, 2);
+}
+
+// 16-bit RGBA PNG samples as stored, big-endian pairs.
+void WritePng16(const fs::path& file, const std::vector<uint8_t>& samples, uint32_t size) {
+    FILE* f = std::fopen(file.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, size, size, 16, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (uint32_t y = 0; y < size; ++y)
+        png_write_row(png, samples.data() + size_t(y) * size * 8);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+std::vector<uint8_t> ReadPng16(const fs::path& file, uint32_t size) {
+    std::vector<uint8_t> samples(size_t(size) * size * 8);
+    FILE* f = std::fopen(file.c_str(), "rb");
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_read_info(png, info);
+    if (png_get_bit_depth(png, info) == 16 && png_get_channels(png, info) == 4)
+        for (uint32_t y = 0; y < size; ++y)
+            png_read_row(png, samples.data() + size_t(y) * size * 8, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
+    return samples;
+}
+
+TEST_F(ApplyCommandTest, SixteenBitPicturesComeBackExactlyWhereTheFilterLeftThemAlone) {
+    // Every 16-bit value in every channel, alpha included: half of them are not on the host's
+    // scale.
+    const uint32_t size = 256;
+    std::vector<uint8_t> samples(size_t(size) * size * 8);
+    for (size_t i = 0; i < samples.size() / 2; ++i) {
+        const uint16_t v = uint16_t(i / 4 * (i % 4 * 2 + 1));
+        samples[2 * i] = uint8_t(v >> 8);
+        samples[2 * i + 1] = uint8_t(v);
+    }
+    WritePng16(folder_ / "in.png", samples, size);
+    ASSERT_EQ(Quillon("apply in.png out.png").status, 0);
+    EXPECT_TRUE(ReadPng16(folder_ / "out.png", size) == samples)
+        << "a run without adjustments changed 16-bit samples";
+    ASSERT_EQ(Quillon("apply in.png out.tif").status, 0);
+    ASSERT_EQ(Quillon("apply out.tif again.png").status, 0);
+    EXPECT_TRUE(ReadPng16(folder_ / "again.png", size) == samples) << "through TIFF and back";
+}
+
+TEST_F(ApplyCommandTest, EveryPageIsFilteredWithTheSameParameters) {
+    const Document page = Blocks(ColorMode::RGB, 8);
+    const Document deep = Blocks(ColorMode::RGB, 16);
+    WriteImageFile({&page, &deep, &page}, FileFormat::Tiff, folder_ / "pages.tif");
+    const std::string colors = " --fuzziness 1 --colors '" + MoveColorAt(page) + "'";
+    const Outcome outcome = Quillon("apply pages.tif out.tif" + colors);
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    const LoadedImage out = ReadImageFile(folder_ / "out.tif");
+    ASSERT_EQ(out.morePages.size(), 2u);
+    EXPECT_NE(out.document.planes, page.planes);
+    EXPECT_EQ(out.morePages[1].planes, out.document.planes) << "the same parameters";
+    EXPECT_EQ(out.morePages[0].depth, 16);
+    EXPECT_NE(out.morePages[0].planes, deep.planes);
+
+    const Outcome png = Quillon("apply pages.tif out.png" + colors);
+    EXPECT_EQ(png.status, 1);
+    EXPECT_NE(png.error.find("3 pages"), std::string::npos) << png.error;
+    EXPECT_FALSE(fs::exists(folder_ / "out.png"));
+}
+
+TEST_F(ApplyCommandTest, OutputsThatAreNotRegularFilesAreNeverReplaced) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
+    fs::create_directories(folder_ / "pictures");
+    fs::create_symlink("pictures/target.png", folder_ / "link.png");
+    ASSERT_EQ(Quillon("apply in.png link.png").status, 0);
+    EXPECT_TRUE(fs::is_symlink(folder_ / "link.png"));
+    EXPECT_EQ(ReadImageFile(folder_ / "pictures" / "target.png").document.width, 48);
+
+    ASSERT_EQ(::mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+    const Outcome piped =
+        Quillon("apply in.png pipe", "cat pipe > from-pipe.png & reader=$!; wait $reader;");
+    ASSERT_EQ(piped.status, 0) << piped.error;
+    EXPECT_TRUE(fs::is_fifo(folder_ / "pipe"));
+    EXPECT_EQ(ReadImageFile(folder_ / "from-pipe.png").document.width, 48);
+
+    EXPECT_EQ(Quillon("apply in.png /dev/null").status, 0);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    const Outcome folder = Quillon("apply in.png pictures");
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.error.find("it is a folder"), std::string::npos) << folder.error;
+}
+
+TEST_F(ApplyCommandTest, SignalsCancelAtEveryStageAndLeaveOutAsItWas) {
+    // Big enough that reading, filtering in small tiles and writing each take a while.
+    WriteImageFile(MakeDocument(ColorMode::RGB, 16, 3000, 2000), FileFormat::Tiff,
+                   folder_ / "big.tif");
+    const auto finished = [](const Outcome& o) { return o.status == 0; };
+    std::ofstream(folder_ / "out.tif") << "an earlier result";
+    for (const char* signal : {"INT", "TERM"})
+        for (const char* delay : {"1", "6"}) {
+            const std::string what = std::string(signal) + " after " + delay + " s";
+            const Outcome outcome =
+                Quillon("apply big.tif out.tif --tile 16 --colors "
+                        "'Lab[0,16384,16384]:Lab[900,16384,16384] '",
+                        std::string("sleep ") + delay + "; kill -" + signal + " $pid;");
+            ASSERT_FALSE(finished(outcome)) << what << ": the run ended before the signal";
+            EXPECT_EQ(outcome.status, 1) << what << ": " << outcome.error;
+            EXPECT_NE(outcome.error.find("cancelled"), std::string::npos) << what << outcome.error;
+            std::ifstream in(folder_ / "out.tif");
+            std::string text;
+            std::getline(in, text);
+            EXPECT_TRUE(text == "an earlier result") << what << ": OUT was replaced";
+            for (const auto& entry : fs::directory_iterator(folder_))
+                EXPECT_NE(entry.path().filename().string().rfind(".out.tif.", 0), 0u)
+                    << what << ": " << entry.path() << " left behind";
+        }
+}
+
+TEST_F(ApplyCommandTest, OutputsAreCheckedBeforeAnyWork) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string message;
+        const char* unwritten;
+    };
+    const Case cases[] = {
+        {"apply in.png out.gif", 1, ".png, .jpg, .jpeg, .tif and .tiff", "out.gif"},
+        {"apply in.png out.webp", 1, "the host writes", "out.webp"},
+        {"apply in.png out", 1, "the host writes", "out"},
+        {"apply in.png out.png --record missing/action.json", 1, "no folder missing", "out.png"},
+        {"apply in.png out.png --sample missing.png", 2, "missing.png", "out.png"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = Quillon(c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments;
+        EXPECT_NE(outcome.error.find(c.message), std::string::npos)
+            << c.arguments << ": " << outcome.error;
+        EXPECT_FALSE(fs::exists(folder_ / c.unwritten)) << c.arguments;
+    }
+}
+
+TEST_F(ApplyCommandTest, ParametersThatMeanNothingAreRefused) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
+    EXPECT_EQ(Quillon("apply in.png out.png --fuzziness nan").status, 2);
+    EXPECT_EQ(Quillon("apply in.png out.png --fuzziness inf").status, 2);
+    struct Case {
+        const char* colors;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Lab[1,2,3]:Lab[4,5,6] Lab[1,2]:Lab[3,4,5] ",
+         "item 2 (\"Lab[1,2]:Lab[3,4,5]\") at character 30: expected ','"},
+        {"Lab[1,2,3]: ", "item 1 (\"Lab[1,2,3]:\") at character 12: ':' without a target"},
+        {"Lab[1,2,40000]:Lab[1,2,3] ", "item 1 (\"Lab[1,2,40000]:Lab[1,2,3]\") at character 9: "
+                                       "component 40000 is beyond 32768"},
+        {"Lab[1,2,3][5,2147483648]:Lab[1,2,4] ", "at character 14: position 2147483648 is beyond"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome =
+            Quillon(std::string("apply in.png out.png --colors '") + c.colors + "'");
+        EXPECT_EQ(outcome.status, 1) << c.colors;
+        EXPECT_NE(outcome.error.find(c.message), std::string::npos)
+            << c.colors << ": " << outcome.error;
+        EXPECT_FALSE(fs::exists(folder_ / "out.png")) << c.colors;
+    }
+    // No adjustment at all: said so, and OUT is IN.
+    const Outcome nothing = Quillon("apply in.png same.png");
+    EXPECT_EQ(nothing.status, 0);
+    EXPECT_NE(nothing.error.find("no adjustment"), std::string::npos) << nothing.error;
+    EXPECT_EQ(ReadImageFile(folder_ / "same.png").document.planes,
+              ReadImageFile(folder_ / "in.png").document.planes);
+}
+
+TEST_F(ApplyCommandTest, NoProgressBarIsDrawnIntoFilesOrPipes) {
+    WriteImageFile(MakeDocument(ColorMode::RGB, 16, 1200, 1200), FileFormat::Tiff,
+                   folder_ / "in.tif");
+    const Outcome outcome = Quillon(
+        "apply in.tif out.tif --tile 8 --colors 'Lab[0,16384,16384]:Lab[900,16384,16384] '");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_EQ(outcome.error.find("["), std::string::npos) << outcome.error;
 }
 
 } // namespace

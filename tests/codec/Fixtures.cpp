@@ -670,7 +670,8 @@ void PngWrite(png_structp png, png_bytep data, size_t n) {
 }
 
 Bytes EncodePng(int width, int height, int colorType, int depth, bool interlaced,
-                const std::vector<Bytes>& rows, const Bytes& palette) {
+                const std::vector<Bytes>& rows, const Bytes& palette,
+                const Bytes& transparency = {}) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -687,6 +688,8 @@ Bytes EncodePng(int width, int height, int colorType, int depth, bool interlaced
         for (size_t i = 0; i < entries.size(); ++i)
             entries[i] = {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
         png_set_PLTE(png, info, entries.data(), int(entries.size()));
+        if (!transparency.empty())
+            png_set_tRNS(png, info, transparency.data(), int(transparency.size()), nullptr);
     }
     png_write_info(png, info);
     std::vector<png_bytep> pointers;
@@ -727,13 +730,14 @@ Bytes MakePng(const Picture& p, int colorType, int depth, bool interlaced) {
     return EncodePng(p.width, p.height, colorType, depth, interlaced, rows, {});
 }
 
-Bytes MakePngIndexed(const Indexed& p) {
+Bytes MakePngIndexed(const Indexed& p, const Bytes& transparency) {
     std::vector<Bytes> rows;
     for (int y = 0; y < p.height; ++y) {
         rows.emplace_back(p.indices.begin() + long(y) * p.width,
                           p.indices.begin() + long(y + 1) * p.width);
     }
-    return EncodePng(p.width, p.height, PNG_COLOR_TYPE_PALETTE, 8, false, rows, p.palette);
+    return EncodePng(p.width, p.height, PNG_COLOR_TYPE_PALETTE, 8, false, rows, p.palette,
+                     transparency);
 }
 
 Bytes MakeJpeg(const Picture& p, bool grey, bool progressive, int quality) {

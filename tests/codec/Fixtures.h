@@ -99,7 +99,8 @@ Bytes MakeWbmp(const Indexed& p); // indices 0 black, 1 white
 Bytes MakePhotoCd(uint8_t y, uint8_t c1, uint8_t c2);
 
 Bytes MakePng(const Picture& p, int colorType, int depth, bool interlaced);
-Bytes MakePngIndexed(const Indexed& p);
+// transparency: one alpha per palette entry from the first (a tRNS chunk), none when empty.
+Bytes MakePngIndexed(const Indexed& p, const Bytes& transparency = {});
 Bytes MakeJpeg(const Picture& p, bool grey, bool progressive, int quality = 95);
 // A four-component (CMYK) JPEG whose pixels store the given values, one pixel per entry.
 Bytes MakeJpegCmyk(const std::vector<std::array<uint8_t, 4>>& pixels);

@@ -119,6 +119,15 @@ TEST(Png, PaletteMatchesLibpng) {
     EXPECT_TRUE(SamePicture(r.picture, LibpngReference(png)));
 }
 
+TEST(Png, PaletteWithTransparencyKeepsItsColoursAsStored) {
+    const Indexed indexed = IndexedPattern(31, 9, 77);
+    for (const Bytes& alphas : {Bytes{0}, Bytes(77, 128), Bytes{0, 255, 40}}) {
+        Result r = Decode(MakePngIndexed(indexed, alphas));
+        ASSERT_EQ(r.code, kCodecOk) << alphas.size() << " alphas";
+        EXPECT_TRUE(SamePicture(r.picture, indexed.Expand())) << "no compositing";
+    }
+}
+
 TEST(Png, CorruptDataFails) {
     Bytes png = MakePng(Pattern(40, 40), PNG_COLOR_TYPE_RGB, 8, false);
     Bytes badCrc = png;
@@ -181,6 +190,43 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffCase{"packbits8grey", COMPRESSION_PACKBITS, 8, 1, false},
                       TiffCase{"lzw16greytiled", COMPRESSION_LZW, 16, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The same bytes decoded from an open file, as samples are loaded.
+Result DecodeFromFile(const Bytes& bytes) {
+    char path[] = "/tmp/quillon-codec-file-XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    std::remove(path);
+    Result r;
+    ImageSource* source = SourceFromHandle(fd);
+    int32_t w = 0, h = 0;
+    uint8_t* pixels = DecodeImage(source, &w, &h);
+    r.code = CodecLastError();
+    CloseImageSource(source);
+    close(fd);
+    if (pixels != nullptr) {
+        r.picture = Picture{w, h, Bytes(pixels, pixels + size_t(w) * h * 3)};
+        ReleaseRgbImage(pixels);
+    }
+    return r;
+}
+
+TEST(Tiff, TilesPartlyOutsideThePictureDecode) {
+    // 16 x 16 tiles over pictures whose width, height or both are not multiples of 16, from
+    // memory and from a file.
+    // A picture of over a million pixels is converted in several bands.
+    for (auto [width, height] :
+         {std::pair{50, 32}, std::pair{48, 23}, std::pair{37, 21}, std::pair{1100, 1001}})
+        for (int samples : {3, 1}) {
+            Picture p = Pattern(width, height);
+            const Bytes tiff = MakeTiff(p, COMPRESSION_NONE, 8, samples, true);
+            for (const Result& r : {Decode(tiff), DecodeFromFile(tiff)}) {
+                ASSERT_EQ(r.code, kCodecOk) << width << " x " << height << ", " << samples;
+                EXPECT_TRUE(SamePicture(r.picture, samples == 1 ? Grey(p) : p))
+                    << width << " x " << height << ", " << samples;
+            }
+        }
+}
 
 TEST(Tiff, LargePicturesAreConvertedBandByBand) {
     // Over a million pixels: converted in more than one band, whose seams must not show.

@@ -9,6 +9,21 @@ namespace quillon::filterhost {
 
 enum class ColorMode { RGB, CMYK, Lab };
 
+enum class ResolutionUnit { None, Inch, Centimetre };
+
+// What a file carries beside its pixels, kept from IN to OUT.
+struct Metadata {
+    // Pixels per unit; 0 when the file gives none. Unit None is an aspect ratio only.
+    double xResolution = 0;
+    double yResolution = 0;
+    ResolutionUnit resolutionUnit = ResolutionUnit::None;
+    // An EXIF block as JPEG and PNG store it: a TIFF header and IFD0, little or big endian.
+    std::vector<uint8_t> exif;
+    // The EXIF orientation (1..8), 0 when the file gives none; kept in step with exif.
+    uint16_t orientation = 0;
+    std::string xmp; // an XMP packet, UTF-8
+};
+
 struct Document {
     ColorMode mode = ColorMode::RGB;
     int depth = 8; // bits per sample; 16-bit samples run 0..32768
@@ -18,6 +33,13 @@ struct Document {
     std::vector<std::vector<uint16_t>> planes;
     bool hasAlpha = false;
     std::vector<uint8_t> iccProfile;
+    Metadata metadata;
+    // For 16-bit documents, per plane: how far each file sample lay from the value the writer
+    // gives its host sample, so samples the filter leaves alone are written back exactly (the
+    // file's 65536 levels do not fit the host's 32769). Empty when the file had none.
+    std::vector<std::vector<int8_t>> fileOffsets;
+    // What reading changed or dropped that the user should hear of (one line each).
+    std::vector<std::string> notes;
 
     int ColorChannels() const { return mode == ColorMode::CMYK ? 4 : 3; }
     uint16_t& At(int plane, int32_t x, int32_t y) {

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 namespace quillon::filterhost {
 namespace {
@@ -41,43 +42,79 @@ uint16_t ToFile16(uint16_t v) {
     return uint16_t((uint32_t(std::min<uint16_t>(v, 32768)) * 65535 + 16384) / 32768);
 }
 
-FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallback) {
+std::optional<FileFormat> FormatOfName(const std::filesystem::path& file) {
     const std::string ext = Lower(file.extension().string());
     if (ext == ".png") return FileFormat::Png;
     if (ext == ".jpg" || ext == ".jpeg") return FileFormat::Jpeg;
     if (ext == ".tif" || ext == ".tiff") return FileFormat::Tiff;
-    return fallback;
+    return std::nullopt;
 }
 
-LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels) {
+FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallback) {
+    return FormatOfName(file).value_or(fallback);
+}
+
+FileFormat FormatForOutput(const std::filesystem::path& file) {
+    if (auto format = FormatOfName(file)) return *format;
+    throw HostFailure("cannot write " + file.string() +
+                      ": the host writes .png, .jpg, .jpeg, .tif and .tiff files");
+}
+
+void KeepOffsets(Document& d, size_t plane, size_t from, const uint16_t* stored, size_t count,
+                 size_t stride, const SampleScale16& scale) {
+    if (d.fileOffsets.size() < d.planes.size()) d.fileOffsets.resize(d.planes.size());
+    auto& offsets = d.fileOffsets[plane];
+    if (offsets.empty()) offsets.resize(d.planes[plane].size());
+    int8_t* to = offsets.data() + from;
+    for (size_t i = 0; i < count; ++i)
+        to[i] = scale.OffsetOf(stored[i * stride]);
+}
+
+LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels,
+                          const CancelCheck& cancel) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error))
         throw HostFailure(file.string() + ": no such file");
     const auto head = Head(file);
     // Recognised by content, so a misnamed file still opens.
     if (StartsWith(head, {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a}))
-        return {ReadPng(file, maxPixels), FileFormat::Png};
-    if (StartsWith(head, {0xff, 0xd8, 0xff})) return {ReadJpeg(file, maxPixels), FileFormat::Jpeg};
-    if (StartsWith(head, {'I', 'I', 42, 0}) || StartsWith(head, {'M', 'M', 0, 42}))
-        return {ReadTiff(file, maxPixels), FileFormat::Tiff};
+        return {ReadPng(file, maxPixels, cancel), FileFormat::Png, {}};
+    if (StartsWith(head, {0xff, 0xd8, 0xff}))
+        return {ReadJpeg(file, maxPixels, cancel), FileFormat::Jpeg, {}};
+    if (StartsWith(head, {'I', 'I', 42, 0}) || StartsWith(head, {'M', 'M', 0, 42})) {
+        std::vector<Document> pages = ReadTiff(file, maxPixels, cancel);
+        LoadedImage image{std::move(pages.front()), FileFormat::Tiff, {}};
+        image.morePages.assign(std::make_move_iterator(pages.begin() + 1),
+                               std::make_move_iterator(pages.end()));
+        return image;
+    }
     throw HostFailure(file.string() + ": not a PNG, JPEG or TIFF file");
 }
 
-void WriteImageFile(const Document& document, FileFormat format,
-                    const std::filesystem::path& file) {
+void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
+                    const std::filesystem::path& file, const CancelCheck& cancel) {
+    if (pages.empty()) throw HostFailure("cannot write " + file.string() + ": no pages");
+    if (pages.size() > 1 && format != FileFormat::Tiff)
+        throw HostFailure("cannot write " + file.string() + ": only TIFF holds " +
+                          std::to_string(pages.size()) + " pages; use .tif");
     WriteThroughTemporary(file, [&](const std::filesystem::path& temporary) {
         switch (format) {
         case FileFormat::Png:
-            WritePng(document, temporary);
+            WritePng(*pages.front(), temporary, file, cancel);
             break;
         case FileFormat::Jpeg:
-            WriteJpeg(document, temporary);
+            WriteJpeg(*pages.front(), temporary, file, cancel);
             break;
         case FileFormat::Tiff:
-            WriteTiff(document, temporary);
+            WriteTiff(pages, temporary, file, cancel);
             break;
         }
     });
+}
+
+void WriteImageFile(const Document& document, FileFormat format, const std::filesystem::path& file,
+                    const CancelCheck& cancel) {
+    WriteImageFile(std::vector<const Document*>{&document}, format, file, cancel);
 }
 
 } // namespace quillon::filterhost

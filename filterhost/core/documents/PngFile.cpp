@@ -1,10 +1,12 @@
-// PNG documents through libpng: RGB at 8 or 16 bits; grey and palettes open as RGB.
+// PNG documents through libpng: RGB at 8 or 16 bits; grey and palettes open as RGB. Resolution,
+// EXIF, XMP and the colour profile travel along.
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
 
 #include <png.h>
 
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -14,15 +16,54 @@
 namespace quillon::filterhost {
 namespace {
 
+constexpr char kXmpKeyword[] = "XML:com.adobe.xmp";
+constexpr double kMetresPerInch = 0.0254;
+// Largest ancillary chunk libpng may inflate (compressed profiles and text).
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{32} << 20;
+
+// Walks the chunk headers: a chunk that claims more bytes than the file has left is refused
+// before libpng allocates for it (its own limit does not cover text chunks).
+void CheckChunkLengths(FILE* file, const std::filesystem::path& path) {
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(path, error);
+    if (error) return;
+    uint64_t at = 8;
+    uint8_t header[8];
+    while (at + 12 <= size && std::fseek(file, long(at), SEEK_SET) == 0 &&
+           std::fread(header, 1, 8, file) == 8) {
+        const uint64_t length = uint64_t(header[0]) << 24 | uint64_t(header[1]) << 16 |
+                                uint64_t(header[2]) << 8 | header[3];
+        if (length > size - at - 12)
+            throw HostFailure(path.string() + ": broken PNG: a chunk of " + std::to_string(length) +
+                              " bytes in a file of " + std::to_string(size));
+        if (std::memcmp(header + 4, "IEND", 4) == 0) break;
+        at += 12 + length;
+    }
+    std::rewind(file);
+}
+
 struct PngHeader {
     png_uint_32 width, height;
     int bitDepth, channels;
-    png_bytep icc;
-    png_uint_32 iccLength;
+    bool grey;
+};
+
+// Filled before a write; pointers stay valid for the write.
+struct PngExtras {
+    png_bytep icc = nullptr;
+    png_uint_32 iccLength = 0;
+    png_bytep exif = nullptr;
+    png_uint_32 exifLength = 0;
+    png_charp xmp = nullptr;
+    size_t xmpLength = 0;
+    png_uint_32 xPerUnit = 0, yPerUnit = 0;
+    int unit = PNG_RESOLUTION_UNKNOWN;
 };
 
 struct PngErrors {
     char message[200];
+    const CancelCheck* cancel;
+    bool cancelled;
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -33,15 +74,27 @@ void OnPngError(png_structp png, png_const_charp message) {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// Called after every row read or written: the way out when the user cancels.
+void OnPngRow(png_structp png, png_uint_32, int) {
+    auto* errors = static_cast<PngErrors*>(png_get_error_ptr(png));
+    if (errors->cancel && *errors->cancel && (*errors->cancel)()) {
+        errors->cancelled = true;
+        png_error(png, "cancelled");
+    }
+}
+
 // libpng leaves through longjmp on errors: these functions own no C++ objects.
 bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* header) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
     png_set_user_limits(png, 1u << 20, 1u << 20);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_read_status_fn(png, OnPngRow);
     png_read_info(png, info);
     int colorType = png_get_color_type(png, info);
+    header->grey = colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA;
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
+    if (header->grey) {
         if (png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
         png_set_gray_to_rgb(png);
     }
@@ -52,12 +105,6 @@ bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* heade
     header->height = png_get_image_height(png, info);
     header->bitDepth = png_get_bit_depth(png, info);
     header->channels = png_get_channels(png, info);
-    header->icc = nullptr;
-    header->iccLength = 0;
-    png_charp name;
-    int compression;
-    if (png_get_iCCP(png, info, &name, &compression, &header->icc, &header->iccLength) == 0)
-        header->icc = nullptr;
     return true;
 }
 
@@ -69,19 +116,35 @@ bool ReadPngRows(png_structp png, png_infop info, png_bytepp rows) {
 }
 
 bool WritePngAll(png_structp png, png_infop info, FILE* file, const PngHeader* header,
-                 png_bytepp rows) {
+                 const PngExtras* extras, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
+    png_set_write_status_fn(png, OnPngRow);
+    // Many real pictures carry an sRGB profile libpng knows to be slightly off (the HP one); it
+    // is the picture's own profile, so it is kept as it came.
+    png_set_option(png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
     png_set_IHDR(png, info, header->width, header->height, header->bitDepth,
                  header->channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (header->icc)
-        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, header->icc,
-                     header->iccLength);
+    if (extras->icc)
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, extras->icc,
+                     extras->iccLength);
+    if (extras->exif) png_set_eXIf_1(png, info, extras->exifLength, extras->exif);
+    if (extras->xPerUnit && extras->yPerUnit)
+        png_set_pHYs(png, info, extras->xPerUnit, extras->yPerUnit, extras->unit);
+    if (extras->xmp) {
+        png_text text{};
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>(kXmpKeyword);
+        text.text = extras->xmp;
+        text.itxt_length = extras->xmpLength;
+        png_set_text(png, info, &text, 1);
+    }
     png_write_info(png, info);
     if (header->bitDepth == 16) png_set_swap(png);
     png_write_image(png, rows);
-    png_write_end(png, info);
+    // Everything went before the pixels; given info again, libpng would repeat the eXIf chunk.
+    png_write_end(png, nullptr);
     return true;
 }
 
@@ -90,17 +153,49 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-File Open(const std::filesystem::path& path, const char* mode) {
+File Open(const std::filesystem::path& path, const std::filesystem::path& shown, const char* mode) {
     File f(std::fopen(path.c_str(), mode));
-    if (!f) throw HostFailure("cannot open " + path.string() + ": " + std::strerror(errno));
+    if (!f) throw HostFailure("cannot open " + shown.string() + ": " + std::strerror(errno));
     return f;
+}
+
+// What the file says beside its pixels, once the whole file has been read.
+void ReadExtras(png_structp png, png_infop info, Document& d, const PngHeader& header) {
+    png_uint_32 x = 0, y = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &x, &y, &unit) && x && y) {
+        const bool metres = unit == PNG_RESOLUTION_METER;
+        d.metadata.xResolution = metres ? x / 100.0 : x;
+        d.metadata.yResolution = metres ? y / 100.0 : y;
+        d.metadata.resolutionUnit = metres ? ResolutionUnit::Centimetre : ResolutionUnit::None;
+    }
+    png_bytep exif = nullptr;
+    png_uint_32 exifLength = 0;
+    if (png_get_eXIf_1(png, info, &exifLength, &exif) && exif) {
+        d.metadata.exif.assign(exif, exif + exifLength);
+        d.metadata.orientation = ExifOrientation(d.metadata.exif);
+    }
+    png_textp texts = nullptr;
+    const int count = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < count; ++i)
+        if (std::strcmp(texts[i].key, kXmpKeyword) == 0 && texts[i].text)
+            d.metadata.xmp.assign(texts[i].text, texts[i].compression >= PNG_ITXT_COMPRESSION_NONE
+                                                     ? texts[i].itxt_length
+                                                     : texts[i].text_length);
+    png_charp name;
+    int compression;
+    png_bytep icc = nullptr;
+    png_uint_32 iccLength = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &icc, &iccLength) && icc)
+        SettleProfile(d, std::vector<uint8_t>(icc, icc + iccLength), header.grey);
 }
 
 } // namespace
 
-Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
-    File file = Open(path, "rb");
-    PngErrors errors{};
+Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const CancelCheck& cancel) {
+    File file = Open(path, path, "rb");
+    CheckChunkLengths(file.get(), path);
+    PngErrors errors{{}, &cancel, false};
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -118,10 +213,10 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
     if (!ReadPngHeader(png, info, file.get(), &header))
         throw HostFailure(path.string() + ": broken PNG: " + errors.message);
     if (int64_t(header.width) * header.height > maxPixels)
-        throw HostFailure(path.string() + ": picture too large");
+        throw HostFailure(path.string() + ": picture too large (" + std::to_string(header.width) +
+                          " x " + std::to_string(header.height) + ")");
     Document d = MakeDocument(ColorMode::RGB, header.bitDepth == 16 ? 16 : 8, int32_t(header.width),
                               int32_t(header.height), header.channels == 4);
-    if (header.icc) d.iccProfile.assign(header.icc, header.icc + header.iccLength);
 
     const size_t bytesPerSample = header.bitDepth == 16 ? 2 : 1;
     const size_t rowBytes = size_t(header.width) * size_t(header.channels) * bytesPerSample;
@@ -129,39 +224,52 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels) {
     std::vector<png_bytep> rows(header.height);
     for (size_t y = 0; y < header.height; ++y)
         rows[y] = pixels.data() + y * rowBytes;
-    if (!ReadPngRows(png, info, rows.data()))
+    if (!ReadPngRows(png, info, rows.data())) {
+        if (errors.cancelled) throw Cancelled();
         throw HostFailure(path.string() + ": broken PNG: " + errors.message);
-
-    for (int32_t y = 0; y < d.height; ++y) {
-        const uint8_t* row = rows[size_t(y)];
-        for (int32_t x = 0; x < d.width; ++x)
-            for (int c = 0; c < header.channels; ++c) {
-                const size_t at =
-                    (size_t(x) * size_t(header.channels) + size_t(c)) * bytesPerSample;
-                uint16_t v = row[at];
-                if (bytesPerSample == 2) {
-                    uint16_t raw;
-                    std::memcpy(&raw, row + at, 2);
-                    v = FromFile16(raw);
-                }
-                d.At(c, x, y) = v;
-            }
     }
+
+    const size_t channels = size_t(header.channels);
+    if (bytesPerSample == 1) {
+        for (int32_t y = 0; y < d.height; ++y) {
+            const uint8_t* row = rows[size_t(y)];
+            for (size_t c = 0; c < channels; ++c) {
+                uint16_t* to = d.planes[c].data() + size_t(y) * size_t(d.width);
+                for (int32_t x = 0; x < d.width; ++x)
+                    to[x] = row[size_t(x) * channels + c];
+            }
+        }
+    } else {
+        static const SampleScale16 scale(FromFile16, ToFile16);
+        std::vector<uint16_t> stored(size_t(d.width) * channels);
+        for (int32_t y = 0; y < d.height; ++y) {
+            std::memcpy(stored.data(), rows[size_t(y)], stored.size() * 2);
+            const size_t from = size_t(y) * size_t(d.width);
+            for (size_t c = 0; c < channels; ++c) {
+                uint16_t* to = d.planes[c].data() + from;
+                for (int32_t x = 0; x < d.width; ++x)
+                    to[x] = scale.Read(stored[size_t(x) * channels + c]);
+                KeepOffsets(d, c, from, stored.data() + c, size_t(d.width), channels, scale);
+            }
+        }
+    }
+    ReadExtras(png, info, d, header);
     return d;
 }
 
-void WritePng(const Document& d, const std::filesystem::path& path) {
+void WritePng(const Document& d, const std::filesystem::path& path,
+              const std::filesystem::path& shown, const CancelCheck& cancel) {
     if (d.mode != ColorMode::RGB)
-        throw HostFailure(std::string("PNG cannot hold ") + ModeName(d.mode) +
-                          " documents; use TIFF");
-    File file = Open(path, "wb");
-    PngErrors errors{};
+        throw HostFailure("cannot write " + shown.string() + ": PNG cannot hold " +
+                          ModeName(d.mode) + " documents; use TIFF");
+    File file = Open(path, shown, "wb");
+    PngErrors errors{{}, &cancel, false};
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        throw HostFailure("out of memory writing " + path.string());
+        throw HostFailure("out of memory writing " + shown.string());
     }
     struct Release {
         png_structp* png;
@@ -174,30 +282,51 @@ void WritePng(const Document& d, const std::filesystem::path& path) {
     const size_t rowBytes = size_t(d.width) * size_t(channels) * bytesPerSample;
     std::vector<uint8_t> pixels(rowBytes * size_t(d.height));
     std::vector<png_bytep> rows(size_t(d.height));
+    static const SampleScale16 scale(FromFile16, ToFile16);
     for (int32_t y = 0; y < d.height; ++y) {
         uint8_t* row = rows[size_t(y)] = pixels.data() + size_t(y) * rowBytes;
-        for (int32_t x = 0; x < d.width; ++x)
-            for (int c = 0; c < channels; ++c) {
+        const size_t from = size_t(y) * size_t(d.width);
+        for (int c = 0; c < channels; ++c) {
+            const uint16_t* plane = d.planes[size_t(c)].data() + from;
+            const int8_t* offsets =
+                size_t(c) < d.fileOffsets.size() && !d.fileOffsets[size_t(c)].empty()
+                    ? d.fileOffsets[size_t(c)].data() + from
+                    : nullptr;
+            for (int32_t x = 0; x < d.width; ++x) {
                 const size_t at = (size_t(x) * size_t(channels) + size_t(c)) * bytesPerSample;
                 if (bytesPerSample == 2) {
-                    uint16_t raw = ToFile16(d.At(c, x, y));
+                    const uint16_t raw = scale.Write(plane[x], offsets ? offsets[x] : 0);
                     std::memcpy(row + at, &raw, 2);
                 } else {
-                    row[at] = uint8_t(d.At(c, x, y));
+                    row[at] = uint8_t(plane[x]);
                 }
             }
+        }
     }
     std::vector<uint8_t> icc = d.iccProfile;
-    PngHeader header{png_uint_32(d.width),
-                     png_uint_32(d.height),
-                     d.depth,
-                     channels,
-                     icc.empty() ? nullptr : icc.data(),
-                     png_uint_32(icc.size())};
-    if (!WritePngAll(png, info, file.get(), &header, rows.data()))
-        throw HostFailure("cannot write " + path.string() + ": " + errors.message);
+    const Metadata& m = d.metadata;
+    std::vector<uint8_t> exif = ExifWithOrientation(m.exif, m.orientation);
+    std::string xmp = m.xmp;
+    PngExtras extras;
+    if (!icc.empty()) extras.icc = icc.data(), extras.iccLength = png_uint_32(icc.size());
+    if (!exif.empty()) extras.exif = exif.data(), extras.exifLength = png_uint_32(exif.size());
+    if (!xmp.empty()) extras.xmp = xmp.data(), extras.xmpLength = xmp.size();
+    if (m.xResolution > 0 && m.yResolution > 0) {
+        const double perMetre = m.resolutionUnit == ResolutionUnit::Inch ? 1 / kMetresPerInch
+                                : m.resolutionUnit == ResolutionUnit::Centimetre ? 100
+                                                                                 : 1;
+        extras.xPerUnit = png_uint_32(std::lround(std::min(m.xResolution * perMetre, 2e9)));
+        extras.yPerUnit = png_uint_32(std::lround(std::min(m.yResolution * perMetre, 2e9)));
+        extras.unit = m.resolutionUnit == ResolutionUnit::None ? PNG_RESOLUTION_UNKNOWN
+                                                               : PNG_RESOLUTION_METER;
+    }
+    PngHeader header{png_uint_32(d.width), png_uint_32(d.height), d.depth, channels, false};
+    if (!WritePngAll(png, info, file.get(), &header, &extras, rows.data())) {
+        if (errors.cancelled) throw Cancelled();
+        throw HostFailure("cannot write " + shown.string() + ": " + errors.message);
+    }
     if (std::fflush(file.get()) != 0)
-        throw HostFailure("cannot write " + path.string() + ": " + std::strerror(errno));
+        throw HostFailure("cannot write " + shown.string() + ": " + std::strerror(errno));
 }
 
 } // namespace quillon::filterhost

@@ -21,6 +21,8 @@ thread_local char gTiffMessage[256];
 
 // Colour samples plus alpha and other extra channels a picture may carry.
 constexpr uint16_t kMaxSamplesPerPixel = 16;
+// Pages of one file; each costs a directory the size limit alone does not bound.
+constexpr size_t kMaxPages = 4096;
 
 void OnTiffError(const char*, const char* format, va_list args) {
     std::vsnprintf(gTiffMessage, sizeof gTiffMessage, format, args);
@@ -58,7 +60,7 @@ template <typename T> T Field(TIFF* tiff, ttag_t tag, T fallback) {
 // interleaved image first.
 template <typename Store>
 void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, uint32_t height,
-                uint16_t samples, uint16_t bits, Store store) {
+                uint16_t samples, uint16_t bits, const CancelCheck& cancel, Store store) {
     const size_t bytes = bits / 8;
     const size_t pixelBytes = samples * bytes;
     const size_t rowBytes = size_t(width) * pixelBytes;
@@ -76,6 +78,7 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
         line.resize(static_cast<size_t>(lineSize));
     }
     auto readRow = [&](uint32_t y, uint16_t plane) {
+        if (cancel && cancel()) throw Cancelled();
         if (TIFFReadScanline(tiff, line.data(), y, plane) < 0)
             throw Broken(path, "unreadable row " + std::to_string(y));
     };
@@ -114,6 +117,7 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
         for (uint16_t plane = 0; plane < planes; ++plane)
             for (uint32_t y0 = 0; y0 < height; y0 += th)
                 for (uint32_t x0 = 0; x0 < width; x0 += tw) {
+                    if (cancel && cancel()) throw Cancelled();
                     if (TIFFReadTile(tiff, tile.data(), x0, y0, 0, plane) < 0)
                         throw Broken(path, "unreadable tile");
                     const uint32_t w = std::min(tw, width - x0), h = std::min(th, height - y0);
@@ -123,12 +127,6 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
     }
     for (uint32_t y = 0; y < height; ++y)
         store(image.data() + size_t(y) * rowBytes, y);
-}
-
-uint16_t Sample16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
 }
 
 // A stored sample on the host's scale. CIELab keeps a and b signed (16 bits: 256 units of a*),
@@ -150,6 +148,18 @@ uint16_t ToStoredSample(bool chroma, size_t bytes, uint16_t v) {
     return uint16_t(int16_t(std::clamp((int32_t(v) - 16384) * 2, -32768, 32767)));
 }
 
+// 16-bit colour and alpha samples, and CIELab's signed a and b.
+const SampleScale16& PlainScale() {
+    static const SampleScale16 scale(FromFile16, ToFile16);
+    return scale;
+}
+const SampleScale16& CieLabChromaScale() {
+    static const SampleScale16 scale(
+        [](uint16_t v) { return ToHostSample(PHOTOMETRIC_CIELAB, true, 2, v); },
+        [](uint16_t v) { return ToStoredSample(true, 2, v); });
+    return scale;
+}
+
 // Every value of one channel's samples mapped once, so rows convert by lookup.
 template <typename Map> std::vector<uint16_t> SampleTable(size_t bytes, Map map) {
     std::vector<uint16_t> table(size_t{1} << (8 * bytes));
@@ -161,11 +171,12 @@ template <typename Map> std::vector<uint16_t> SampleTable(size_t bytes, Map map)
 // Layouts the sample reader does not take (palettes, bilevel, YCbCr, odd depths) go through
 // libtiff's RGBA interface at 8 bits.
 Document ReadThroughRgba(TIFF* tiff, const std::filesystem::path& path, uint32_t width,
-                         uint32_t height) {
+                         uint32_t height, const CancelCheck& cancel) {
     char message[1024];
     if (!TIFFRGBAImageOK(tiff, message))
         throw HostFailure(path.string() + ": unsupported TIFF layout: " + message);
     std::vector<uint32_t> raster(size_t(width) * height);
+    if (cancel && cancel()) throw Cancelled();
     if (!TIFFReadRGBAImageOriented(tiff, width, height, raster.data(), ORIENTATION_TOPLEFT, 0))
         throw Broken(path, "unreadable TIFF image");
     Document d = MakeDocument(ColorMode::RGB, 8, int32_t(width), int32_t(height));
@@ -179,20 +190,47 @@ Document ReadThroughRgba(TIFF* tiff, const std::filesystem::path& path, uint32_t
     return d;
 }
 
-} // namespace
+// Resolution, orientation, XMP and the colour profile of the current directory.
+void ReadExtras(TIFF* t, Document& d, bool grey) {
+    Metadata& m = d.metadata;
+    float x = 0, y = 0;
+    if (TIFFGetField(t, TIFFTAG_XRESOLUTION, &x) && TIFFGetField(t, TIFFTAG_YRESOLUTION, &y) &&
+        std::isfinite(x) && std::isfinite(y) && x > 0 && y > 0) {
+        m.xResolution = x;
+        m.yResolution = y;
+        const uint16_t unit = Field<uint16_t>(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        m.resolutionUnit = unit == RESUNIT_INCH         ? ResolutionUnit::Inch
+                           : unit == RESUNIT_CENTIMETER ? ResolutionUnit::Centimetre
+                                                        : ResolutionUnit::None;
+    }
+    uint16_t orientation = 0;
+    if (TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation) && orientation >= 1 && orientation <= 8)
+        m.orientation = orientation;
+    uint32_t length = 0;
+    void* data = nullptr;
+    if (TIFFGetField(t, TIFFTAG_XMLPACKET, &length, &data) && data)
+        m.xmp.assign(static_cast<const char*>(data), length);
+    data = nullptr;
+    if (TIFFGetField(t, TIFFTAG_ICCPROFILE, &length, &data) && data)
+        SettleProfile(
+            d,
+            std::vector<uint8_t>(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + length),
+            grey);
+}
 
-Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
-    SilenceTiff();
-    Tiff tiff(TIFFOpen(path.c_str(), "r"));
-    if (!tiff) throw Broken(path, "not a readable TIFF file");
-    TIFF* t = tiff.get();
+Document ReadPage(TIFF* t, const std::filesystem::path& path, int64_t maxPixels,
+                  const CancelCheck& cancel) {
     const uint32_t width = Field<uint32_t>(t, TIFFTAG_IMAGEWIDTH, 0);
     const uint32_t height = Field<uint32_t>(t, TIFFTAG_IMAGELENGTH, 0);
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width == 0 || height == 0)
         throw HostFailure(path.string() + ": unsupported picture size " + size);
     if (int64_t(width) * height > maxPixels)
-        throw HostFailure(path.string() + ": picture too large (" + size + ")");
+        throw HostFailure(path.string() + ": picture too large (" + size +
+                          (TIFFCurrentDirectory(t) > 0
+                               ? " on page " + std::to_string(TIFFCurrentDirectory(t) + 1)
+                               : "") +
+                          ")");
     const uint16_t bits = Field<uint16_t>(t, TIFFTAG_BITSPERSAMPLE, 1);
     const uint16_t samples = Field<uint16_t>(t, TIFFTAG_SAMPLESPERPIXEL, 1);
     const uint16_t photometric = Field<uint16_t>(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
@@ -229,52 +267,79 @@ Document ReadTiff(const std::filesystem::path& path, int64_t maxPixels) {
             throw HostFailure(path.string() + ": unsupported " + ModeName(mode) + " TIFF layout (" +
                               std::to_string(samples) + " samples of " + std::to_string(bits) +
                               " bits)");
-        return ReadThroughRgba(t, path, width, height);
+        Document d = ReadThroughRgba(t, path, width, height, cancel);
+        ReadExtras(t, d, photometric == PHOTOMETRIC_MINISWHITE || grey);
+        // libtiff's RGBA reader has turned the picture upright already when it only flips.
+        if (d.metadata.orientation <= ORIENTATION_BOTLEFT) d.metadata.orientation = 0;
+        return d;
     }
 
     const bool alpha = samples > colorSamples;
     Document d = MakeDocument(mode, bits, int32_t(width), int32_t(height), alpha);
-    uint32_t iccLength = 0;
-    void* icc = nullptr;
-    if (TIFFGetField(t, TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc)
-        d.iccProfile.assign(static_cast<uint8_t*>(icc), static_cast<uint8_t*>(icc) + iccLength);
 
     const size_t bytes = bits / 8;
     const bool lab = mode == ColorMode::Lab;
     std::vector<std::vector<uint16_t>> tables;
-    std::vector<size_t> offsets; // of each plane's sample within a pixel
+    std::vector<const SampleScale16*> scales; // for 16-bit samples the writer stores the same way
+    std::vector<size_t> offsets;              // of each plane's sample within a pixel
     for (int c = 0; c < int(d.planes.size()); ++c) {
         const bool chroma = lab && c > 0 && c < colorSamples;
         tables.push_back(SampleTable(
             bytes, [&](uint16_t v) { return ToHostSample(photometric, chroma, bytes, v); }));
+        scales.push_back(!chroma                             ? &PlainScale()
+                         : photometric == PHOTOMETRIC_CIELAB ? &CieLabChromaScale()
+                                                             : nullptr);
         offsets.push_back(c == d.ColorChannels() ? size_t(colorSamples) : grey ? 0 : size_t(c));
     }
-    ForEachRow(t, path, width, height, samples, bits, [&](const uint8_t* row, uint32_t y) {
+    std::vector<uint16_t> stored(bytes == 2 ? size_t(width) * samples : 0);
+    ForEachRow(t, path, width, height, samples, bits, cancel, [&](const uint8_t* row, uint32_t y) {
+        if (bytes == 2) std::memcpy(stored.data(), row, stored.size() * 2);
         for (size_t c = 0; c < d.planes.size(); ++c) {
             uint16_t* to = d.planes[c].data() + size_t(y) * width;
             const uint16_t* table = tables[c].data();
-            const uint8_t* from = row + offsets[c] * bytes;
             if (bytes == 1) {
+                const uint8_t* from = row + offsets[c];
                 for (uint32_t x = 0; x < width; ++x)
                     to[x] = table[from[size_t(x) * samples]];
             } else {
+                const uint16_t* from = stored.data() + offsets[c];
                 for (uint32_t x = 0; x < width; ++x)
-                    to[x] = table[Sample16(from + size_t(x) * samples * 2)];
+                    to[x] = table[from[size_t(x) * samples]];
+                if (scales[c])
+                    KeepOffsets(d, c, size_t(y) * width, from, width, samples, *scales[c]);
             }
         }
     });
+    ReadExtras(t, d, grey);
     return d;
+}
+
+} // namespace
+
+std::vector<Document> ReadTiff(const std::filesystem::path& path, int64_t maxPixels,
+                               const CancelCheck& cancel) {
+    SilenceTiff();
+    Tiff tiff(TIFFOpen(path.c_str(), "r"));
+    if (!tiff) throw Broken(path, "not a readable TIFF file");
+    std::vector<Document> pages;
+    int64_t left = maxPixels;
+    do {
+        if (pages.size() == kMaxPages)
+            throw HostFailure(path.string() + ": more than " + std::to_string(kMaxPages) +
+                              " pages");
+        pages.push_back(ReadPage(tiff.get(), path, left, cancel));
+        left -= int64_t(pages.back().width) * pages.back().height;
+    } while (TIFFReadDirectory(tiff.get()));
+    return pages;
 }
 
 } // namespace quillon::filterhost
 
 namespace quillon::filterhost {
+namespace {
 
-void WriteTiff(const Document& d, const std::filesystem::path& path) {
-    SilenceTiff();
-    Tiff tiff(TIFFOpen(path.c_str(), "w"));
-    if (!tiff) throw Broken(path, "cannot create TIFF file");
-    TIFF* t = tiff.get();
+void WritePage(TIFF* t, const Document& d, const std::filesystem::path& shown, size_t page,
+               size_t pages, const CancelCheck& cancel) {
     const int colorSamples = d.ColorChannels();
     const int samples = colorSamples + (d.hasAlpha ? 1 : 0);
     const size_t bytes = d.depth == 16 ? 2 : 1;
@@ -283,11 +348,16 @@ void WriteTiff(const Document& d, const std::filesystem::path& path) {
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(d.depth));
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    const Metadata& m = d.metadata;
+    TIFFSetField(t, TIFFTAG_ORIENTATION, m.orientation ? m.orientation : ORIENTATION_TOPLEFT);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     // The fastest deflate level: still lossless, and a large picture writes several times faster.
     TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
+    if (pages > 1) {
+        TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(pages));
+    }
     switch (d.mode) {
     case ColorMode::CMYK:
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
@@ -306,35 +376,72 @@ void WriteTiff(const Document& d, const std::filesystem::path& path) {
     }
     if (!d.iccProfile.empty())
         TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(d.iccProfile.size()), d.iccProfile.data());
+    if (m.xResolution > 0 && m.yResolution > 0) {
+        TIFFSetField(t, TIFFTAG_XRESOLUTION, float(m.xResolution));
+        TIFFSetField(t, TIFFTAG_YRESOLUTION, float(m.yResolution));
+        TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT,
+                     m.resolutionUnit == ResolutionUnit::Inch         ? RESUNIT_INCH
+                     : m.resolutionUnit == ResolutionUnit::Centimetre ? RESUNIT_CENTIMETER
+                                                                      : RESUNIT_NONE);
+    }
+    if (!m.xmp.empty()) TIFFSetField(t, TIFFTAG_XMLPACKET, uint32_t(m.xmp.size()), m.xmp.data());
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
 
     std::vector<std::vector<uint16_t>> tables;
+    std::vector<const SampleScale16*> scales;
     for (int c = 0; c < samples; ++c) {
         const bool chroma = d.mode == ColorMode::Lab && c > 0 && c < colorSamples;
         tables.push_back(
             SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes, v); }));
+        scales.push_back(chroma ? &CieLabChromaScale() : &PlainScale());
     }
     std::vector<uint8_t> line(size_t(d.width) * size_t(samples) * bytes);
     for (int32_t y = 0; y < d.height; ++y) {
+        if (cancel && cancel()) throw Cancelled();
+        const size_t row = size_t(y) * size_t(d.width);
         for (int c = 0; c < samples; ++c) {
-            const uint16_t* from = d.planes[size_t(c)].data() + size_t(y) * size_t(d.width);
+            const uint16_t* from = d.planes[size_t(c)].data() + row;
             const uint16_t* table = tables[size_t(c)].data();
             uint8_t* to = line.data() + size_t(c) * bytes;
+            const bool exact =
+                bytes == 2 && size_t(c) < d.fileOffsets.size() && !d.fileOffsets[size_t(c)].empty();
             if (bytes == 1) {
                 for (int32_t x = 0; x < d.width; ++x)
                     to[size_t(x) * size_t(samples)] = uint8_t(table[from[x]]);
+            } else if (exact) {
+                const int8_t* offsets = d.fileOffsets[size_t(c)].data() + row;
+                const SampleScale16& scale = *scales[size_t(c)];
+                for (int32_t x = 0; x < d.width; ++x) {
+                    const uint16_t v = scale.Write(from[x], offsets[x]);
+                    std::memcpy(to + size_t(x) * size_t(samples) * 2, &v, 2);
+                }
             } else {
                 for (int32_t x = 0; x < d.width; ++x)
                     std::memcpy(to + size_t(x) * size_t(samples) * 2, &table[from[x]], 2);
             }
         }
         if (TIFFWriteScanline(t, line.data(), uint32_t(y), 0) < 0)
-            throw Broken(path, "cannot write row " + std::to_string(y));
+            throw Broken(shown, "cannot write row " + std::to_string(y));
+    }
+}
+
+} // namespace
+
+void WriteTiff(const std::vector<const Document*>& pages, const std::filesystem::path& path,
+               const std::filesystem::path& shown, const CancelCheck& cancel) {
+    SilenceTiff();
+    Tiff tiff(TIFFOpen(path.c_str(), "w"));
+    if (!tiff) throw Broken(shown, "cannot create TIFF file");
+    TIFF* t = tiff.get();
+    for (size_t page = 0; page < pages.size(); ++page) {
+        WritePage(t, *pages[page], shown, page, pages.size(), cancel);
+        if (pages.size() > 1 && !TIFFWriteDirectory(t))
+            throw Broken(shown, "cannot write page " + std::to_string(page + 1));
     }
     TIFF* closing = tiff.release();
     if (!TIFFFlush(closing)) {
         TIFFClose(closing);
-        throw Broken(path, "cannot finish TIFF file");
+        throw Broken(shown, "cannot finish TIFF file");
     }
     TIFFClose(closing);
 }

@@ -1,0 +1,112 @@
+#include "cli/ColorsCheck.h"
+
+#include "core/HostFailure.h"
+
+#include <array>
+#include <cstdint>
+
+namespace quillon::cli {
+namespace {
+
+constexpr int64_t kFullScale = 32768;
+
+class Reader {
+  public:
+    explicit Reader(const std::string& text) : text_(text) {}
+
+    bool AtEnd() const { return pos_ >= text_.size(); }
+    bool Accept(char c) {
+        if (AtEnd() || text_[pos_] != c) return false;
+        ++pos_;
+        return true;
+    }
+    void Expect(char c) {
+        if (!Accept(c)) Fail(std::string("expected '") + c + "'");
+    }
+    void ExpectWord(const char* word) {
+        for (const char* c = word; *c; ++c)
+            Expect(*c);
+    }
+    // Digits, with a minus first when allowed; at most max in size.
+    int64_t Number(bool allowMinus, int64_t max, const char* what) {
+        const bool negative = allowMinus && Accept('-');
+        const size_t first = pos_;
+        int64_t v = 0;
+        bool beyond = false;
+        while (!AtEnd() && text_[pos_] >= '0' && text_[pos_] <= '9') {
+            v = v * 10 + (text_[pos_++] - '0');
+            beyond = beyond || v > max + (negative ? 1 : 0);
+            if (beyond) v = 0; // the digits are still read, to name the whole number
+        }
+        if (beyond)
+            Fail(std::string(what) + " " + text_.substr(first, pos_ - first) + " is beyond " +
+                     std::to_string(max),
+                 first);
+        if (pos_ == first) Fail(std::string("expected a ") + what);
+        return negative ? -v : v;
+    }
+    std::array<int64_t, 3> Color() {
+        ExpectWord("Lab[");
+        std::array<int64_t, 3> c{};
+        for (int k = 0; k < 3; ++k) {
+            c[size_t(k)] = Number(false, kFullScale, "component");
+            if (k < 2) Expect(',');
+        }
+        Expect(']');
+        return c;
+    }
+    void OptionalPosition() {
+        if (!Accept('[')) return;
+        Number(true, INT32_MAX, "position");
+        Expect(',');
+        Number(true, INT32_MAX, "position");
+        Expect(']');
+    }
+    void StartItem(int number) {
+        item_ = number;
+        itemStart_ = pos_;
+    }
+    size_t Offset() const { return pos_; }
+
+    [[noreturn]] void Fail(const std::string& what) const { Fail(what, pos_); }
+    [[noreturn]] void Fail(const std::string& what, size_t at) const {
+        const size_t end = text_.find(' ', itemStart_);
+        const std::string item =
+            text_.substr(itemStart_, end == std::string::npos ? end : end - itemStart_);
+        throw filterhost::HostFailure("bad parameters in --colors: item " + std::to_string(item_) +
+                                      " (\"" + item + "\") at character " + std::to_string(at + 1) +
+                                      ": " + what);
+    }
+
+  private:
+    const std::string& text_;
+    size_t pos_ = 0;
+    int item_ = 0;
+    size_t itemStart_ = 0;
+};
+
+} // namespace
+
+ColorsSummary CheckColorsText(const std::string& text) {
+    Reader r(text);
+    ColorsSummary summary;
+    while (r.Accept(' ')) {
+    }
+    while (!r.AtEnd()) {
+        r.StartItem(++summary.items);
+        const auto original = r.Color();
+        r.OptionalPosition();
+        if (r.Accept(':')) {
+            if (r.AtEnd() || text[r.Offset()] == ' ') r.Fail("':' without a target colour");
+            const auto target = r.Color();
+            r.OptionalPosition();
+            if (target != original) ++summary.moves;
+        }
+        if (!r.AtEnd() && !r.Accept(' ')) r.Fail("expected a space after the item");
+        while (r.Accept(' ')) {
+        }
+    }
+    return summary;
+}
+
+} // namespace quillon::cli
