@@ -2,7 +2,7 @@
 // through the real plug-in, write. Also the same pixels through the colour conversions alone and
 // through the engine alone, to show where the time goes.
 #include "core/documents/ImageFiles.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 #include "core/suites/ColorServices.h"
 #include "engine/ColorEngine.h"
 #include "filter/ColorsText.h"
@@ -78,7 +78,7 @@ void ApplyEndToEnd(benchmark::State& state) {
     const fs::path in = PictureFile();
     const fs::path out =
         fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
-    FilterHost host;
+    FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
     options.playback = TenAdjustmentsPlayback();
@@ -102,7 +102,7 @@ void ReadOnly(benchmark::State& state) {
 
 void FilterOnly(benchmark::State& state) {
     const LoadedImage original = ReadImageFile(PictureFile());
-    FilterHost host;
+    FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
     options.playback = TenAdjustmentsPlayback();

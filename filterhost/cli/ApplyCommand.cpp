@@ -6,7 +6,7 @@
 #include "core/actions/ConfigFolder.h"
 #include "core/documents/AtomicFile.h"
 #include "core/documents/ImageFiles.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <atomic>
 #include <chrono>
@@ -148,8 +148,8 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const auto config = ConfigFolder();
     const auto settingsFile = config / SettingsFileName(module);
 
-    FilterHost host(config / "registry.json");
-    if (o.last) host.SetDataSlotBytes(ReadBytes(settingsFile));
+    FilterSession session(config / "registry.json");
+    if (o.last) session.SetDataSlotBytes(ReadBytes(settingsFile));
 
     RunOptions run;
     run.tileWidth = run.tileHeight = o.tile;
@@ -158,15 +158,18 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = [] { return gInterrupted.load(); };
 
-    const RunReport report = host.Run(module, image.document, run);
+    const RunReport report = session.Run(module, image.document, run);
     if (report.result == 0 && gInterrupted)
         throw HostFailure("cancelled; " + o.out.string() + " not written");
+    // A host service that failed names the real cause; the plug-in's code only passes it on.
     if (report.result != 0)
-        throw HostFailure(ResultMessage(report.result) + "; " + o.out.string() + " not written");
+        throw HostFailure(
+            (report.hostFailure.empty() ? ResultMessage(report.result) : report.hostFailure) +
+            "; " + o.out.string() + " not written");
 
     WriteImageFile(image.document, format, o.out);
     std::filesystem::create_directories(config);
-    const auto settings = host.DataSlotBytes();
+    const auto settings = session.DataSlotBytes();
     if (!settings.empty()) {
         std::string text(settings.begin(), settings.end());
         WriteFileAtomically(settingsFile, text);

@@ -191,6 +191,19 @@ TEST_F(ApplyCommandTest, LastRepeatsThePreviousUse) {
     EXPECT_NE(ReadImageFile(folder_ / "again.tif").document.planes, picture.planes);
 }
 
+// The error names the colour profile, not the code the plug-in passes on.
+TEST_F(ApplyCommandTest, ACmykJpegWithAnUnusableProfileSaysSo) {
+    Document picture = Blocks(ColorMode::CMYK, 8);
+    picture.iccProfile.assign(300, 0x41);
+    WriteImageFile(picture, FileFormat::Jpeg, folder_ / "in.jpg");
+    ASSERT_EQ(ReadImageFile(folder_ / "in.jpg").document.iccProfile, picture.iccProfile);
+    const Outcome outcome = Quillon("apply in.jpg out.jpg --colors '" + MoveColorAt(picture) + "'");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.error, "quillon: the document's embedded CMYK colour profile cannot be used; "
+                             "out.jpg not written\n");
+    EXPECT_FALSE(fs::exists(folder_ / "out.jpg"));
+}
+
 TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
     WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
     std::ofstream(folder_ / "notes.txt") << "not a picture";

@@ -1,7 +1,7 @@
 // The real module loaded into a real host, for tests that drive whole uses of the filter.
 #pragma once
 
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,9 @@ inline constexpr DescriptorKeyID kSmpl = PI_FOURCC('s', 'm', 'p', 'l');
 
 class PluginFixture : public ::testing::Test {
   protected:
-    // The host outlives the module, as a real host does: unloading releases suites through it.
-    FilterHost host_;
+    // The session outlives the module, as a real host's does: unloading releases suites through
+    // it.
+    FilterSession host_;
     std::unique_ptr<PluginModule> module_ =
         std::make_unique<PluginModule>(std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf");
 
