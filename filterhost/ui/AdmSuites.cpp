@@ -121,7 +121,7 @@ ADMBoolean GetFile(ADMDialogRef owner, const char* message, const char* filters,
                    ADMInt32 pathSize) noexcept {
     if (!path || pathSize <= 0) return false;
     path[0] = 0;
-    return Safe<ADMBoolean>(false, [&]() -> ADMBoolean {
+    return GuardedCall<ADMBoolean>(false, [&]() -> ADMBoolean {
         QWidget* parent = owner ? static_cast<QWidget*>(D(owner)) : nullptr;
         if (owner && !parent) return false;
         if (!parent && M()) parent = M()->TopDialog();

@@ -31,6 +31,7 @@ struct Probe {
 
 // The host's suites as the plug-in acquires them, and one live object of every kind.
 struct World {
+    const ADMBasicSuite9* basic;
     const PSHandleSuite2* handles;
     const PSColorSpaceSuite1* colors;
     const PSChannelPortsSuite1* ports;
@@ -140,6 +141,13 @@ std::vector<Probe> Probes() {
              return w.portProcs->readPixelsProc(PIChannelPort(p), &scaling, &one, &memory,
                                                 &wrote) != noErr;
          }},
+        // The owner's own kind would open a file dialog and wait for the user.
+        {"basic suite: GetFile", HandleKind::Dialog,
+         [](void* d) {
+             char path[64];
+             return !gWorld.basic->GetFile(ADMDialogRef(d), "", nullptr, path, sizeof path);
+         },
+         false},
         {"dialog suite: GetItem", HandleKind::Dialog,
          [](void* d) { return gSuites.dialog->GetItem(ADMDialogRef(d), 10) == nullptr; }},
         {"item suite: GetID", HandleKind::Item,
@@ -237,6 +245,7 @@ TEST_F(HandleKindsTest, EverySuiteRefusesALiveHandleOfAnotherKind) {
 
     World& w = gWorld;
     w = World{};
+    w.basic = Acquire<ADMBasicSuite9>(kADMBasicSuite, kADMBasicSuiteVersion9);
     w.handles = Acquire<PSHandleSuite2>(kPSHandleSuite, kPSHandleSuiteVersion2);
     w.colors = Acquire<PSColorSpaceSuite1>(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1);
     w.ports = Acquire<PSChannelPortsSuite1>(kPSChannelPortsSuite, kPSChannelPortsSuiteVersion2);
