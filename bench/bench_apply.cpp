@@ -50,11 +50,18 @@ std::string TenAdjustments() {
     return colors;
 }
 
-Descriptor TenAdjustmentsPlayback() {
+// Keyed as the module's terminology declares its parameters.
+Descriptor TenAdjustmentsPlayback(const PluginModule& module) {
+    const auto parameters = module.Parameters();
+    auto key = [&parameters](const std::string& name) {
+        for (const TerminologyParameter& p : parameters)
+            if (p.name == name) return p.key;
+        return DescriptorKeyID(0);
+    };
     Descriptor playback;
-    playback.Put({PI_FOURCC('P', 'r', 's', 'L'), typeBoolean, false});
-    playback.Put({PI_FOURCC('F', 'z', 'n', 's'), typeFloat, 5.0});
-    playback.Put({PI_FOURCC('s', 'm', 'p', 'l'), typeChar, TenAdjustments()});
+    playback.Put({key("Preserve Luminosity"), typeBoolean, false});
+    playback.Put({key("Fuzziness"), typeFloat, 5.0});
+    playback.Put({key("Colors"), typeChar, TenAdjustments()});
     return playback;
 }
 
@@ -81,7 +88,7 @@ void ApplyEndToEnd(benchmark::State& state) {
     FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = TenAdjustmentsPlayback();
+    options.playback = TenAdjustmentsPlayback(module);
     for (auto _ : state) {
         LoadedImage image = ReadImageFile(in);
         RunReport report = host.Run(module, image.document, options);
@@ -105,7 +112,7 @@ void FilterOnly(benchmark::State& state) {
     FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = TenAdjustmentsPlayback();
+    options.playback = TenAdjustmentsPlayback(module);
     for (auto _ : state) {
         state.PauseTiming();
         Document document = original.document;

@@ -1,5 +1,6 @@
 // quillon apply: one picture through a filter without its dialog.
 #include "cli/Commands.h"
+#include "cli/FilterOptions.h"
 
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
@@ -21,17 +22,9 @@ namespace {
 
 using namespace filterhost;
 
-constexpr DescriptorKeyID kKeyPreserveLuminosity = PI_FOURCC('P', 'r', 's', 'L');
-constexpr DescriptorKeyID kKeyFuzziness = PI_FOURCC('F', 'z', 'n', 's');
-constexpr DescriptorKeyID kKeySampleFile = PI_FOURCC('q', 'l', 'n', 'F');
-constexpr DescriptorKeyID kKeyColors = PI_FOURCC('s', 'm', 'p', 'l');
-
 struct ApplyOptions {
     std::filesystem::path in, out;
-    std::optional<std::string> colors;
-    std::optional<double> fuzziness;
-    std::optional<std::string> preserveLuminosity;
-    std::optional<std::filesystem::path> sample;
+    FilterOptions parameters;
     std::optional<std::filesystem::path> action;
     std::optional<std::filesystem::path> record;
     bool last = false;
@@ -112,16 +105,7 @@ std::optional<Descriptor> PlaybackDescriptor(const ApplyOptions& o, const Plugin
                               ")");
         playback = std::move(action.descriptor);
     }
-    auto put = [&playback](DescriptorItem item) {
-        if (!playback) playback.emplace();
-        playback->Put(std::move(item));
-    };
-    if (o.preserveLuminosity)
-        put({kKeyPreserveLuminosity, typeBoolean, *o.preserveLuminosity == "on"});
-    if (o.fuzziness) put({kKeyFuzziness, typeFloat, *o.fuzziness});
-    if (o.sample) put({kKeySampleFile, typeChar, std::filesystem::absolute(*o.sample).string()});
-    if (o.colors) put({kKeyColors, typeChar, *o.colors});
-    return playback;
+    return FilterDescriptor(o.parameters, module, std::move(playback));
 }
 
 std::string ResultMessage(int16_t result) {
@@ -142,6 +126,8 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const auto folder = PluginFolder(global);
     const ModuleScan scan = ScanPluginFolder(folder);
     const PluginModule& module = FindFilter(scan, o.filter, folder);
+    // Parameters are checked before the picture is read.
+    std::optional<Descriptor> playback = PlaybackDescriptor(o, module);
 
     LoadedImage image = ReadImageFile(o.in);
     const FileFormat format = FormatForOutput(o.out, image.format);
@@ -153,7 +139,7 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
 
     RunOptions run;
     run.tileWidth = run.tileHeight = o.tile;
-    run.playback = PlaybackDescriptor(o, module);
+    run.playback = std::move(playback);
     ProgressBar bar;
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = [] { return gInterrupted.load(); };
@@ -192,14 +178,7 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status) {
         ->add_option("OUT", options->out,
                      "where to write the result; its extension may change the format")
         ->required();
-    apply->add_option(
-        "--colors", options->colors,
-        "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"");
-    apply->add_option("--fuzziness", options->fuzziness, "reach of each adjustment, 1 to 10")
-        ->check(CLI::Range(1.0, 10.0));
-    apply->add_option("--preserve-luminosity", options->preserveLuminosity, "on or off")
-        ->check(CLI::IsMember({"on", "off"}));
-    apply->add_option("--sample", options->sample, "the sample picture to record with the action");
+    AddFilterOptions(*apply, options->parameters);
     apply->add_option("--action", options->action, "replay a recorded action (JSON file)")
         ->check(CLI::ExistingFile);
     apply->add_option("--record", options->record, "write the parameters used as an action file");
@@ -209,6 +188,9 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status) {
     apply->callback([&global, &status, options] {
         try {
             status = RunApply(global, *options);
+        } catch (const UsageError& e) {
+            std::cerr << "quillon: " << e.what() << "\n";
+            status = kExitUsage;
         } catch (const HostFailure& e) {
             std::cerr << "quillon: " << e.what() << "\n";
             status = kExitFailure;
