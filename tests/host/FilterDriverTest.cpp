@@ -70,6 +70,29 @@ TEST(FilterDriver, AbortStopsTheRunWithTheModuleResult) {
     ASSERT_EQ(trace.progressCalls.size(), 1u);
 }
 
+// Planes the document lacks, over a rectangle with pixels in it, are refused with the reason
+// whether the plug-in advances itself or leaves the rectangle for the host; the refused tile is
+// not handed out and the run stops there.
+TEST(FilterDriver, PlanesTheDocumentLacksEndTheRun) {
+    for (const char* file : {"BadPlanes.8bf", "BadPlanesPending.8bf"}) {
+        PluginModule module(ModulePath(file));
+        FilterSession host;
+        Document document = Gradient(ColorMode::RGB, 8, 40, 30);
+        const Document before = document;
+        RunTrace trace;
+        RunOptions options;
+        options.trace = &trace;
+        RunReport report = host.Run(module, document, options);
+        EXPECT_EQ(report.result, filterBadParameters) << file;
+        EXPECT_NE(report.failedSelector, filterSelectorContinue) << file << ": continued";
+        EXPECT_EQ(report.hostFailure, "the filter asked for planes 0 to 7 of a document with 4")
+            << file;
+        EXPECT_EQ(trace.advanceCalls, 1) << file;
+        EXPECT_EQ(trace.tilesWritten, 0) << file;
+        EXPECT_EQ(document.planes, before.planes) << file;
+    }
+}
+
 TEST(FilterDriver, RefusesModesTheModuleDoesNotEnable) {
     PluginModule module(ModulePath("Invert.8bf"));
     FilterSession host;
