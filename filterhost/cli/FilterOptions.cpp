@@ -1,19 +1,30 @@
 #include "cli/FilterOptions.h"
 
+#include "core/HostFailure.h"
+#include "core/actions/ActionFile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
+#include <iomanip>
+#include <sstream>
 
 namespace quillon::cli {
 namespace {
 
-using filterhost::Descriptor;
-using filterhost::DescriptorItem;
-using filterhost::FourCCText;
-using filterhost::TerminologyParameter;
+using namespace filterhost;
+
+// The convenience options, each standing for the parameter a filter declares under that name.
+struct Convenience {
+    const char* option;
+    const char* parameter;
+};
+constexpr Convenience kConvenience[] = {{"--preserve-luminosity", "Preserve Luminosity"},
+                                        {"--fuzziness", "Fuzziness"},
+                                        {"--sample", "Sample File"},
+                                        {"--colors", "Colors"}};
 
 // A parameter name as an option spells it: lower case, words joined by hyphens.
 std::string OptionSpelling(const std::string& name) {
@@ -97,24 +108,137 @@ DescriptorItem Convert(const TerminologyParameter& p, const std::string& value,
     }
 }
 
-struct Convenience {
-    const char* option;
-    const char* parameter; // the declared name it stands for
-    std::optional<std::string> FilterOptions::*value;
-    const char* help;
-};
+// Full precision, so that the declared type reads back the number given.
+std::string NumberText(double value) {
+    std::ostringstream text;
+    text << std::setprecision(17) << value;
+    return text.str();
+}
 
-constexpr Convenience kConvenience[] = {
-    {"--colors", "Colors", &FilterOptions::colors,
-     "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \""},
-    {"--fuzziness", "Fuzziness", &FilterOptions::fuzziness, "reach of each adjustment, 1 to 10"},
-    {"--preserve-luminosity", "Preserve Luminosity", &FilterOptions::preserveLuminosity,
-     "on or off"},
-    {"--sample", "Sample File", &FilterOptions::sample,
-     "the sample picture to record with the action"},
-};
+// A percentage 0..100; CLI11's range check would let "nan" through.
+const CLI::Validator kPercent(
+    [](const std::string& text) -> std::string {
+        double v = 0;
+        size_t used = 0;
+        try {
+            v = std::stod(text, &used);
+        } catch (const std::exception&) {
+            return "expected a percentage from 0 to 100, got \"" + text + "\"";
+        }
+        if (used != text.size() || !std::isfinite(v) || v < 0 || v > 100)
+            return "expected a percentage from 0 to 100, got \"" + text + "\"";
+        return {};
+    },
+    "PERCENT");
+
+std::string MapLabel(const FilterOptions::ColorsPart& part) {
+    return "item " + std::to_string(part.item) + " \"" + part.text + "\"";
+}
 
 } // namespace
+
+void AddFilterOptions(CLI::App& command, FilterOptions& o) {
+    command.add_option(
+        "--colors", o.colorsTexts,
+        "adjustments as a Colors text, e.g. \"Lab[20000,16384,16384]:Lab[22000,17000,15000] \"");
+    command.add_option("--map", o.mapTexts,
+                       "move a colour to another: FROM:TO, each #rrggbb, rgb(R,G,B) (0..255), "
+                       "lab(L,a,b) (D50) or, for FROM, @X,Y (the picture's colour there)");
+    command.add_option("--fuzziness", o.fuzziness, "reach of each adjustment, 1 to 10")
+        ->check(CLI::Range(1.0, 10.0));
+    command.add_option("--preserve-luminosity", o.preserveLuminosity, "on or off")
+        ->check(CLI::IsMember({"on", "off"}));
+    command.add_option("--sample", o.sample, "the sample picture to record with the action");
+    // One NAME=VALUE after each --set, so the pictures that follow stay positional.
+    command
+        .add_option("--set", o.set,
+                    "NAME=VALUE: any parameter the filter declares (quillon info lists them)")
+        ->allow_extra_args(false);
+    command.add_option("--action", o.action, "replay a recorded action (JSON file)")
+        ->check(CLI::ExistingFile);
+    command.add_flag("--last", o.last, "repeat the previous use's settings");
+    command.add_option("--amount", o.amount, "strength of the filter in percent (default 100)")
+        ->check(kPercent);
+    command.add_option("--filter", o.filter, "menu name of the filter to use");
+}
+
+void GatherFilterOptions(const CLI::App& command, FilterOptions& o) {
+    o.colors.clear();
+    const CLI::Option* colors = command.get_option("--colors");
+    const CLI::Option* map = command.get_option("--map");
+    size_t nextColors = 0, nextMap = 0;
+    for (const CLI::Option* option : command.parse_order()) {
+        if (option == colors && nextColors < o.colorsTexts.size()) {
+            o.colors.push_back({o.colorsTexts[nextColors++], std::nullopt, 0});
+        } else if (option == map && nextMap < o.mapTexts.size()) {
+            FilterOptions::ColorsPart part{o.mapTexts[nextMap++], std::nullopt, int(nextMap)};
+            try {
+                part.mapping = ParseColorMapping(part.text);
+            } catch (const NotationError& e) {
+                throw CLI::ValidationError("--map", MapLabel(part) + ": " + e.what());
+            }
+            o.colors.push_back(std::move(part));
+        }
+    }
+}
+
+bool ReadsPicture(const FilterOptions& o) {
+    for (const auto& part : o.colors)
+        if (part.mapping && NeedsPicture(*part.mapping)) return true;
+    return false;
+}
+
+std::optional<Descriptor> PlaybackDescriptor(const FilterOptions& o, const PluginModule& module,
+                                             const Document& document,
+                                             EyedropperSample eyedropper) {
+    std::optional<Descriptor> playback;
+    if (o.action) {
+        Action action = ReadActionFile(*o.action);
+        if (action.pluginKey != module.Pipl().uniqueString)
+            throw HostFailure(o.action->string() + ": recorded by another plug-in (" +
+                              (action.pluginName.empty() ? action.pluginKey : action.pluginName) +
+                              ")");
+        playback = std::move(action.descriptor);
+    }
+    if (!o.preserveLuminosity && !o.fuzziness && !o.sample && o.colors.empty() && o.set.empty())
+        return playback;
+    const std::vector<TerminologyParameter> declared = module.Parameters();
+    auto put = [&](const std::string& name, const std::string& value, const std::string& given) {
+        const TerminologyParameter* p = Find(declared, name);
+        if (!p)
+            throw UsageError(given + ": " + module.Pipl().name + " declares no parameter \"" +
+                             name + "\" (it takes " + DeclaredNames(declared) + ")");
+        if (!playback) playback.emplace();
+        playback->Put(Convert(*p, value, given));
+    };
+    if (o.preserveLuminosity)
+        put("Preserve Luminosity", *o.preserveLuminosity, "--preserve-luminosity");
+    if (o.fuzziness) put("Fuzziness", NumberText(*o.fuzziness), "--fuzziness");
+    if (o.sample) put("Sample File", o.sample->string(), "--sample");
+    if (!o.colors.empty()) {
+        std::string text;
+        for (const auto& part : o.colors) {
+            if (!part.mapping) {
+                text += part.text;
+                if (!text.empty() && text.back() != ' ') text += ' ';
+                continue;
+            }
+            try {
+                text += ColorsItem(ResolveMapping(*part.mapping, document, eyedropper));
+            } catch (const HostFailure& e) {
+                throw HostFailure("--map " + MapLabel(part) + ": " + e.what());
+            }
+        }
+        put("Colors", text, "--colors");
+    }
+    for (const std::string& setting : o.set) {
+        const size_t equals = setting.find('=');
+        if (equals == std::string::npos || equals == 0)
+            throw UsageError("--set " + setting + ": NAME=VALUE expected");
+        put(setting.substr(0, equals), setting.substr(equals + 1), "--set " + setting);
+    }
+    return playback;
+}
 
 std::string TypeInWords(uint32_t type) {
     switch (type) {
@@ -133,47 +257,38 @@ std::string TypeInWords(uint32_t type) {
     }
 }
 
-void AddFilterOptions(CLI::App& command, FilterOptions& options) {
-    for (const Convenience& c : kConvenience) {
-        CLI::Option* option = command.add_option(c.option, options.*c.value, c.help);
-        // The user's scales, checked before any module is loaded.
-        if (c.value == &FilterOptions::fuzziness) option->check(CLI::Range(1.0, 10.0));
-        if (c.value == &FilterOptions::preserveLuminosity)
-            option->check(CLI::IsMember({"on", "off"}));
+std::string DescribeParameters(const Descriptor& recorded,
+                               const std::vector<TerminologyParameter>& declared) {
+    std::ostringstream text;
+    const char* separator = "";
+    for (const TerminologyParameter& p : declared) {
+        const DescriptorItem* item = recorded.Find(p.key);
+        if (!item) continue;
+        const std::string value = std::visit(
+            [](const auto& v) -> std::string {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, bool>)
+                    return v ? "on" : "off";
+                else if constexpr (std::is_same_v<T, std::string>)
+                    return "'" + v + "'";
+                else if constexpr (std::is_same_v<T, double>) {
+                    std::ostringstream number;
+                    number << v;
+                    return number.str();
+                } else
+                    return std::to_string(v);
+            },
+            item->value);
+        const auto convenience =
+            std::find_if(std::begin(kConvenience), std::end(kConvenience),
+                         [&p](const Convenience& c) { return p.name == c.parameter; });
+        text << std::exchange(separator, " ");
+        if (convenience != std::end(kConvenience))
+            text << convenience->option << " " << value;
+        else
+            text << "--set " << OptionSpelling(p.name) << "=" << value;
     }
-    // One NAME=VALUE after each --set, so the pictures that follow stay positional.
-    command
-        .add_option("--set", options.set,
-                    "NAME=VALUE: any parameter the filter declares (quillon info lists them)")
-        ->allow_extra_args(false);
-}
-
-std::optional<Descriptor> FilterDescriptor(const FilterOptions& options,
-                                           const filterhost::PluginModule& module,
-                                           std::optional<Descriptor> base) {
-    bool any = !options.set.empty();
-    for (const Convenience& c : kConvenience)
-        any |= (options.*c.value).has_value();
-    if (!any) return base;
-
-    const std::vector<TerminologyParameter> declared = module.Parameters();
-    auto put = [&](const std::string& name, const std::string& value, const std::string& given) {
-        const TerminologyParameter* p = Find(declared, name);
-        if (!p)
-            throw UsageError(given + ": " + module.Pipl().name + " declares no parameter \"" +
-                             name + "\" (it takes " + DeclaredNames(declared) + ")");
-        if (!base) base.emplace();
-        base->Put(Convert(*p, value, given));
-    };
-    for (const Convenience& c : kConvenience)
-        if (const auto& value = options.*c.value) put(c.parameter, *value, c.option);
-    for (const std::string& setting : options.set) {
-        const size_t equals = setting.find('=');
-        if (equals == std::string::npos || equals == 0)
-            throw UsageError("--set " + setting + ": NAME=VALUE expected");
-        put(setting.substr(0, equals), setting.substr(equals + 1), "--set " + setting);
-    }
-    return base;
+    return text.str();
 }
 
 } // namespace quillon::cli

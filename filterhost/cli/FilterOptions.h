@@ -1,47 +1,78 @@
-// The filter's parameters on the command line, shared by the subcommands that run a filter:
-// --set NAME=VALUE for any parameter the module's terminology declares, and convenience options
-// that each stand for one declared parameter. Values are converted by the type the terminology
-// declares, so the host knows no plug-in's keys.
+// The options that choose a filter's parameters, shared by every command that runs the filter:
+// --colors, --map, --fuzziness, --preserve-luminosity, --sample, --set, --action, --last,
+// --amount, --filter. Parameters are found in the module's terminology by their declared names
+// and converted by their declared types, so the host knows no plug-in's descriptor keys: --set
+// NAME=VALUE gives any declared parameter, and the convenience options each stand for one.
 #pragma once
 
+#include "core/HostFailure.h"
+#include "core/documents/Document.h"
+#include "core/looks/ColorNotation.h"
 #include "core/module/PluginModule.h"
+#include "core/suites/ActionControl.h"
 #include "core/suites/Descriptors.h"
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace quillon::cli {
 
-// A command line the filter cannot take: exit status 2 and one line saying why.
-class UsageError : public std::runtime_error {
+// Parameters the filter cannot take (a name it does not declare, a value of the wrong type):
+// a usage error, exit status 2.
+class UsageError : public filterhost::HostFailure {
   public:
-    using std::runtime_error::runtime_error;
+    using filterhost::HostFailure::HostFailure;
 };
 
 struct FilterOptions {
-    std::vector<std::string> set; // NAME=VALUE, in the order given
-    // The convenience options, by the parameter each stands for.
-    std::optional<std::string> colors;             // "Colors"
-    std::optional<std::string> fuzziness;          // "Fuzziness"
-    std::optional<std::string> preserveLuminosity; // "Preserve Luminosity"
-    std::optional<std::string> sample;             // "Sample File"
+    // --colors texts and --map items, in the order of the command line.
+    struct ColorsPart {
+        std::string text;                                // as written
+        std::optional<filterhost::ColorMapping> mapping; // set for --map
+        int item = 0;                                    // --map's number among the mappings
+    };
+    std::vector<ColorsPart> colors;
+    std::optional<double> fuzziness;
+    std::optional<std::string> preserveLuminosity;
+    std::optional<std::filesystem::path> sample;
+    std::vector<std::string> set; // --set NAME=VALUE, in the order given
+    std::optional<std::filesystem::path> action;
+    bool last = false;
+    double amount = 100;
+    std::string filter = "Quillon...";
+
+    // What CLI11 fills; Gather turns it into `colors`.
+    std::vector<std::string> colorsTexts, mapTexts;
 };
 
 void AddFilterOptions(CLI::App& command, FilterOptions& options);
 
-// The parameters the options set, put over base (an action's parameters, or none): the
-// convenience options first, then --set in order. Without any option, base as it was. Throws
-// UsageError for a name the module does not declare or a value its declared type cannot take,
-// HostFailure when the module's terminology is damaged.
-std::optional<filterhost::Descriptor> FilterDescriptor(const FilterOptions& options,
-                                                       const filterhost::PluginModule& module,
-                                                       std::optional<filterhost::Descriptor> base);
+// Called from the command's callback: orders --colors and --map as given and parses every --map.
+// Throws CLI::ValidationError naming the item and the character position.
+void GatherFilterOptions(const CLI::App& command, FilterOptions& options);
 
-// A declared type in words, for help and info: "on or off", "number", "text", ...
+// Whether any --map reads the picture (@X,Y).
+bool ReadsPicture(const FilterOptions& options);
+
+// The parameters handed to the plug-in for play-back: the --action file's, with the convenience
+// options on top and then each --set in order. --map items are resolved against the document.
+// Throws UsageError for a name the module does not declare or a value its declared type cannot
+// take, HostFailure for anything else.
+std::optional<filterhost::Descriptor> PlaybackDescriptor(const FilterOptions& options,
+                                                         const filterhost::PluginModule& module,
+                                                         const filterhost::Document& document,
+                                                         filterhost::EyedropperSample eyedropper);
+
+// The parameters a run used, as the plug-in recorded them under the declared parameters, for a
+// human reader: "--preserve-luminosity on --fuzziness 3 --colors '...'".
+std::string DescribeParameters(const filterhost::Descriptor& recorded,
+                               const std::vector<filterhost::TerminologyParameter>& declared);
+
+// A declared type in words, for help and info: "on or off", "a number", "text", ...
 std::string TypeInWords(uint32_t type);
 
 } // namespace quillon::cli

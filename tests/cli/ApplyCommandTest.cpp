@@ -2,10 +2,7 @@
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
+#include "QuillonRun.h"
 
 #include <filesystem>
 #include <fstream>
@@ -16,39 +13,8 @@ namespace {
 using namespace quillon::filterhost;
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string error;
-};
-
-class ApplyCommandTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillon-cli-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "config");
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    // Runs quillon with the arguments; `then` may add shell commands that run beside it, with
-    // $pid naming it, before the shell waits for it.
-    Outcome Quillon(const std::string& arguments, const std::string& then = "") {
-        const fs::path err = folder_ / "stderr.txt";
-        const std::string command = "cd '" + folder_.string() + "' && (XDG_CONFIG_HOME='" +
-                                    (folder_ / "config").string() + "' '" QUILLON_BINARY "' " +
-                                    arguments + " > /dev/null 2> '" + err.string() +
-                                    "' & pid=$!; " + then + " wait $pid)";
-        const int raw = std::system(command.c_str());
-        std::ifstream in(err);
-        std::stringstream text;
-        text << in.rdbuf();
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
-    }
-
-    fs::path folder_;
-};
+using ApplyCommandTest = quillon::testing::QuillonTest;
+using quillon::testing::Outcome;
 
 // Distinct colours in blocks, so some pixels hold exactly the colour an adjustment names.
 Document Blocks(ColorMode mode, int depth) {
@@ -153,6 +119,35 @@ TEST_F(ApplyCommandTest, AnAdjustmentMovesItsColourAndLeavesFarColoursAlone) {
             // the block at (40, 24) holds a clearly different colour
             for (int c = 0; c < original.ColorChannels(); ++c)
                 EXPECT_EQ(out.At(c, 40, 24), original.At(c, 40, 24)) << Describe(mode, depth);
+        }
+}
+
+// --amount blends each filtered sample with the original in the document's own space.
+TEST_F(ApplyCommandTest, AmountFadesTheFilterInEveryModeAndDepth) {
+    for (ColorMode mode : {ColorMode::RGB, ColorMode::CMYK, ColorMode::Lab})
+        for (int depth : {8, 16}) {
+            const Document original = Blocks(mode, depth);
+            WriteImageFile(original, FileFormat::Tiff, folder_ / "in.tif");
+            const std::string look = " --fuzziness 6 --colors '" + MoveColorAt(original) + "'";
+            for (const char* amount : {"0", "50", "100"})
+                ASSERT_EQ(Quillon("apply in.tif out" + std::string(amount) + ".tif --amount " +
+                                  amount + look)
+                              .status,
+                          0);
+            ASSERT_EQ(Quillon("apply in.tif full.tif" + look).status, 0);
+            const Document none = ReadImageFile(folder_ / "out0.tif").document;
+            const Document half = ReadImageFile(folder_ / "out50.tif").document;
+            const Document all = ReadImageFile(folder_ / "out100.tif").document;
+            const Document full = ReadImageFile(folder_ / "full.tif").document;
+            EXPECT_EQ(none.planes, original.planes) << Describe(mode, depth);
+            EXPECT_EQ(all.planes, full.planes) << Describe(mode, depth);
+            ASSERT_NE(full.planes, original.planes) << Describe(mode, depth);
+            for (size_t c = 0; c < size_t(original.ColorChannels()); ++c)
+                for (size_t i = 0; i < original.planes[c].size(); ++i) {
+                    const double expected = (original.planes[c][i] + full.planes[c][i]) / 2.0;
+                    ASSERT_LE(std::abs(half.planes[c][i] - expected), 0.5)
+                        << Describe(mode, depth) << " plane " << c << " sample " << i;
+                }
         }
 }
 
@@ -322,9 +317,16 @@ TEST_F(ApplyCommandTest, SetRefusesUnknownNamesAndValuesOfTheWrongType) {
 }
 
 TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {
-    for (const char* arguments : {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
-                                  "apply a.png b.png --preserve-luminosity maybe", "frobnicate"})
-        EXPECT_EQ(Quillon(arguments).status, 2) << arguments;
+    for (const char* arguments :
+         {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
+          "apply a.png b.png --preserve-luminosity maybe", "frobnicate",
+          "apply a.png b.png --amount -1", "apply a.png b.png --amount 101",
+          "apply a.png b.png --amount nan", "apply a.png b.png --amount 5x"}) {
+        const Outcome outcome = Quillon(arguments);
+        EXPECT_EQ(outcome.status, 2) << arguments;
+        EXPECT_EQ(std::count(outcome.error.begin(), outcome.error.end(), '\n'), 1)
+            << arguments << ": " << outcome.error;
+    }
 }
 
 } // namespace

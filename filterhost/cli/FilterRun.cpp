@@ -1,0 +1,94 @@
+#include "cli/FilterRun.h"
+
+#include "core/HostFailure.h"
+#include "core/actions/ConfigFolder.h"
+#include "core/documents/AtomicFile.h"
+#include "core/looks/Fade.h"
+
+#include <fstream>
+
+namespace quillon::cli {
+namespace {
+
+using namespace filterhost;
+
+const PluginModule& FindFilter(const ModuleScan& scan, const std::string& name,
+                               const std::filesystem::path& folder) {
+    for (const auto& module : scan.modules)
+        if (module->Pipl().name == name) return *module;
+    std::string why = scan.failures.empty() ? "" : " (" + scan.failures.front() + ")";
+    throw HostFailure("no filter named \"" + name + "\" in " + folder.string() + why);
+}
+
+std::string SettingsFileName(const PluginModule& module) {
+    const std::string key = module.Pipl().uniqueString.empty() ? module.File().stem().string()
+                                                               : module.Pipl().uniqueString;
+    return key + ".settings";
+}
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw HostFailure("no settings from an earlier use (" + file.string() + ")");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ResultMessage(int16_t result) {
+    switch (result) {
+    case userCanceledErr:
+        return "cancelled";
+    case filterBadParameters:
+        return "the filter refused its parameters (bad parameters)";
+    case filterBadMode:
+        return "the filter cannot work on this document's mode";
+    default:
+        return "the filter failed with code " + std::to_string(result);
+    }
+}
+
+} // namespace
+
+FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSettings,
+                       const FilterOptions& o, Document& document, RunOptions run,
+                       const std::filesystem::path& target) {
+    const auto folder = PluginFolder(global);
+    const ModuleScan scan = ScanPluginFolder(folder);
+    const PluginModule& module = FindFilter(scan, o.filter, folder);
+    const auto config = ConfigFolder();
+
+    FilterResult result;
+    result.pluginKey = module.Pipl().uniqueString;
+    result.pluginName = module.Pipl().name;
+    result.settingsFile = config / SettingsFileName(module);
+
+    FilterSession session(config / "registry.json");
+    if (o.last) session.SetDataSlotBytes(ReadBytes(result.settingsFile));
+    run.playback = PlaybackDescriptor(o, module, document, hostSettings.eyedropper);
+
+    // The fade needs the picture as it was; only kept when there is something to blend.
+    std::optional<Document> original;
+    if (o.amount < 100) original = document;
+
+    const RunReport report = session.Run(module, document, run);
+    if (report.result == 0 && run.abort && run.abort())
+        throw HostFailure("cancelled; " + target.string() + " not written");
+    // A host service that failed names the real cause; the plug-in's code only passes it on.
+    if (report.result != 0)
+        throw HostFailure(
+            (report.hostFailure.empty() ? ResultMessage(report.result) : report.hostFailure) +
+            "; " + target.string() + " not written");
+    if (original) Fade(document, *original, o.amount);
+
+    result.recorded = report.recorded;
+    if (result.recorded) result.declared = module.Parameters();
+    result.settings = session.DataSlotBytes();
+    return result;
+}
+
+void KeepSettings(const FilterResult& result) {
+    if (result.settings.empty()) return;
+    std::filesystem::create_directories(result.settingsFile.parent_path());
+    WriteFileAtomically(result.settingsFile,
+                        std::string(result.settings.begin(), result.settings.end()));
+}
+
+} // namespace quillon::cli
