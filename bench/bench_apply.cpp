@@ -7,7 +7,7 @@
 // The picture is synthetic: smooth gradients with texture, about as many distinct colours per
 // pixel as a photograph (the counter "distinct" gives the number).
 #include "core/documents/ImageFiles.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 #include "core/suites/ColorServices.h"
 #include "engine/ColorEngine.h"
 #include "filter/ColorsText.h"
@@ -58,11 +58,18 @@ std::string Adjustments(int count) {
     return colors;
 }
 
-Descriptor Playback(int adjustments) {
+// Keyed as the module's terminology declares its parameters.
+Descriptor Playback(const PluginModule& module, int adjustments) {
+    const auto parameters = module.Parameters();
+    auto key = [&parameters](const std::string& name) {
+        for (const TerminologyParameter& p : parameters)
+            if (p.name == name) return p.key;
+        return DescriptorKeyID(0);
+    };
     Descriptor playback;
-    playback.Put({PI_FOURCC('P', 'r', 's', 'L'), typeBoolean, false});
-    playback.Put({PI_FOURCC('F', 'z', 'n', 's'), typeFloat, 5.0});
-    playback.Put({PI_FOURCC('s', 'm', 'p', 'l'), typeChar, Adjustments(adjustments)});
+    playback.Put({key("Preserve Luminosity"), typeBoolean, false});
+    playback.Put({key("Fuzziness"), typeFloat, 5.0});
+    playback.Put({key("Colors"), typeChar, Adjustments(adjustments)});
     return playback;
 }
 
@@ -115,10 +122,10 @@ void ApplyEndToEnd(benchmark::State& state) {
     const fs::path in = PictureFile();
     const fs::path out =
         fs::temp_directory_path() / ("quillon-bench-out-" + std::to_string(getpid()) + ".tif");
-    FilterHost host;
+    FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = Playback(int(state.range(0)));
+    options.playback = Playback(module, int(state.range(0)));
     for (auto _ : state) {
         LoadedImage image = ReadImageFile(in);
         RunReport report = host.Run(module, image.document, options);
@@ -141,10 +148,10 @@ void ReadOnly(benchmark::State& state) {
 // back included). state.range(0): bits per sample; state.range(1): adjustments.
 void FilterPass(benchmark::State& state) {
     const Document& original = Picture(int(state.range(0)));
-    FilterHost host;
+    FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = Playback(int(state.range(1)));
+    options.playback = Playback(module, int(state.range(1)));
     for (auto _ : state) {
         state.PauseTiming();
         Document document = original;
@@ -169,10 +176,10 @@ std::vector<float> BakeLut() {
                 grid.At(1, x, r) = uint16_t(g * 32768 / (n - 1));
                 grid.At(2, x, r) = uint16_t(b * 32768 / (n - 1));
             }
-    FilterHost host;
+    FilterSession host;
     PluginModule module(QUILLON_MODULE_DIR "/Quillon.8bf");
     RunOptions options;
-    options.playback = Playback(30);
+    options.playback = Playback(module, 30);
     host.Run(module, grid, options);
     std::vector<float> lut(size_t(n) * n * n * 3);
     for (int32_t r = 0; r < n; ++r)

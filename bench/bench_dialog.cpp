@@ -1,7 +1,7 @@
 // Drawing a 1200 x 800 display image into a custom item and presenting it, the way the preview
 // pane redraws: the plug-in fills a dialog-manager image and draws it in its draw callback (or
 // through a drawer made for the item), and the host puts the item on the screen.
-#include "core/suites/SuiteRegistry.h"
+#include "core/session/FilterSession.h"
 #include "pluginapi/ADMSuites.h"
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"
@@ -109,8 +109,9 @@ int main(int argc, char** argv) {
     const auto layout =
         resources::BuildDialogTemplate(kWidth + 20, kHeight + 20, "Preview",
                                        {{10, kADMFrameType, 10, 10, kWidth, kHeight, 0, ""}});
-    filterhost::SuiteRegistry registry;
-    ui::DialogManager manager(registry, [&layout](uint32_t type, int32_t id) {
+    filterhost::FilterSession session;
+    filterhost::SuiteRegistry& registry = session.Suites();
+    ui::DialogManager::Open(session, [&layout](uint32_t type, int32_t id) {
         return type == kPIDialogType && id == 1 ? std::span<const uint8_t>(layout)
                                                 : std::span<const uint8_t>();
     });

@@ -3,8 +3,7 @@
 #include "cli/HostSettings.h"
 
 #include "core/module/PluginModule.h"
-#include "core/session/FilterDriver.h"
-#include "core/suites/ActionControl.h"
+#include "core/session/FilterSession.h"
 #include "ui/ColorPicker.h"
 #include "ui/DialogManager.h"
 #include "ui/ScriptRunner.h"
@@ -69,8 +68,8 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
     QApplication application(argc, argv);
     QApplication::setStyle("Fusion");
 
-    // The host outlives the modules: unloading one releases its suites through the host.
-    filterhost::FilterHost host;
+    // The session outlives the modules: unloading one releases its suites through the session.
+    filterhost::FilterSession session;
     const auto folder = PluginFolder(global);
     auto scan = filterhost::ScanPluginFolder(folder);
     for (const auto& failure : scan.failures)
@@ -81,17 +80,17 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
     }
     const filterhost::PluginModule& module = *scan.modules.front();
 
-    ui::DialogManager dialogs(
-        host.Suites(), [&module](uint32_t type, int32_t id) { return module.Resource(type, id); },
+    ui::DialogManager::Open(
+        session, [&module](uint32_t type, int32_t id) { return module.Resource(type, id); },
         [&module](const std::string& message) {
             std::cerr << "quillon: " << module.File().filename().string() << ": " << message
                       << "\n";
         });
-    filterhost::ActionControl actions(host.Suites(), host.Descriptors(), settings.eyedropper);
+    session.OpenActionControl(settings.eyedropper);
     std::optional<ui::ScriptRunner> runner;
     if (commands) runner.emplace(std::move(*commands));
 
-    const int16_t result = host.About(module);
+    const int16_t result = session.About(module);
     // A failing plug-in explains a script left without its dialog, so it is told first.
     if (result != 0) {
         std::cerr << "quillon: the about box of " << module.File().filename().string()

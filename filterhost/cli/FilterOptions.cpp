@@ -3,8 +3,12 @@
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iomanip>
 #include <sstream>
 
 namespace quillon::cli {
@@ -12,10 +16,104 @@ namespace {
 
 using namespace filterhost;
 
-constexpr DescriptorKeyID kKeyPreserveLuminosity = PI_FOURCC('P', 'r', 's', 'L');
-constexpr DescriptorKeyID kKeyFuzziness = PI_FOURCC('F', 'z', 'n', 's');
-constexpr DescriptorKeyID kKeySampleFile = PI_FOURCC('q', 'l', 'n', 'F');
-constexpr DescriptorKeyID kKeyColors = PI_FOURCC('s', 'm', 'p', 'l');
+// The convenience options, each standing for the parameter a filter declares under that name.
+struct Convenience {
+    const char* option;
+    const char* parameter;
+};
+constexpr Convenience kConvenience[] = {{"--preserve-luminosity", "Preserve Luminosity"},
+                                        {"--fuzziness", "Fuzziness"},
+                                        {"--sample", "Sample File"},
+                                        {"--colors", "Colors"}};
+
+// A parameter name as an option spells it: lower case, words joined by hyphens.
+std::string OptionSpelling(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            out += char(std::tolower(static_cast<unsigned char>(c)));
+        else if (!out.empty() && out.back() != '-')
+            out += '-';
+    }
+    while (!out.empty() && out.back() == '-')
+        out.pop_back();
+    return out;
+}
+
+// The declared parameter a name means: its name in any case with spaces or hyphens, or its key.
+const TerminologyParameter* Find(const std::vector<TerminologyParameter>& declared,
+                                 const std::string& name) {
+    for (const TerminologyParameter& p : declared)
+        if (OptionSpelling(p.name) == OptionSpelling(name) || FourCCText(p.key) == name) return &p;
+    return nullptr;
+}
+
+std::string DeclaredNames(const std::vector<TerminologyParameter>& declared) {
+    std::string names;
+    for (const TerminologyParameter& p : declared)
+        names += (names.empty() ? "" : ", ") + p.name;
+    return names.empty() ? "none" : names;
+}
+
+std::optional<bool> ParseSwitch(std::string value) {
+    std::transform(value.begin(), value.end(), value.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    for (const char* on : {"on", "true", "yes", "1"})
+        if (value == on) return true;
+    for (const char* off : {"off", "false", "no", "0"})
+        if (value == off) return false;
+    return std::nullopt;
+}
+
+std::optional<double> ParseNumber(const std::string& value) {
+    if (value.empty() || std::isspace(static_cast<unsigned char>(value.front()))) return {};
+    char* end = nullptr;
+    const double number = std::strtod(value.c_str(), &end);
+    if (end != value.c_str() + value.size() || !std::isfinite(number)) return {};
+    return number;
+}
+
+std::optional<int32_t> ParseInteger(const std::string& value) {
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (error != std::errc() || end != value.data() + value.size()) return {};
+    return number;
+}
+
+// The value converted by the parameter's declared type; `given` names the option in messages.
+DescriptorItem Convert(const TerminologyParameter& p, const std::string& value,
+                       const std::string& given) {
+    auto refuse = [&] {
+        return UsageError(given + ": \"" + p.name + "\" takes " + TypeInWords(p.type) + ", not \"" +
+                          value + "\"");
+    };
+    switch (p.type) {
+    case typeBoolean:
+        if (auto on = ParseSwitch(value)) return {p.key, typeBoolean, *on};
+        throw refuse();
+    case typeFloat:
+        if (auto number = ParseNumber(value)) return {p.key, typeFloat, *number};
+        throw refuse();
+    case typeInteger:
+        if (auto number = ParseInteger(value)) return {p.key, typeInteger, *number};
+        throw refuse();
+    case typeChar:
+        return {p.key, typeChar, value};
+    case typePath:
+        if (value.empty()) throw refuse();
+        return {p.key, typePath, std::filesystem::absolute(value).string()};
+    default:
+        throw UsageError(given + ": \"" + p.name + "\" is of type '" + FourCCText(p.type) +
+                         "', which the command line cannot give");
+    }
+}
+
+// Full precision, so that the declared type reads back the number given.
+std::string NumberText(double value) {
+    std::ostringstream text;
+    text << std::setprecision(17) << value;
+    return text.str();
+}
 
 // A number within bounds; CLI11's range check would let "nan" through.
 CLI::Validator FiniteRange(double low, double high, const std::string& what) {
@@ -40,11 +138,6 @@ std::string MapLabel(const FilterOptions::ColorsPart& part) {
     return "item " + std::to_string(part.item) + " \"" + part.text + "\"";
 }
 
-template <typename T> const T* ValueOf(const Descriptor& descriptor, DescriptorKeyID key) {
-    const DescriptorItem* item = descriptor.Find(key);
-    return item ? std::get_if<T>(&item->value) : nullptr;
-}
-
 } // namespace
 
 void AddFilterOptions(CLI::App& command, FilterOptions& o) {
@@ -65,6 +158,11 @@ void AddFilterOptions(CLI::App& command, FilterOptions& o) {
         ->check(CLI::IsMember({"on", "off"}));
     command.add_option("--sample", o.sample, "the sample picture to record with the action")
         ->check(CLI::ExistingFile);
+    // One NAME=VALUE after each --set, so the pictures that follow stay positional.
+    command
+        .add_option("--set", o.set,
+                    "NAME=VALUE: any parameter the filter declares (quillon info lists them)")
+        ->allow_extra_args(false);
     command.add_option("--action", o.action, "replay a recorded action (JSON file)")
         ->check(CLI::ExistingFile);
     command.add_flag("--last", o.last, "repeat the previous use's settings");
@@ -111,14 +209,21 @@ std::optional<Descriptor> PlaybackDescriptor(const FilterOptions& o, const Plugi
                               ")");
         playback = std::move(action.descriptor);
     }
-    auto put = [&playback](DescriptorItem item) {
+    if (!o.preserveLuminosity && !o.fuzziness && !o.sample && o.colors.empty() && o.set.empty())
+        return playback;
+    const std::vector<TerminologyParameter> declared = module.Parameters();
+    auto put = [&](const std::string& name, const std::string& value, const std::string& given) {
+        const TerminologyParameter* p = Find(declared, name);
+        if (!p)
+            throw UsageError(given + ": " + module.Pipl().name + " declares no parameter \"" +
+                             name + "\" (it takes " + DeclaredNames(declared) + ")");
         if (!playback) playback.emplace();
-        playback->Put(std::move(item));
+        playback->Put(Convert(*p, value, given));
     };
     if (o.preserveLuminosity)
-        put({kKeyPreserveLuminosity, typeBoolean, *o.preserveLuminosity == "on"});
-    if (o.fuzziness) put({kKeyFuzziness, typeFloat, *o.fuzziness});
-    if (o.sample) put({kKeySampleFile, typeChar, std::filesystem::absolute(*o.sample).string()});
+        put("Preserve Luminosity", *o.preserveLuminosity, "--preserve-luminosity");
+    if (o.fuzziness) put("Fuzziness", NumberText(*o.fuzziness), "--fuzziness");
+    if (o.sample) put("Sample File", o.sample->string(), "--sample");
     if (!o.colors.empty()) {
         std::string text;
         for (const auto& part : o.colors) {
@@ -133,20 +238,65 @@ std::optional<Descriptor> PlaybackDescriptor(const FilterOptions& o, const Plugi
                 throw HostFailure("--map " + MapLabel(part) + ": " + e.what());
             }
         }
-        put({kKeyColors, typeChar, text});
+        put("Colors", text, "--colors");
+    }
+    for (const std::string& setting : o.set) {
+        const size_t equals = setting.find('=');
+        if (equals == std::string::npos || equals == 0)
+            throw UsageError("--set " + setting + ": NAME=VALUE expected");
+        put(setting.substr(0, equals), setting.substr(equals + 1), "--set " + setting);
     }
     return playback;
 }
 
-std::string DescribeParameters(const Descriptor& recorded) {
+std::string TypeInWords(uint32_t type) {
+    switch (type) {
+    case typeBoolean:
+        return "on or off";
+    case typeFloat:
+        return "a number";
+    case typeInteger:
+        return "a whole number";
+    case typeChar:
+        return "text";
+    case typePath:
+        return "a file";
+    default:
+        return "'" + FourCCText(type) + "'";
+    }
+}
+
+std::string DescribeParameters(const Descriptor& recorded,
+                               const std::vector<TerminologyParameter>& declared) {
     std::ostringstream text;
     const char* separator = "";
-    if (const double* f = ValueOf<double>(recorded, kKeyFuzziness))
-        text << std::exchange(separator, " ") << "--fuzziness " << *f;
-    if (const bool* p = ValueOf<bool>(recorded, kKeyPreserveLuminosity))
-        text << std::exchange(separator, " ") << "--preserve-luminosity " << (*p ? "on" : "off");
-    if (const std::string* c = ValueOf<std::string>(recorded, kKeyColors))
-        text << std::exchange(separator, " ") << "--colors '" << *c << "'";
+    for (const TerminologyParameter& p : declared) {
+        const DescriptorItem* item = recorded.Find(p.key);
+        if (!item) continue;
+        const std::string value = std::visit(
+            [](const auto& v) -> std::string {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, bool>)
+                    return v ? "on" : "off";
+                else if constexpr (std::is_same_v<T, std::string>)
+                    return "'" + v + "'";
+                else if constexpr (std::is_same_v<T, double>) {
+                    std::ostringstream number;
+                    number << v;
+                    return number.str();
+                } else
+                    return std::to_string(v);
+            },
+            item->value);
+        const auto convenience =
+            std::find_if(std::begin(kConvenience), std::end(kConvenience),
+                         [&p](const Convenience& c) { return p.name == c.parameter; });
+        text << std::exchange(separator, " ");
+        if (convenience != std::end(kConvenience))
+            text << convenience->option << " " << value;
+        else
+            text << "--set " << OptionSpelling(p.name) << "=" << value;
+    }
     return text.str();
 }
 

@@ -1,8 +1,11 @@
 // The options that choose a filter's parameters, shared by every command that runs the filter:
-// --colors, --map, --fuzziness, --preserve-luminosity, --sample, --action, --last, --amount,
-// --filter.
+// --colors, --map, --fuzziness, --preserve-luminosity, --sample, --set, --action, --last,
+// --amount, --filter. Parameters are found in the module's terminology by their declared names
+// and converted by their declared types, so the host knows no plug-in's descriptor keys: --set
+// NAME=VALUE gives any declared parameter, and the convenience options each stand for one.
 #pragma once
 
+#include "core/HostFailure.h"
 #include "core/documents/Document.h"
 #include "core/looks/ColorNotation.h"
 #include "core/module/PluginModule.h"
@@ -18,6 +21,13 @@
 
 namespace quillon::cli {
 
+// Parameters the filter cannot take (a name it does not declare, a value of the wrong type):
+// a usage error, exit status 2.
+class UsageError : public filterhost::HostFailure {
+  public:
+    using filterhost::HostFailure::HostFailure;
+};
+
 struct FilterOptions {
     // --colors texts and --map items, in the order of the command line.
     struct ColorsPart {
@@ -29,6 +39,7 @@ struct FilterOptions {
     std::optional<double> fuzziness;
     std::optional<std::string> preserveLuminosity;
     std::optional<std::filesystem::path> sample;
+    std::vector<std::string> set; // --set NAME=VALUE, in the order given
     std::optional<std::filesystem::path> action;
     bool last = false;
     double amount = 100;
@@ -47,15 +58,21 @@ void GatherFilterOptions(const CLI::App& command, FilterOptions& options);
 // Whether any --map reads the picture (@X,Y).
 bool ReadsPicture(const FilterOptions& options);
 
-// The parameters handed to the plug-in for play-back: the --action file's, with the options
-// given on top. --map items are resolved against the document. Throws HostFailure.
+// The parameters handed to the plug-in for play-back: the --action file's, with the convenience
+// options on top and then each --set in order. --map items are resolved against the document.
+// Throws UsageError for a name the module does not declare or a value its declared type cannot
+// take, HostFailure for anything else.
 std::optional<filterhost::Descriptor> PlaybackDescriptor(const FilterOptions& options,
                                                          const filterhost::PluginModule& module,
                                                          const filterhost::Document& document,
                                                          filterhost::EyedropperSample eyedropper);
 
-// The parameters a run used, as the plug-in recorded them, for a human reader:
-// "--fuzziness 3 --preserve-luminosity on --colors '...'".
-std::string DescribeParameters(const filterhost::Descriptor& recorded);
+// The parameters a run used, as the plug-in recorded them under the declared parameters, for a
+// human reader: "--preserve-luminosity on --fuzziness 3 --colors '...'".
+std::string DescribeParameters(const filterhost::Descriptor& recorded,
+                               const std::vector<filterhost::TerminologyParameter>& declared);
+
+// A declared type in words, for help and info: "on or off", "a number", "text", ...
+std::string TypeInWords(uint32_t type);
 
 } // namespace quillon::cli

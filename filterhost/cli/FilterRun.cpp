@@ -60,23 +60,27 @@ FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSett
     result.pluginName = module.Pipl().name;
     result.settingsFile = config / SettingsFileName(module);
 
-    FilterHost host(config / "registry.json");
-    if (o.last) host.SetDataSlotBytes(ReadBytes(result.settingsFile));
+    FilterSession session(config / "registry.json");
+    if (o.last) session.SetDataSlotBytes(ReadBytes(result.settingsFile));
     run.playback = PlaybackDescriptor(o, module, document, hostSettings.eyedropper);
 
     // The fade needs the picture as it was; only kept when there is something to blend.
     std::optional<Document> original;
     if (o.amount < 100) original = document;
 
-    const RunReport report = host.Run(module, document, run);
+    const RunReport report = session.Run(module, document, run);
     if (report.result == 0 && run.abort && run.abort())
         throw HostFailure("cancelled; " + target.string() + " not written");
+    // A host service that failed names the real cause; the plug-in's code only passes it on.
     if (report.result != 0)
-        throw HostFailure(ResultMessage(report.result) + "; " + target.string() + " not written");
+        throw HostFailure(
+            (report.hostFailure.empty() ? ResultMessage(report.result) : report.hostFailure) +
+            "; " + target.string() + " not written");
     if (original) Fade(document, *original, o.amount);
 
     result.recorded = report.recorded;
-    result.settings = host.DataSlotBytes();
+    if (result.recorded) result.declared = module.Parameters();
+    result.settings = session.DataSlotBytes();
     return result;
 }
 

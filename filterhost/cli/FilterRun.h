@@ -6,7 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/HostSettings.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -18,7 +18,8 @@ namespace quillon::cli {
 
 struct FilterResult {
     std::string pluginKey, pluginName;
-    std::optional<filterhost::Descriptor> recorded; // the parameters the plug-in recorded
+    std::optional<filterhost::Descriptor> recorded;         // the parameters the plug-in recorded
+    std::vector<filterhost::TerminologyParameter> declared; // the parameters the filter declares
     std::filesystem::path settingsFile;
     std::vector<uint8_t> settings; // the plug-in's settings block after the run
 };

@@ -1,6 +1,8 @@
 // quillon info: the plug-ins found and what their registration says.
 #include "cli/Commands.h"
+#include "cli/FilterOptions.h"
 
+#include "core/HostFailure.h"
 #include "core/module/PluginModule.h"
 
 #include <iostream>
@@ -33,6 +35,7 @@ int RunInfo(const GlobalOptions& global) {
         std::cerr << "quillon: no filter plug-ins found in " << folder.string() << "\n";
         return kExitFailure;
     }
+    bool failed = false;
     for (const auto& module : scan.modules) {
         const auto& pipl = module->Pipl();
         std::cout << module->File().filename().string() << "\n"
@@ -50,8 +53,18 @@ int RunInfo(const GlobalOptions& global) {
             std::cout << "  size limit:  " << pipl.maxWidth << " x " << pipl.maxHeight
                       << " pixels\n";
         if (pipl.hasTerminology) std::cout << "  scripting:   " << pipl.uniqueString << "\n";
+        try {
+            const auto parameters = module->Parameters();
+            if (!parameters.empty()) std::cout << "  parameters:  (--set NAME=VALUE)\n";
+            for (const auto& p : parameters)
+                std::cout << "    " << p.name << " (" << filterhost::FourCCText(p.key) << ", "
+                          << TypeInWords(p.type) << "): " << p.description << "\n";
+        } catch (const filterhost::HostFailure& e) {
+            std::cerr << "quillon: " << e.what() << "\n";
+            failed = true;
+        }
     }
-    return scan.failures.empty() ? kExitOk : kExitFailure;
+    return scan.failures.empty() && !failed ? kExitOk : kExitFailure;
 }
 
 } // namespace

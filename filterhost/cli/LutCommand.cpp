@@ -69,7 +69,8 @@ int RunLut(const GlobalOptions& global, const HostSettings& settings, const LutO
         WriteImageFile(lattice, kind == LutKind::HaldPng ? FileFormat::Png : FileFormat::Tiff,
                        o.out);
     } else {
-        std::string parameters = result.recorded ? DescribeParameters(*result.recorded) : "";
+        std::string parameters =
+            result.recorded ? DescribeParameters(*result.recorded, result.declared) : "";
         if (o.filter.amount < 100) {
             std::ostringstream amount;
             amount << (parameters.empty() ? "" : " ") << "--amount " << o.filter.amount;

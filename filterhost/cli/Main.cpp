@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/FilterOptions.h"
 #include "cli/HostSettings.h"
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
@@ -20,6 +21,9 @@ std::filesystem::path PluginFolder(const GlobalOptions& global) {
 int ReportingFailures(const std::function<int()>& run) {
     try {
         return run();
+    } catch (const UsageError& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+        return kExitUsage;
     } catch (const filterhost::HostFailure& e) {
         std::cerr << "quillon: " << e.what() << "\n";
     } catch (const filterhost::Cancelled&) {

@@ -22,11 +22,11 @@ QPen CosmeticPen(QColor color) {
 } // namespace
 
 AdmDrawer::AdmDrawer(AdmItem& item, bool immediate) : item_(item), immediate_(immediate) {
-    item_.Dialog().Manager().Register(this);
+    item_.Dialog().Manager().Register(this, filterhost::HandleKind::Drawer);
 }
 
 AdmDrawer::~AdmDrawer() {
-    item_.Dialog().Manager().Unregister(this);
+    item_.Dialog().Manager().Unregister(this, filterhost::HandleKind::Drawer);
     // A drawer made outside a draw callback shows what it drew at once.
     if (immediate_ && item_.Canvas()) item_.Canvas()->repaint();
 }

@@ -21,6 +21,9 @@
 #include <cmath>
 
 namespace quillon::ui {
+
+using filterhost::HandleKind;
+
 namespace {
 
 const std::map<std::string, ItemKind>& KindsByName() {
@@ -153,7 +156,7 @@ AdmEntry* AdmList::Insert(ADMInt32 index) {
     entry->list = this;
     AdmEntry* made = entry.get();
     entries_.insert(entries_.begin() + at, std::move(entry));
-    item_.Dialog().Manager().Register(made);
+    item_.Dialog().Manager().Register(made, HandleKind::Entry);
     return made;
 }
 
@@ -161,7 +164,7 @@ void AdmList::Remove(ADMInt32 index) {
     if (index < 0 || index >= Count()) return;
     AdmEntry* entry = entries_[size_t(index)].get();
     if (active_ == entry) active_ = nullptr;
-    item_.Dialog().Manager().Unregister(entry);
+    item_.Dialog().Manager().Unregister(entry, HandleKind::Entry);
     entries_.erase(entries_.begin() + index);
     item_.ShowActiveEntry();
 }
@@ -245,16 +248,16 @@ AdmItem::AdmItem(AdmDialog& dialog, ADMInt32 id, ItemKind kind, std::string type
     BuildWidget();
     widget_->setAttribute(Qt::WA_NoMousePropagation);
     widget_->installEventFilter(&dialog_);
-    dialog_.Manager().Register(this);
+    dialog_.Manager().Register(this, HandleKind::Item);
 }
 
 AdmItem::~AdmItem() {
     if (list_) {
         for (ADMInt32 i = 0; i < list_->Count(); ++i)
-            dialog_.Manager().Unregister(list_->At(i));
-        dialog_.Manager().Unregister(list_.get());
+            dialog_.Manager().Unregister(list_->At(i), HandleKind::Entry);
+        dialog_.Manager().Unregister(list_.get(), HandleKind::List);
     }
-    dialog_.Manager().Unregister(this);
+    dialog_.Manager().Unregister(this, HandleKind::Item);
 }
 
 void AdmItem::BuildWidget() {
@@ -278,7 +281,7 @@ void AdmItem::BuildWidget() {
         button->setPopupMode(QToolButton::InstantPopup);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
         list_ = std::make_unique<AdmList>(*this);
-        dialog_.Manager().Register(list_.get());
+        dialog_.Manager().Register(list_.get(), HandleKind::List);
         // The menu is rebuilt from the entries each time it opens.
         QObject::connect(menu, &QMenu::aboutToShow, menu, [this, menu] {
             menu->clear();
@@ -476,12 +479,12 @@ bool AdmItem::Track(AdmTracker& tracker) {
 
 void AdmItem::Notify(const char* type) {
     AdmNotifier notifier{this, &dialog_, type};
-    dialog_.Manager().Register(&notifier);
+    dialog_.Manager().Register(&notifier, HandleKind::Notifier);
     if (notify)
         notify(Ref(), reinterpret_cast<ADMNotifierRef>(&notifier));
     else
         DefaultNotify(notifier);
-    dialog_.Manager().Unregister(&notifier);
+    dialog_.Manager().Unregister(&notifier, HandleKind::Notifier);
 }
 
 // Items pass what they notify on to their dialog.
@@ -528,7 +531,7 @@ AdmDialog::AdmDialog(DialogManager& manager, const DialogTemplate& layout, bool 
     resize(layout.width, layout.height);
     if (popup) setFixedSize(layout.width, layout.height);
     installEventFilter(this);
-    manager_.Register(this);
+    manager_.Register(this, HandleKind::Dialog);
     for (const TemplateItem& entry : layout.items) {
         if (Item(entry.id))
             throw ResourceError("item id " + std::to_string(entry.id) + " used twice");
@@ -540,10 +543,8 @@ AdmDialog::AdmDialog(DialogManager& manager, const DialogTemplate& layout, bool 
 }
 
 AdmDialog::~AdmDialog() {
-    for (auto& [id, timer] : timers_)
-        manager_.Unregister(timer);
     removeEventFilter(this);
-    manager_.Unregister(this);
+    manager_.Unregister(this, HandleKind::Dialog);
 }
 
 AdmItem* AdmDialog::CreateItem(ADMInt32 id, const std::string& typeName, const QRect& bounds) {
@@ -603,7 +604,6 @@ ADMTimerID AdmDialog::StartTimer(ADMInt32 milliseconds, ADMDialogTimerProc proc)
         if (!proc(Ref(), id)) AbortTimer(id);
     });
     timers_[id] = timer;
-    manager_.Register(timer);
     timer->start();
     return id;
 }
@@ -612,7 +612,6 @@ void AdmDialog::AbortTimer(ADMTimerID id) {
     const auto it = timers_.find(id);
     if (it == timers_.end()) return;
     it->second->stop();
-    manager_.Unregister(it->second);
     it->second->deleteLater();
     timers_.erase(it);
 }
@@ -624,12 +623,12 @@ bool AdmDialog::Track(AdmTracker& tracker) {
 
 void AdmDialog::Notify(AdmItem* item, const char* type) {
     AdmNotifier notifier{item, this, type};
-    manager_.Register(&notifier);
+    manager_.Register(&notifier, HandleKind::Notifier);
     if (notify)
         notify(Ref(), reinterpret_cast<ADMNotifierRef>(&notifier));
     else
         DefaultNotify(notifier);
-    manager_.Unregister(&notifier);
+    manager_.Unregister(&notifier, HandleKind::Notifier);
 }
 
 // OK and Cancel end the dialog with their ids.
@@ -711,9 +710,9 @@ bool AdmDialog::TrackMouse(QObject* watched, QEvent* event) {
     }
     }
     manager_.SetTrackedWidget(widget);
-    manager_.Register(&tracker);
+    manager_.Register(&tracker, HandleKind::Tracker);
     const bool handled = item ? item->Track(tracker) : Track(tracker);
-    manager_.Unregister(&tracker);
+    manager_.Unregister(&tracker, HandleKind::Tracker);
     return handled && event->type() != QEvent::Enter && event->type() != QEvent::Leave;
 }
 
@@ -747,7 +746,7 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
         tracker.virtualKey = VirtualKey(key->key());
         break;
     }
-    manager_.Register(&tracker);
+    manager_.Register(&tracker, HandleKind::Tracker);
     bool handled = Track(tracker);
     if (!handled && !ended_) {
         if (AdmItem* item = ItemOfWidget(focus)) {
@@ -755,7 +754,7 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
             handled = item->Track(tracker);
         }
     }
-    manager_.Unregister(&tracker);
+    manager_.Unregister(&tracker, HandleKind::Tracker);
     return handled;
 }
 

@@ -1,7 +1,9 @@
-// Every entry point checks its handles against the live objects, so a stale or foreign handle
-// does nothing instead of crashing, and nothing thrown inside escapes into the plug-in.
+// Every entry point checks its handles against the live objects of the kind it expects, so a
+// stale, foreign or wrong-kind handle does nothing instead of crashing, and runs what may throw
+// through the host's one guard, so nothing escapes into the plug-in.
 #include "ui/AdmSuites.h"
 
+#include "core/suites/GuardedCall.h"
 #include "pluginapi/PIUIHooks.h"
 #include "ui/AdmObjects.h"
 #include "ui/DialogManager.h"
@@ -22,53 +24,42 @@ DialogManager* M() {
     return DialogManager::Current();
 }
 
-template <typename T, typename Ref> T* Live(Ref ref) {
-    auto* object = reinterpret_cast<T*>(ref);
-    return M() && M()->IsLive(object) ? object : nullptr;
+using filterhost::HandleKind;
+
+template <typename T> T* Live(const void* ref, HandleKind kind) {
+    DialogManager* manager = M();
+    return manager ? manager->Find<T>(ref, kind) : nullptr;
 }
 
 AdmDialog* D(ADMDialogRef ref) {
-    return Live<AdmDialog>(ref);
+    return Live<AdmDialog>(ref, HandleKind::Dialog);
 }
 AdmItem* I(ADMItemRef ref) {
-    return Live<AdmItem>(ref);
+    return Live<AdmItem>(ref, HandleKind::Item);
 }
 AdmDrawer* Dr(ADMDrawerRef ref) {
-    return Live<AdmDrawer>(ref);
+    return Live<AdmDrawer>(ref, HandleKind::Drawer);
 }
 AdmImage* Im(ADMImageRef ref) {
-    return Live<AdmImage>(ref);
+    return Live<AdmImage>(ref, HandleKind::Image);
 }
 AdmIcon* Ic(ADMIconRef ref) {
-    return Live<AdmIcon>(ref);
+    return Live<AdmIcon>(ref, HandleKind::Icon);
 }
 AdmNotifier* N(ADMNotifierRef ref) {
-    return Live<AdmNotifier>(ref);
+    return Live<AdmNotifier>(ref, HandleKind::Notifier);
 }
 AdmTracker* T(ADMTrackerRef ref) {
-    return Live<AdmTracker>(ref);
+    return Live<AdmTracker>(ref, HandleKind::Tracker);
 }
 AdmEntry* E(ADMEntryRef ref) {
-    return Live<AdmEntry>(ref);
+    return Live<AdmEntry>(ref, HandleKind::Entry);
 }
 AdmList* L(ADMListRef ref) {
-    return Live<AdmList>(ref);
+    return Live<AdmList>(ref, HandleKind::List);
 }
 
-// Runs a body, turning anything thrown into the fallback value.
-template <typename R, typename F> R Safe(R fallback, F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return fallback;
-    }
-}
-template <typename F> void Safe(F&& body) noexcept {
-    try {
-        body();
-    } catch (...) {
-    }
-}
+using filterhost::GuardedCall;
 
 QRect ToQt(const ADMRect& r) {
     return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -92,16 +83,16 @@ void Alert(const char* text, bool error) {
 }
 
 void ErrorAlert(const char* text) noexcept {
-    Safe([&] { Alert(text, true); });
+    GuardedCall([&] { Alert(text, true); });
 }
 void MessageAlert(const char* text) noexcept {
-    Safe([&] { Alert(text, false); });
+    GuardedCall([&] { Alert(text, false); });
 }
 
 void GetScreenDimensions(const ADMPoint* point, ADMRect* area) noexcept {
     if (!area) return;
     *area = {};
-    Safe([&] {
+    GuardedCall([&] {
         QScreen* screen = point ? QGuiApplication::screenAt(QPoint(point->h, point->v)) : nullptr;
         if (!screen) screen = QGuiApplication::primaryScreen();
         if (screen) *area = ToAdm(screen->availableGeometry());
@@ -130,7 +121,7 @@ ADMBoolean GetFile(ADMDialogRef owner, const char* message, const char* filters,
                    ADMInt32 pathSize) noexcept {
     if (!path || pathSize <= 0) return false;
     path[0] = 0;
-    return Safe<ADMBoolean>(false, [&]() -> ADMBoolean {
+    return GuardedCall<ADMBoolean>(false, [&]() -> ADMBoolean {
         QWidget* parent = owner ? static_cast<QWidget*>(D(owner)) : nullptr;
         if (owner && !parent) return false;
         if (!parent && M()) parent = M()->TopDialog();
@@ -156,20 +147,20 @@ const ADMBasicSuite9 kBasic9 = {&ErrorAlert, &MessageAlert, &GetScreenDimensions
 
 ADMInt32 Modal(ADMPluginRef, const char*, ADMInt32 id, ADMInt32, ADMDialogInitProc init,
                ADMUserData data, ADMInt32) noexcept {
-    return Safe<ADMInt32>(kADMDialogFailedResult, [&] {
+    return GuardedCall<ADMInt32>(kADMDialogFailedResult, [&] {
         return M() ? M()->RunModal(id, init, data, false) : kADMDialogFailedResult;
     });
 }
 
 ADMInt32 PopupModal(ADMPluginRef, const char*, ADMInt32 id, ADMDialogInitProc init,
                     ADMUserData data, ADMInt32) noexcept {
-    return Safe<ADMInt32>(kADMDialogFailedResult, [&] {
+    return GuardedCall<ADMInt32>(kADMDialogFailedResult, [&] {
         return M() ? M()->RunModal(id, init, data, true) : kADMDialogFailedResult;
     });
 }
 
 void EndModal(ADMDialogRef ref, ADMInt32 id, ADMBoolean) noexcept {
-    if (AdmDialog* d = D(ref)) Safe([&] { d->EndModal(id); });
+    if (AdmDialog* d = D(ref)) GuardedCall([&] { d->EndModal(id); });
 }
 
 ADMUserData DialogUserData(ADMDialogRef ref) noexcept {
@@ -178,7 +169,8 @@ ADMUserData DialogUserData(ADMDialogRef ref) noexcept {
 }
 
 void DialogSetText(ADMDialogRef ref, const char* text) noexcept {
-    if (AdmDialog* d = D(ref)) Safe([&] { d->setWindowTitle(QString::fromUtf8(Text(text))); });
+    if (AdmDialog* d = D(ref))
+        GuardedCall([&] { d->setWindowTitle(QString::fromUtf8(Text(text))); });
 }
 
 void DialogGetBounds(ADMDialogRef ref, ADMRect* bounds) noexcept {
@@ -190,7 +182,7 @@ void DialogGetBounds(ADMDialogRef ref, ADMRect* bounds) noexcept {
 void DialogSetBounds(ADMDialogRef ref, const ADMRect* bounds) noexcept {
     AdmDialog* d = D(ref);
     if (d && bounds && bounds->right > bounds->left && bounds->bottom > bounds->top)
-        Safe([&] { d->setGeometry(ToQt(*bounds)); });
+        GuardedCall([&] { d->setGeometry(ToQt(*bounds)); });
 }
 
 void DialogGetLocalRect(ADMDialogRef ref, ADMRect* rect) noexcept {
@@ -200,11 +192,13 @@ void DialogGetLocalRect(ADMDialogRef ref, ADMRect* rect) noexcept {
 }
 
 void SetMinWidth(ADMDialogRef ref, ADMInt32 width) noexcept {
-    if (AdmDialog* d = D(ref)) Safe([&] { d->SetMinimumClientSize(width, d->minimumHeight()); });
+    if (AdmDialog* d = D(ref))
+        GuardedCall([&] { d->SetMinimumClientSize(width, d->minimumHeight()); });
 }
 
 void SetMinHeight(ADMDialogRef ref, ADMInt32 height) noexcept {
-    if (AdmDialog* d = D(ref)) Safe([&] { d->SetMinimumClientSize(d->minimumWidth(), height); });
+    if (AdmDialog* d = D(ref))
+        GuardedCall([&] { d->SetMinimumClientSize(d->minimumWidth(), height); });
 }
 
 void DialogSetTrackProc(ADMDialogRef ref, ADMDialogTrackProc proc) noexcept {
@@ -227,13 +221,13 @@ void DialogSetNotifyProc(ADMDialogRef ref, ADMDialogNotifyProc proc) noexcept {
 void DialogDefaultNotify(ADMDialogRef ref, ADMNotifierRef notifier) noexcept {
     AdmDialog* d = D(ref);
     AdmNotifier* n = N(notifier);
-    if (d && n) Safe([&] { d->DefaultNotify(*n); });
+    if (d && n) GuardedCall([&] { d->DefaultNotify(*n); });
 }
 
 void DialogInvalidate(ADMDialogRef ref) noexcept {
     AdmDialog* d = D(ref);
     if (!d) return;
-    Safe([&] {
+    GuardedCall([&] {
         for (const auto& item : d->Items())
             if (item->Canvas()) item->Canvas()->MarkInvalid();
         d->update();
@@ -250,7 +244,7 @@ ADMItemRef CreateItem(ADMDialogRef ref, ADMInt32 id, const char* type, const ADM
                       ADMItemInitProc init, ADMUserData data) noexcept {
     AdmDialog* d = D(ref);
     if (!d || !type || !bounds) return nullptr;
-    AdmItem* item = Safe<AdmItem*>(nullptr, [&]() -> AdmItem* {
+    AdmItem* item = GuardedCall<AdmItem*>(nullptr, [&]() -> AdmItem* {
         if (id != 0 && d->Item(id)) return nullptr;
         ItemKind kind;
         if (!KindOfType(type, kind)) {
@@ -267,16 +261,17 @@ ADMItemRef CreateItem(ADMDialogRef ref, ADMInt32 id, const char* type, const ADM
 
 ADMTimerID CreateTimer(ADMDialogRef ref, ADMInt32 ms, ADMDialogTimerProc proc) noexcept {
     AdmDialog* d = D(ref);
-    return d ? Safe<ADMTimerID>(0, [&] { return d->StartTimer(ms, proc); }) : 0;
+    return d ? GuardedCall<ADMTimerID>(0, [&] { return d->StartTimer(ms, proc); }) : 0;
 }
 
 void AbortTimer(ADMDialogRef ref, ADMTimerID timer) noexcept {
-    if (AdmDialog* d = D(ref)) Safe([&] { d->AbortTimer(timer); });
+    if (AdmDialog* d = D(ref)) GuardedCall([&] { d->AbortTimer(timer); });
 }
 
 void* GetWindowRef(ADMDialogRef ref) noexcept {
     AdmDialog* d = D(ref);
-    return d ? Safe<void*>(nullptr, [&] { return reinterpret_cast<void*>(d->winId()); }) : nullptr;
+    return d ? GuardedCall<void*>(nullptr, [&] { return reinterpret_cast<void*>(d->winId()); })
+             : nullptr;
 }
 
 const ADMDialogSuite4 kDialog = {&Modal,
@@ -329,7 +324,7 @@ void ItemSetNotifyProc(ADMItemRef ref, ADMItemNotifyProc proc) noexcept {
 void ItemDefaultNotify(ADMItemRef ref, ADMNotifierRef notifier) noexcept {
     AdmItem* i = I(ref);
     AdmNotifier* n = N(notifier);
-    if (i && n) Safe([&] { i->DefaultNotify(*n); });
+    if (i && n) GuardedCall([&] { i->DefaultNotify(*n); });
 }
 
 void ItemSetUserData(ADMItemRef ref, ADMUserData data) noexcept {
@@ -360,7 +355,7 @@ void ItemGetBounds(ADMItemRef ref, ADMRect* bounds) noexcept {
 void ItemSetBounds(ADMItemRef ref, const ADMRect* bounds) noexcept {
     AdmItem* i = I(ref);
     if (i && bounds && bounds->right >= bounds->left && bounds->bottom >= bounds->top)
-        Safe([&] { i->Widget()->setGeometry(ToQt(*bounds)); });
+        GuardedCall([&] { i->Widget()->setGeometry(ToQt(*bounds)); });
 }
 
 void ItemGetLocalRect(ADMItemRef ref, ADMRect* rect) noexcept {
@@ -386,7 +381,7 @@ void ItemInvalidate(ADMItemRef ref) noexcept {
 }
 
 void ItemEnable(ADMItemRef ref, ADMBoolean enable) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->Widget()->setEnabled(enable); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->Widget()->setEnabled(enable); });
 }
 
 ADMBoolean ItemIsEnabled(ADMItemRef ref) noexcept {
@@ -395,14 +390,14 @@ ADMBoolean ItemIsEnabled(ADMItemRef ref) noexcept {
 }
 
 void ItemSetText(ADMItemRef ref, const char* text) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetText(Text(text)); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetText(Text(text)); });
 }
 
 ADMInt32 ItemGetText(ADMItemRef ref, char* text, ADMInt32 maxLength) noexcept {
     if (text && maxLength > 0) text[0] = 0;
     AdmItem* i = I(ref);
     if (!i) return 0;
-    return Safe<ADMInt32>(0, [&] {
+    return GuardedCall<ADMInt32>(0, [&] {
         const std::string value = i->Text();
         if (text && maxLength > 0) {
             const size_t n = std::min(value.size(), size_t(maxLength - 1));
@@ -414,7 +409,7 @@ ADMInt32 ItemGetText(ADMItemRef ref, char* text, ADMInt32 maxLength) noexcept {
 }
 
 void SetFloatValue(ADMItemRef ref, ADMReal value) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetFloat(value); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetFloat(value); });
 }
 
 ADMReal GetFloatValue(ADMItemRef ref) noexcept {
@@ -423,11 +418,11 @@ ADMReal GetFloatValue(ADMItemRef ref) noexcept {
 }
 
 void SetMinFloatValue(ADMItemRef ref, ADMReal value) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetMinimum(value); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetMinimum(value); });
 }
 
 void SetMaxFloatValue(ADMItemRef ref, ADMReal value) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetMaximum(value); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetMaximum(value); });
 }
 
 ADMReal GetMinFloatValue(ADMItemRef ref) noexcept {
@@ -441,11 +436,11 @@ ADMReal GetMaxFloatValue(ADMItemRef ref) noexcept {
 }
 
 void SetPrecision(ADMItemRef ref, ADMInt32 decimals) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetPrecision(decimals); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetPrecision(decimals); });
 }
 
 void SetBooleanValue(ADMItemRef ref, ADMBoolean value) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetBoolean(value); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetBoolean(value); });
 }
 
 ADMBoolean GetBooleanValue(ADMItemRef ref) noexcept {
@@ -459,20 +454,20 @@ ADMListRef GetList(ADMItemRef ref) noexcept {
 }
 
 void SetPictureID(ADMItemRef ref, ADMInt32 id) noexcept {
-    if (AdmItem* i = I(ref)) Safe([&] { i->SetPicture(id); });
+    if (AdmItem* i = I(ref)) GuardedCall([&] { i->SetPicture(id); });
 }
 
 ADMDrawerRef CreateDrawer(ADMItemRef ref) noexcept {
     AdmItem* i = I(ref);
     if (!i || !i->Canvas()) return nullptr;
-    return Safe<ADMDrawerRef>(
+    return GuardedCall<ADMDrawerRef>(
         nullptr, [&] { return reinterpret_cast<ADMDrawerRef>(new AdmDrawer(*i, true)); });
 }
 
 void DestroyDrawer(ADMDrawerRef ref) noexcept {
     // Only drawers this suite made are deleted; those handed to draw callbacks belong to the host.
     AdmDrawer* d = Dr(ref);
-    if (d && d->Immediate()) Safe([&] { delete d; });
+    if (d && d->Immediate()) GuardedCall([&] { delete d; });
 }
 
 const ADMItemSuite3 kItem = {
@@ -502,13 +497,14 @@ void SetDrawMode(ADMDrawerRef ref, ADMInt32 mode) noexcept {
 
 void DrawLine(ADMDrawerRef ref, const ADMPoint* from, const ADMPoint* to) noexcept {
     AdmDrawer* d = Dr(ref);
-    if (d && from && to) Safe([&] { d->Line(QPoint(from->h, from->v), QPoint(to->h, to->v)); });
+    if (d && from && to)
+        GuardedCall([&] { d->Line(QPoint(from->h, from->v), QPoint(to->h, to->v)); });
 }
 
 void DrawPolygon(ADMDrawerRef ref, const ADMPoint* points, ADMInt32 count) noexcept {
     AdmDrawer* d = Dr(ref);
     if (!d || !points || count <= 0 || count > 1 << 20) return;
-    Safe([&] {
+    GuardedCall([&] {
         std::vector<QPoint> qt;
         qt.reserve(size_t(count));
         for (ADMInt32 i = 0; i < count; ++i)
@@ -519,34 +515,34 @@ void DrawPolygon(ADMDrawerRef ref, const ADMPoint* points, ADMInt32 count) noexc
 
 void DrawRect(ADMDrawerRef ref, const ADMRect* rect) noexcept {
     AdmDrawer* d = Dr(ref);
-    if (d && rect) Safe([&] { d->Rect(ToQt(*rect)); });
+    if (d && rect) GuardedCall([&] { d->Rect(ToQt(*rect)); });
 }
 
 void FillRect(ADMDrawerRef ref, const ADMRect* rect) noexcept {
     AdmDrawer* d = Dr(ref);
-    if (d && rect) Safe([&] { d->Fill(ToQt(*rect)); });
+    if (d && rect) GuardedCall([&] { d->Fill(ToQt(*rect)); });
 }
 
 void DrawSunkenRect(ADMDrawerRef ref, const ADMRect* rect) noexcept {
     AdmDrawer* d = Dr(ref);
-    if (d && rect) Safe([&] { d->Frame(ToQt(*rect), true); });
+    if (d && rect) GuardedCall([&] { d->Frame(ToQt(*rect), true); });
 }
 
 void DrawRaisedRect(ADMDrawerRef ref, const ADMRect* rect) noexcept {
     AdmDrawer* d = Dr(ref);
-    if (d && rect) Safe([&] { d->Frame(ToQt(*rect), false); });
+    if (d && rect) GuardedCall([&] { d->Frame(ToQt(*rect), false); });
 }
 
 void DrawIconCentered(ADMDrawerRef ref, ADMIconRef icon, const ADMRect* rect) noexcept {
     AdmDrawer* d = Dr(ref);
     AdmIcon* i = Ic(icon);
-    if (d && i && rect) Safe([&] { d->Icon(i->image, ToQt(*rect)); });
+    if (d && i && rect) GuardedCall([&] { d->Icon(i->image, ToQt(*rect)); });
 }
 
 void DrawADMImage(ADMDrawerRef ref, ADMImageRef image, const ADMPoint* at) noexcept {
     AdmDrawer* d = Dr(ref);
     AdmImage* i = Im(image);
-    if (d && i && at) Safe([&] { d->Image(i->image, QPoint(at->h, at->v)); });
+    if (d && i && at) GuardedCall([&] { d->Image(i->image, QPoint(at->h, at->v)); });
 }
 
 const ADMDrawerSuite3 kDrawer = {&SetRGBColor,    &SetADMColor,      &SetDrawMode, &DrawLine,
@@ -560,19 +556,19 @@ constexpr ADMInt32 kMaxImageExtent = 16384;
 ADMImageRef ImageCreate(ADMInt32 width, ADMInt32 height) noexcept {
     if (!M() || width < 1 || height < 1 || width > kMaxImageExtent || height > kMaxImageExtent)
         return nullptr;
-    return Safe<ADMImageRef>(nullptr, [&]() -> ADMImageRef {
+    return GuardedCall<ADMImageRef>(nullptr, [&]() -> ADMImageRef {
         auto image = std::make_unique<AdmImage>();
         image->image = QImage(width, height, QImage::Format_RGB32);
         if (image->image.isNull()) return nullptr;
         image->image.fill(Qt::white);
-        M()->Register(image.get());
+        M()->Register(image.get(), HandleKind::Image);
         return reinterpret_cast<ADMImageRef>(image.release());
     });
 }
 
 void ImageDestroy(ADMImageRef ref) noexcept {
     if (AdmImage* i = Im(ref)) {
-        M()->Unregister(i);
+        M()->Unregister(i, HandleKind::Image);
         delete i;
     }
 }
@@ -615,19 +611,19 @@ const ADMImageSuite2 kImage = {&ImageCreate,
 
 ADMIconRef IconFromResource(ADMPluginRef, ADMInt32 id, ADMInt32) noexcept {
     if (!M()) return nullptr;
-    return Safe<ADMIconRef>(nullptr, [&]() -> ADMIconRef {
+    return GuardedCall<ADMIconRef>(nullptr, [&]() -> ADMIconRef {
         QImage image = M()->Picture(id, true);
         if (image.isNull()) return nullptr;
         auto icon = std::make_unique<AdmIcon>();
         icon->image = std::move(image);
-        M()->Register(icon.get());
+        M()->Register(icon.get(), HandleKind::Icon);
         return reinterpret_cast<ADMIconRef>(icon.release());
     });
 }
 
 void IconDestroy(ADMIconRef ref) noexcept {
     if (AdmIcon* i = Ic(ref)) {
-        M()->Unregister(i);
+        M()->Unregister(i, HandleKind::Icon);
         delete i;
     }
 }
@@ -705,7 +701,7 @@ const ADMTrackerSuite1 kTracker = {&TrackerPoint, &TrackerAction, &TrackerModifi
 
 void EntrySetText(ADMEntryRef ref, const char* text) noexcept {
     if (AdmEntry* e = E(ref))
-        Safe([&] {
+        GuardedCall([&] {
             e->text = Text(text);
             e->list->Item().ShowActiveEntry();
         });
@@ -732,7 +728,7 @@ ADMInt32 EntryGetIndex(ADMEntryRef ref) noexcept {
 void EntrySelect(ADMEntryRef ref, ADMBoolean select) noexcept {
     AdmEntry* e = E(ref);
     if (!e) return;
-    Safe([&] {
+    GuardedCall([&] {
         if (select)
             e->list->SetActive(e);
         else if (e->list->Active() == e)
@@ -746,12 +742,12 @@ const ADMEntrySuite2 kEntry = {&EntrySetText, &EntrySetSeparator, &EntrySetID,
 ADMEntryRef InsertEntry(ADMListRef ref, ADMInt32 index) noexcept {
     AdmList* l = L(ref);
     if (!l) return nullptr;
-    return Safe<ADMEntryRef>(nullptr,
-                             [&] { return reinterpret_cast<ADMEntryRef>(l->Insert(index)); });
+    return GuardedCall<ADMEntryRef>(
+        nullptr, [&] { return reinterpret_cast<ADMEntryRef>(l->Insert(index)); });
 }
 
 void RemoveEntry(ADMListRef ref, ADMInt32 index) noexcept {
-    if (AdmList* l = L(ref)) Safe([&] { l->Remove(index); });
+    if (AdmList* l = L(ref)) GuardedCall([&] { l->Remove(index); });
 }
 
 ADMEntryRef ListGetEntry(ADMListRef ref, ADMInt32 id) noexcept {
@@ -781,12 +777,12 @@ const ADMListSuite1 kList = {&InsertEntry, &RemoveEntry,     &ListGetEntry,
 
 intptr_t MainAppWindow() noexcept {
     AdmDialog* top = M() ? M()->TopDialog() : nullptr;
-    return top ? Safe<intptr_t>(0, [&] { return intptr_t(top->winId()); }) : 0;
+    return top ? GuardedCall<intptr_t>(0, [&] { return intptr_t(top->winId()); }) : 0;
 }
 
 SPErr SetCursor(const char* name) noexcept {
     if (!M() || !name) return kSPBadParameterError;
-    return Safe<SPErr>(kSPBadParameterError, [&] {
+    return GuardedCall<SPErr>(kSPBadParameterError, [&] {
         QWidget* widget = M()->TrackedWidget();
         if (!widget) return kSPBadParameterError;
         return ApplyHostCursor(*widget, name) ? kSPNoError : kSPBadParameterError;

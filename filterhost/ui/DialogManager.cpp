@@ -14,8 +14,6 @@
 namespace quillon::ui {
 namespace {
 
-DialogManager* gCurrent = nullptr;
-
 QImage ImageOfBitmap(const Bitmap& bitmap) {
     QImage image(bitmap.width, bitmap.height,
                  bitmap.bytesPerPixel == 4 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
@@ -30,22 +28,27 @@ QImage ImageOfBitmap(const Bitmap& bitmap) {
 
 } // namespace
 
-DialogManager::DialogManager(filterhost::SuiteRegistry& suites, ResourceLookup resources,
+DialogManager::DialogManager(filterhost::SessionServices& session, ResourceLookup resources,
                              ErrorReporter report)
-    : suites_(suites), resources_(std::move(resources)), report_(std::move(report)) {
+    : session_(session), resources_(std::move(resources)), report_(std::move(report)) {
     if (!qApp) throw filterhost::HostFailure("the dialog manager needs a running application");
-    if (gCurrent) throw filterhost::HostFailure("only one dialog manager may be live");
-    gCurrent = this;
-    OfferAdmSuites(suites_);
+    OfferAdmSuites(session_.Suites());
 }
 
 DialogManager::~DialogManager() {
-    WithdrawAdmSuites(suites_);
-    gCurrent = nullptr;
+    WithdrawAdmSuites(session_.Suites());
+}
+
+DialogManager& DialogManager::Open(filterhost::SessionServices& session, ResourceLookup resources,
+                                   ErrorReporter report) {
+    return session.AttachDialogs(
+        std::make_unique<DialogManager>(session, std::move(resources), std::move(report)));
 }
 
 DialogManager* DialogManager::Current() {
-    return gCurrent;
+    filterhost::SessionServices* session = filterhost::SessionServices::Current();
+    // The dialog manager is the only part a session carries.
+    return session ? static_cast<DialogManager*>(session->Dialogs()) : nullptr;
 }
 
 void DialogManager::ReportError(const std::string& message) const {

@@ -3,14 +3,13 @@
 // A QApplication must exist first.
 #pragma once
 
-#include "core/suites/SuiteRegistry.h"
+#include "core/suites/SessionServices.h"
 #include "pluginapi/ADMSuites.h"
 
 #include <QImage>
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,15 +20,19 @@ namespace quillon::ui {
 
 class AdmDialog;
 
-class DialogManager {
+class DialogManager : public filterhost::SessionPart {
   public:
     using ResourceLookup = std::function<std::span<const uint8_t>(uint32_t type, int32_t id)>;
     using ErrorReporter = std::function<void(const std::string&)>;
 
     // Messages about broken resources go to report, standard error when it is empty.
-    DialogManager(filterhost::SuiteRegistry& suites, ResourceLookup resources,
+    DialogManager(filterhost::SessionServices& session, ResourceLookup resources,
                   ErrorReporter report = {});
-    ~DialogManager();
+    ~DialogManager() override;
+    // A dialog manager the session owns from now on, offered to its plug-in until the session
+    // ends or detaches it.
+    static DialogManager& Open(filterhost::SessionServices& session, ResourceLookup resources,
+                               ErrorReporter report = {});
     DialogManager(const DialogManager&) = delete;
     DialogManager& operator=(const DialogManager&) = delete;
 
@@ -43,10 +46,16 @@ class DialogManager {
     // The dialog on top, null when none is open.
     AdmDialog* TopDialog() const { return stack_.empty() ? nullptr : stack_.back(); }
 
-    // Handles the plug-in gives back are checked against what is alive.
-    void Register(const void* object) { live_.insert(object); }
-    void Unregister(const void* object) { live_.erase(object); }
-    bool IsLive(const void* object) const { return object && live_.count(object) != 0; }
+    // Handles the plug-in gives back are checked against what is alive, kind by kind.
+    void Register(const void* object, filterhost::HandleKind kind) {
+        session_.Handles().Add(object, kind);
+    }
+    void Unregister(const void* object, filterhost::HandleKind kind) {
+        session_.Handles().Remove(object, kind);
+    }
+    template <typename T> T* Find(const void* handle, filterhost::HandleKind kind) const {
+        return session_.Handles().Find<T>(handle, kind);
+    }
 
     // The widget whose events are being tracked: host cursors are shown there.
     void SetTrackedWidget(QWidget* widget) { tracked_ = widget; }
@@ -54,15 +63,14 @@ class DialogManager {
 
     void ReportError(const std::string& message) const;
 
-    // The live manager, for the C entry points.
+    // The manager of the session in use, for the C entry points.
     static DialogManager* Current();
 
   private:
-    filterhost::SuiteRegistry& suites_;
+    filterhost::SessionServices& session_;
     ResourceLookup resources_;
     ErrorReporter report_;
     std::vector<AdmDialog*> stack_;
-    std::set<const void*> live_;
     QWidget* tracked_ = nullptr;
 };
 

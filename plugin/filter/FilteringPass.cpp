@@ -1,5 +1,6 @@
 #include "filter/FilteringPass.h"
 
+#include "suites/HostError.h"
 #include "suites/HostSuites.h"
 #include "suites/PluginState.h"
 
@@ -71,12 +72,18 @@ constexpr int32_t kRowPixels = 16000;
 static_assert(sizeof(Color8) == sizeof(engine::ColorRecord8));
 static_assert(sizeof(Color16) == sizeof(engine::ColorRecord16));
 
+// A conversion the host cannot make (an unusable colour profile) abandons the pass with the
+// host's code rather than leaving the row unconverted.
+void Check(SPErr converted) {
+    if (converted != kSPNoError) throw suites::HostError{converted};
+}
+
 template <typename Sample> struct Depth;
 
 template <> struct Depth<uint8_t> {
     using Record = Color8;
     static void Convert(ColorSpace from, ColorSpace to, Record* records, int32_t count) {
-        suites::ColorSpace().Convert8(from, to, records, int16(count));
+        Check(suites::ColorSpace().Convert8(from, to, records, int16(count)));
     }
     static void Transform(Record* records, int32_t count) {
         suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count);
@@ -86,7 +93,7 @@ template <> struct Depth<uint8_t> {
 template <> struct Depth<uint16_t> {
     using Record = Color16;
     static void Convert(ColorSpace from, ColorSpace to, Record* records, int32_t count) {
-        suites::ColorSpace().Convert16(from, to, records, int16(count));
+        Check(suites::ColorSpace().Convert16(from, to, records, int16(count)));
     }
     static void Transform(Record* records, int32_t count) {
         suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count);

@@ -50,6 +50,7 @@ typedef struct VPoint {
 /* Result codes of the filter protocol, written by the plug-in into the selector's result. */
 enum {
     noErr = 0,
+    memFullErr = -108,
     userCanceledErr = -128,
     filterBadParameters = -30100,
     filterBadMode = -30101,

@@ -191,6 +191,19 @@ TEST_F(ApplyCommandTest, LastRepeatsThePreviousUse) {
     EXPECT_NE(ReadImageFile(folder_ / "again.tif").document.planes, picture.planes);
 }
 
+// The error names the colour profile, not the code the plug-in passes on.
+TEST_F(ApplyCommandTest, ACmykJpegWithAnUnusableProfileSaysSo) {
+    Document picture = Blocks(ColorMode::CMYK, 8);
+    picture.iccProfile.assign(300, 0x41);
+    WriteImageFile(picture, FileFormat::Jpeg, folder_ / "in.jpg");
+    ASSERT_EQ(ReadImageFile(folder_ / "in.jpg").document.iccProfile, picture.iccProfile);
+    const Outcome outcome = Quillon("apply in.jpg out.jpg --colors '" + MoveColorAt(picture) + "'");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.error, "quillon: the document's embedded CMYK colour profile cannot be used; "
+                             "out.jpg not written\n");
+    EXPECT_FALSE(fs::exists(folder_ / "out.jpg"));
+}
+
 TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
     WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
     std::ofstream(folder_ / "notes.txt") << "not a picture";
@@ -246,6 +259,72 @@ TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
     EXPECT_NE(outcome.error.find("cancelled; out.tif not written"), std::string::npos)
         << outcome.error;
     EXPECT_FALSE(fs::exists(folder_ / "out.tif"));
+}
+
+// --set gives every parameter the terminology declares, by name in any spelling or by key, and
+// converts its value by the declared type: the result is what the convenience option gives.
+TEST_F(ApplyCommandTest, SetGivesEveryDeclaredParameter) {
+    const Document picture = Blocks(ColorMode::RGB, 8);
+    WriteImageFile(picture, FileFormat::Png, folder_ / "in.png");
+    WriteImageFile(Blocks(ColorMode::RGB, 16), FileFormat::Png, folder_ / "sample.png");
+    const std::string colors = "'" + MoveColorAt(picture) + "'";
+    struct Case {
+        std::string set, convenience;
+    };
+    const Case cases[] = {
+        {"--set Colors=" + colors, "--colors " + colors},
+        {"--set Fuzziness=6.5 --set colors=" + colors, "--fuzziness 6.5 --colors " + colors},
+        {"--set 'Preserve Luminosity=on' --set smpl=" + colors,
+         "--preserve-luminosity on --colors " + colors},
+        {"--set preserve-luminosity=off --set Fzns=2 --colors " + colors,
+         "--preserve-luminosity off --fuzziness 2 --colors " + colors},
+        {"--set 'sample file=sample.png' --colors " + colors + " --record set.json",
+         "--sample sample.png --colors " + colors + " --record convenience.json"},
+    };
+    for (const Case& c : cases) {
+        const Outcome set = Quillon("apply in.png set.png " + c.set);
+        ASSERT_EQ(set.status, 0) << c.set << ": " << set.error;
+        const Outcome convenience = Quillon("apply in.png convenience.png " + c.convenience);
+        ASSERT_EQ(convenience.status, 0) << c.convenience << ": " << convenience.error;
+        const Document out = ReadImageFile(folder_ / "set.png").document;
+        EXPECT_EQ(out.planes, ReadImageFile(folder_ / "convenience.png").document.planes) << c.set;
+        EXPECT_NE(out.planes, picture.planes) << c.set;
+    }
+    // The sample file went in as a path, absolute, and was recorded with the action.
+    std::ifstream action(folder_ / "set.json");
+    std::stringstream text;
+    text << action.rdbuf();
+    EXPECT_NE(text.str().find((folder_ / "sample.png").string()), std::string::npos) << text.str();
+
+    // The value is not ignored: the reach of the adjustment follows it.
+    ASSERT_EQ(Quillon("apply in.png near.png --set Fuzziness=1 --colors " + colors).status, 0);
+    ASSERT_EQ(Quillon("apply in.png far.png --set Fuzziness=10 --colors " + colors).status, 0);
+    EXPECT_NE(ReadImageFile(folder_ / "near.png").document.planes,
+              ReadImageFile(folder_ / "far.png").document.planes);
+}
+
+TEST_F(ApplyCommandTest, SetRefusesUnknownNamesAndValuesOfTheWrongType) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
+    struct Case {
+        const char* arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"--set Sharpness=3", "--set Sharpness=3: Quillon... declares no parameter \"Sharpness\" "
+                              "(it takes Preserve Luminosity, Fuzziness, Sample File, Colors)"},
+        {"--set Fuzziness=high",
+         "--set Fuzziness=high: \"Fuzziness\" takes a number, not \"high\""},
+        {"--set 'Preserve Luminosity=maybe'",
+         "--set Preserve Luminosity=maybe: \"Preserve Luminosity\" takes on or off, not \"maybe\""},
+        {"--set Fuzziness", "--set Fuzziness: NAME=VALUE expected"},
+        {"--set 'Sample File='", "--set Sample File=: \"Sample File\" takes a file, not \"\""},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = Quillon(std::string("apply in.png out.png ") + c.arguments);
+        EXPECT_EQ(outcome.status, 2) << c.arguments;
+        EXPECT_EQ(outcome.error, std::string("quillon: ") + c.message + "\n") << c.arguments;
+        EXPECT_FALSE(fs::exists(folder_ / "out.png")) << c.arguments;
+    }
 }
 
 TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {

@@ -1,6 +1,6 @@
 // The application's eyedropper property through the action suites, as a filter asks for it.
 #include "core/suites/ActionControl.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +46,8 @@ constexpr DescriptorKeyID kEyedropper = PI_FOURCC('E', 'y', 'D', 'r');
 class EyedropperTest : public ::testing::TestWithParam<std::pair<EyedropperSample, uint32_t>> {};
 
 TEST_P(EyedropperTest, AnswersTheHostSetting) {
-    FilterHost host;
-    ActionControl actions(host.Suites(), host.Descriptors(), GetParam().first);
+    FilterSession host;
+    ActionControl& actions = host.OpenActionControl(GetParam().first);
     const Suites s = Acquire(host.Suites());
     PIActionReference reference = ApplicationProperty(s, kEyedropper);
     PIActionDescriptor result = nullptr;
@@ -69,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{EyedropperSample::Average5x5, PI_FOURCC('S', 'm', 'p', '5')}));
 
 TEST(ActionControl, OtherReferencesAndHandlesFail) {
-    FilterHost host;
-    ActionControl actions(host.Suites(), host.Descriptors(), EyedropperSample::Average3x3);
+    FilterSession host;
+    ActionControl& actions = host.OpenActionControl(EyedropperSample::Average3x3);
     const Suites s = Acquire(host.Suites());
     PIActionReference zoom = ApplicationProperty(s, PI_FOURCC('Z', 'o', 'o', 'm'));
     PIActionDescriptor result = reinterpret_cast<PIActionDescriptor>(&host);

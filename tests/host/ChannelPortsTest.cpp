@@ -1,6 +1,6 @@
 // Channel ports: the composite channels a document offers, scaled 8-bit reads for previews and
 // one-pixel reads at the channel's depth for the eyedropper.
-#include "core/suites/ChannelPorts.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,8 @@ TEST(ChannelPorts, CompositeChannelsFollowTheMode) {
         {ColorMode::Lab, {ctL, ctA, ctB}}};
     for (const auto& [mode, types] : kModes) {
         Document d = MakeDocument(mode, 16, 5, 4);
-        ChannelPorts ports(d);
+        FilterSession session;
+        ChannelPorts& ports = session.OpenPorts(d);
         std::vector<int16_t> seen;
         for (ReadChannelDesc* c = ports.Channels(); c; c = c->next) {
             seen.push_back(c->channelType);
@@ -67,7 +68,8 @@ class ScaledReadTest : public ::testing::TestWithParam<ScaleCase> {};
 TEST_P(ScaledReadTest, MatchesTheReference) {
     const ScaleCase& c = GetParam();
     Document d = Patterned(ColorMode::RGB, c.depth, 40, 30);
-    ChannelPorts ports(d);
+    FilterSession session;
+    ChannelPorts& ports = session.OpenPorts(d);
     ReadChannelDesc* green = ports.Channels()->next;
     const int32_t width = c.read.right - c.read.left, height = c.read.bottom - c.read.top;
     std::vector<uint8_t> out(size_t(width * height), 0xee);
@@ -98,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ChannelPorts, OnePixelAtTheChannelsDepth) {
     Document d = Patterned(ColorMode::Lab, 16, 9, 7);
-    ChannelPorts ports(d);
+    FilterSession session;
+    ChannelPorts& ports = session.OpenPorts(d);
     for (ReadChannelDesc* c = ports.Channels(); c; c = c->next) {
         const int plane = c->channelType - ctL;
         uint16_t value = 0;
@@ -123,7 +126,8 @@ TEST(ChannelPorts, OnePixelAtTheChannelsDepth) {
 
 TEST(ChannelPorts, RefusesBadRequests) {
     Document d = Patterned(ColorMode::RGB, 8, 10, 10);
-    ChannelPorts ports(d);
+    FilterSession session;
+    ChannelPorts& ports = session.OpenPorts(d);
     PIChannelPort port = ports.Channels()->port;
     uint8_t byte = 0;
     const PixelMemoryDesc memory8{&byte, 8, 8, 0, 8};

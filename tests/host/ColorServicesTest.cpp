@@ -1,5 +1,5 @@
 // The colour-space suite: scales, neutral points, round trips and whole-row calls.
-#include "core/suites/ColorServices.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 namespace {
 
 using quillon::filterhost::ColorServices;
+using quillon::filterhost::FilterSession;
 
 constexpr ColorSpace kRGB = plugIncolorServicesRGBSpace;
 constexpr ColorSpace kCMYK = plugIncolorServicesCMYKSpace;
@@ -26,7 +27,8 @@ std::vector<Color8> RgbGrid8(int step) {
 }
 
 TEST(ColorServices, Rgb8ThroughLab16AndBackIsWithinOneLevel) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
     const PSColorSpaceSuite1& suite = *services.Suite();
     const auto original = RgbGrid8(15);
     std::vector<uint8> components(original.size() * 4);
@@ -45,7 +47,8 @@ TEST(ColorServices, Rgb8ThroughLab16AndBackIsWithinOneLevel) {
 }
 
 TEST(ColorServices, MidToneRgb8ThroughLab8AndBackStaysClose) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
     std::vector<Color8> colors;
     for (int r = 64; r <= 192; r += 16)
         for (int g = 64; g <= 192; g += 16)
@@ -65,7 +68,8 @@ TEST(ColorServices, MidToneRgb8ThroughLab8AndBackStaysClose) {
 }
 
 TEST(ColorServices, LabNeutralPointsAreGreys) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
     std::vector<Color16> deep = {
         {0, 16384, 16384, 16384}, {0, 0, 16384, 16384}, {0, 32768, 16384, 16384}};
     services.Convert16(kLab, kRGB, deep.data(), int(deep.size()));
@@ -85,17 +89,20 @@ TEST(ColorServices, LabNeutralPointsAreGreys) {
 }
 
 TEST(ColorServices, ConvertsAWholeRowInOneCall) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
+    ColorServices::ConversionCounts counts;
+    services.CountConversionsIn(&counts);
     std::vector<Color16> row(16000, Color16{0, 30000, 2000, 9000});
-    const int before = services.Conversions();
     ASSERT_EQ(services.Suite()->Convert16(kRGB, kLab, row.data(), int16(row.size())), 0);
-    EXPECT_EQ(services.Conversions(), before + 1);
+    EXPECT_EQ(counts, (ColorServices::ConversionCounts{{{kRGB, kLab}, 1}}));
     EXPECT_EQ(row.front().c1, row.back().c1);
     EXPECT_EQ(row.front().c3, row.back().c3);
 }
 
 TEST(ColorServices, CmykRoundTripKeepsColoursRecognisable) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
     std::vector<Color8> colors = {{0, 170, 90, 80}, {0, 90, 150, 100}, {0, 90, 100, 160}};
     const auto original = colors;
     services.Convert8(kRGB, kCMYK, colors.data(), 3);
@@ -109,7 +116,8 @@ TEST(ColorServices, CmykRoundTripKeepsColoursRecognisable) {
 }
 
 TEST(ColorServices, EightToSixteenBitScale) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
     const uint8 in[] = {0, 1, 128, 254, 255};
     uint16 out[5];
     services.Suite()->Convert8to16(in, out, 5);
@@ -124,7 +132,8 @@ TEST(ColorServices, EightToSixteenBitScale) {
 }
 
 TEST(ColorServices, ColorRecordsStuffExtractAndPick) {
-    ColorServices services;
+    FilterSession session;
+    ColorServices& services = session.OpenColors();
     const PSColorSpaceSuite1& suite = *services.Suite();
     ColorID color = nullptr;
     ASSERT_EQ(suite.Make(&color), 0);

@@ -1,6 +1,6 @@
 // The protocol driver: tiles handed out and written back, rectangles, progress, abort, refusals.
-#include "core/session/FilterDriver.h"
 #include "core/HostFailure.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -27,17 +27,19 @@ class FilterDriverTest : public ::testing::TestWithParam<std::tuple<int, bool>> 
 TEST_P(FilterDriverTest, EveryTileIsHandedOutAndWrittenBack) {
     const auto [depth, big] = GetParam();
     PluginModule module(ModulePath("Invert.8bf"));
-    FilterHost host;
+    FilterSession host;
     Document document = Gradient(ColorMode::RGB, depth, 1000, 300);
     const Document before = document;
     RunOptions options;
     options.tileWidth = 256;
     options.tileHeight = 128;
     options.bigDocument = big;
+    RunTrace trace;
+    options.trace = &trace;
     RunReport report = host.Run(module, document, options);
     ASSERT_EQ(report.result, 0);
-    EXPECT_EQ(report.advanceCalls, 12); // 4 columns x 3 rows
-    EXPECT_EQ(report.tilesWritten, 12);
+    EXPECT_EQ(trace.advanceCalls, 12); // 4 columns x 3 rows
+    EXPECT_EQ(trace.tilesWritten, 12);
     const int max = depth == 16 ? 32768 : 255;
     for (int32_t y = 0; y < 300; y += 7)
         for (int32_t x = 0; x < 1000; x += 13) {
@@ -54,21 +56,46 @@ INSTANTIATE_TEST_SUITE_P(DepthsAndCoordinates, FilterDriverTest,
 
 TEST(FilterDriver, AbortStopsTheRunWithTheModuleResult) {
     PluginModule module(ModulePath("Invert.8bf"));
-    FilterHost host;
+    FilterSession host;
     Document document = Gradient(ColorMode::RGB, 8, 100, 100);
     RunOptions options;
     options.tileWidth = options.tileHeight = 50;
     options.abort = [] { return true; };
+    RunTrace trace;
+    options.trace = &trace;
     RunReport report = host.Run(module, document, options);
     EXPECT_EQ(report.result, userCanceledErr);
     EXPECT_EQ(report.failedSelector, filterSelectorStart);
-    EXPECT_EQ(report.advanceCalls, 2);
-    ASSERT_EQ(report.progressCalls.size(), 1u);
+    EXPECT_EQ(trace.advanceCalls, 2);
+    ASSERT_EQ(trace.progressCalls.size(), 1u);
+}
+
+// Planes the document lacks, over a rectangle with pixels in it, are refused with the reason
+// whether the plug-in advances itself or leaves the rectangle for the host; the refused tile is
+// not handed out and the run stops there.
+TEST(FilterDriver, PlanesTheDocumentLacksEndTheRun) {
+    for (const char* file : {"BadPlanes.8bf", "BadPlanesPending.8bf"}) {
+        PluginModule module(ModulePath(file));
+        FilterSession host;
+        Document document = Gradient(ColorMode::RGB, 8, 40, 30);
+        const Document before = document;
+        RunTrace trace;
+        RunOptions options;
+        options.trace = &trace;
+        RunReport report = host.Run(module, document, options);
+        EXPECT_EQ(report.result, filterBadParameters) << file;
+        EXPECT_NE(report.failedSelector, filterSelectorContinue) << file << ": continued";
+        EXPECT_EQ(report.hostFailure, "the filter asked for planes 0 to 7 of a document with 4")
+            << file;
+        EXPECT_EQ(trace.advanceCalls, 1) << file;
+        EXPECT_EQ(trace.tilesWritten, 0) << file;
+        EXPECT_EQ(document.planes, before.planes) << file;
+    }
 }
 
 TEST(FilterDriver, RefusesModesTheModuleDoesNotEnable) {
     PluginModule module(ModulePath("Invert.8bf"));
-    FilterHost host;
+    FilterSession host;
     for (ColorMode mode : {ColorMode::CMYK, ColorMode::Lab}) {
         Document document = MakeDocument(mode, 8, 4, 4);
         try {

@@ -1,5 +1,5 @@
 // Handles and buffers as the plug-in sees them, with the accounting that catches leaks.
-#include "core/suites/HostMemory.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,12 @@
 
 namespace {
 
+using quillon::filterhost::FilterSession;
 using quillon::filterhost::HostMemory;
 
 TEST(HostMemory, HandlesKeepTheirBytesAndAreCounted) {
-    HostMemory memory;
+    FilterSession session;
+    HostMemory& memory = session.Memory();
     HandleProcs& procs = *memory.Handles();
     Handle h = procs.newProc(32788);
     ASSERT_NE(h, nullptr);
@@ -27,7 +29,8 @@ TEST(HostMemory, HandlesKeepTheirBytesAndAreCounted) {
 }
 
 TEST(HostMemory, ForeignOrDisposedHandlesAreRefusedAndCounted) {
-    HostMemory memory;
+    FilterSession session;
+    HostMemory& memory = session.Memory();
     HandleProcs& procs = *memory.Handles();
     Handle h = procs.newProc(8);
     procs.disposeProc(h);
@@ -38,7 +41,8 @@ TEST(HostMemory, ForeignOrDisposedHandlesAreRefusedAndCounted) {
 }
 
 TEST(HostMemory, LockedHandlesDoNotMove) {
-    HostMemory memory;
+    FilterSession session;
+    HostMemory& memory = session.Memory();
     HandleProcs& procs = *memory.Handles();
     Handle h = procs.newProc(4);
     procs.lockProc(h, false);
@@ -50,7 +54,8 @@ TEST(HostMemory, LockedHandlesDoNotMove) {
 }
 
 TEST(HostMemory, BuffersAreCountedUntilFreed) {
-    HostMemory memory;
+    FilterSession session;
+    HostMemory& memory = session.Memory();
     BufferProcs& procs = *memory.Buffers();
     BufferID id = nullptr;
     ASSERT_EQ(procs.allocateProc(1000, &id), 0);

@@ -42,6 +42,17 @@ const PIResourceEntry kEntries[] = {
     {kPIPropertyListType, kPIPropertyListID, kPipl.data(), uint32(kPipl.size())}};
 #endif
 
+#ifdef TEST_BAD_PLANES
+constexpr bool kBadPlanes = true;
+#else
+constexpr bool kBadPlanes = false;
+#endif
+#ifdef TEST_LEAVE_PENDING
+constexpr bool kLeavePending = true;
+#else
+constexpr bool kLeavePending = false;
+#endif
+
 VRect OutRect(const FilterRecord& r) {
     if (r.bigDocumentData && r.bigDocumentData->PluginUsing32BitCoordinates)
         return r.bigDocumentData->outRect32;
@@ -98,5 +109,17 @@ extern "C" __attribute__((visibility("default"))) void TestMain(int16 selector, 
     auto& r = *static_cast<FilterRecord*>(block);
     if (selector != filterSelectorAbout && r.bigDocumentData)
         r.bigDocumentData->PluginUsing32BitCoordinates = 1;
-    if (selector == filterSelectorStart) *result = InvertAll(r);
+    if (kBadPlanes) {
+        // Asks for planes 0 to 7 of the whole document: advancing itself, or leaving the
+        // rectangle for the host to fill before it calls continue.
+        if (selector == filterSelectorStart) {
+            r.outLoPlane = 0;
+            r.outHiPlane = 7;
+            SetOutRect(r, {0, 0, r.filterRect.bottom, r.filterRect.right});
+            if (!kLeavePending) *result = r.advanceState();
+        }
+        if (selector == filterSelectorContinue) *result = 1;
+    } else if (selector == filterSelectorStart) {
+        *result = InvertAll(r);
+    }
 }

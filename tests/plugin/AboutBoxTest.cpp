@@ -1,7 +1,7 @@
 // The about selector on a host without a dialog manager: the missing suite is reported once and
 // its code ends the selector, nothing escapes into the host.
 #include "core/module/PluginModule.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ using namespace quillon::filterhost;
 
 TEST(AboutBox, MissingDialogManagerIsReportedAndReturned) {
     PluginModule module(std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf");
-    FilterHost host;
+    FilterSession host;
     ::testing::internal::CaptureStderr();
     const int16_t result = host.About(module);
     const std::string said = ::testing::internal::GetCapturedStderr();

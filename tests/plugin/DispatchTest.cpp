@@ -1,6 +1,6 @@
 // The module's entry point driven through the host, selector by selector.
 #include "core/HostFailure.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ class DispatchTest : public ::testing::Test {
     }
 
     // The host outlives the module, as a real host does: unloading releases suites through it.
-    FilterHost host_;
+    FilterSession host_;
     std::unique_ptr<PluginModule> module_ = std::make_unique<PluginModule>(ModuleFile());
     Document document_ = MakeDocument(ColorMode::RGB, 8, 40, 30);
 };
@@ -144,10 +144,13 @@ TEST_F(DispatchTest, WholeRunWithoutAdjustmentsLeavesTheDocumentAlone) {
             for (int p = 0; p < 3; ++p)
                 document_.At(p, x, y) = uint16_t((x * 7 + y * 3 + p) & 255);
     const Document before = document_;
-    RunReport report = host_.Run(*module_, document_, {});
+    RunTrace trace;
+    RunOptions options;
+    options.trace = &trace;
+    RunReport report = host_.Run(*module_, document_, options);
     EXPECT_EQ(report.result, 0);
     EXPECT_EQ(report.failedSelector, -1);
-    EXPECT_EQ(report.advanceCalls, 0);
+    EXPECT_EQ(trace.advanceCalls, 0);
     EXPECT_EQ(document_.planes, before.planes);
     EXPECT_EQ(host_.Memory().LiveBuffers(), 0u);
 }

@@ -1,6 +1,8 @@
 // Whole uses of the filter on documents of every mode: tiles, conversions, depths, cancelling.
 #include "PluginFixture.h"
 
+#include <lcms2.h>
+
 namespace {
 
 using namespace quillon::testing;
@@ -27,17 +29,19 @@ TEST_F(FilteringPassTest, TilesRowsAndProgressFollowTheFilterRectangle) {
         RunOptions options;
         options.tileWidth = 256;
         options.tileHeight = 128;
+        RunTrace trace;
+        options.trace = &trace;
         RunReport report = Run(document, Playback(kMove), options);
         ASSERT_EQ(report.result, 0) << ModeName(c.mode);
-        EXPECT_EQ(report.advanceCalls, 12);
-        EXPECT_EQ(report.progressCalls,
+        EXPECT_EQ(trace.advanceCalls, 12);
+        EXPECT_EQ(trace.progressCalls,
                   (std::vector<std::pair<int32_t, int32_t>>{{1, 3}, {2, 3}, {3, 3}}));
         // One conversion each way per converted pixel row; the engine's own space needs none.
         // (Lab to RGB also serves the adjustments' companion colours.)
         const int lab = plugIncolorServicesLabSpace;
         auto count = [&](int from, int to) {
-            auto it = report.conversions.find({from, to});
-            return it == report.conversions.end() ? 0 : it->second;
+            auto it = trace.conversions.find({from, to});
+            return it == trace.conversions.end() ? 0 : it->second;
         };
         if (c.space == lab) {
             EXPECT_EQ(count(plugIncolorServicesRGBSpace, lab) +
@@ -57,10 +61,12 @@ TEST_F(FilteringPassTest, CancelAfterTheFirstTileRowStopsWithUserCancelled) {
     options.tileWidth = 256;
     options.tileHeight = 128;
     options.abort = [] { return true; };
+    RunTrace trace;
+    options.trace = &trace;
     RunReport report = Run(document, Playback(kMove), options);
     EXPECT_EQ(report.result, userCanceledErr);
-    EXPECT_EQ(report.advanceCalls, 4);
-    EXPECT_EQ(report.progressCalls.size(), 1u);
+    EXPECT_EQ(trace.advanceCalls, 4);
+    EXPECT_EQ(trace.progressCalls.size(), 1u);
     // only the first tile row was filtered (the pending last tile of it is not written back)
     EXPECT_NE(document.At(0, 10, 10), 20000);
     EXPECT_EQ(document.At(0, 10, 200), 20000);
@@ -162,11 +168,44 @@ TEST_F(FilteringPassTest, SixteenBitRectanglesWorkWithoutTheBigDocumentRecord) {
     RunOptions options;
     options.bigDocument = false;
     options.tileWidth = options.tileHeight = 64;
+    RunTrace trace;
+    options.trace = &trace;
     RunReport report =
         Run(document, Playback("Lab[19968,12032,20992]:Lab[22016,16896,14976] "), options);
     ASSERT_EQ(report.result, 0);
-    EXPECT_EQ(report.advanceCalls, 5 * 4);
+    EXPECT_EQ(trace.advanceCalls, 5 * 4);
     EXPECT_NEAR(document.At(0, 299, 199), 172, 1);
+}
+
+// A CMYK document whose embedded profile LittleCMS cannot use: not a profile at all, or a valid
+// profile of another colour space. The conversion fails with an error code, the plug-in passes it
+// on through its entry point, and the run reports the real cause.
+TEST_F(FilteringPassTest, AnUnusableColourProfileEndsTheRunWithTheCause) {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(srgb, nullptr, &size);
+    std::vector<uint8_t> rgbProfile(size);
+    cmsSaveProfileToMem(srgb, rgbProfile.data(), &size);
+    cmsCloseProfile(srgb);
+    const std::pair<const char*, std::vector<uint8_t>> profiles[] = {
+        {"not a profile", std::vector<uint8_t>(300, 0x41)},
+        {"an RGB profile", rgbProfile},
+    };
+    for (const auto& [what, profile] : profiles) {
+        Document document = Filled(ColorMode::CMYK, 8, 64, 64, {10, 20, 30, 40});
+        document.iccProfile = profile;
+        const Document before = document;
+        RunReport report = Run(document, Playback(kMove));
+        EXPECT_EQ(report.result, filterBadParameters) << what;
+        EXPECT_EQ(report.failedSelector, filterSelectorStart) << what;
+        EXPECT_NE(report.hostFailure.find("document's embedded CMYK colour profile cannot be used"),
+                  std::string::npos)
+            << what << ": " << report.hostFailure;
+        EXPECT_EQ(document.planes, before.planes) << what;
+    }
+    // The session goes on working for a document it can convert.
+    Document good = Filled(ColorMode::CMYK, 8, 16, 16, {10, 20, 30, 40});
+    EXPECT_EQ(Run(good, Playback(kMove)).result, 0);
 }
 
 } // namespace

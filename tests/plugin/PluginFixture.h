@@ -1,7 +1,9 @@
 // The real module loaded into a real host, for tests that drive whole uses of the filter.
 #pragma once
 
-#include "core/session/FilterDriver.h"
+#include "core/module/Terminology.h"
+#include "core/session/FilterSession.h"
+#include "resources/PluginResources.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +14,26 @@ namespace quillon::testing {
 
 using namespace quillon::filterhost;
 
-inline constexpr DescriptorKeyID kPrsL = PI_FOURCC('P', 'r', 's', 'L');
-inline constexpr DescriptorKeyID kFzns = PI_FOURCC('F', 'z', 'n', 's');
-inline constexpr DescriptorKeyID kQlnF = PI_FOURCC('q', 'l', 'n', 'F');
-inline constexpr DescriptorKeyID kSmpl = PI_FOURCC('s', 'm', 'p', 'l');
+// The descriptor key of a parameter, as the module's terminology declares it.
+inline DescriptorKeyID DeclaredKey(const std::string& name) {
+    static const Terminology terminology = ParseTerminology(resources::BuildTerminology());
+    for (const TerminologyEvent& event : terminology.events)
+        for (const TerminologyParameter& p : event.parameters)
+            if (p.name == name) return p.key;
+    ADD_FAILURE() << "the terminology declares no \"" << name << "\"";
+    return 0;
+}
+
+inline const DescriptorKeyID kPrsL = DeclaredKey("Preserve Luminosity");
+inline const DescriptorKeyID kFzns = DeclaredKey("Fuzziness");
+inline const DescriptorKeyID kQlnF = DeclaredKey("Sample File");
+inline const DescriptorKeyID kSmpl = DeclaredKey("Colors");
 
 class PluginFixture : public ::testing::Test {
   protected:
-    // The host outlives the module, as a real host does: unloading releases suites through it.
-    FilterHost host_;
+    // The session outlives the module, as a real host's does: unloading releases suites through
+    // it.
+    FilterSession host_;
     std::unique_ptr<PluginModule> module_ =
         std::make_unique<PluginModule>(std::string(QUILLON_MODULE_DIR) + "/Quillon.8bf");
 

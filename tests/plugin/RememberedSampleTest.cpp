@@ -1,6 +1,6 @@
 // The remembered sample path, through a real host's registry and its file.
 #include "dialog/RememberedSample.h"
-#include "core/session/FilterDriver.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ class RememberedSampleTest : public ::testing::Test {
     void TearDown() override { fs::remove_all(folder_); }
 
     // What another session, or a careless plug-in, left under the unique string.
-    static void Register(FilterHost& host, const std::string& text) {
+    static void Register(FilterSession& host, const std::string& text) {
         const auto& descriptors = *host.Descriptors().ActionDescriptorSuite();
         PIActionDescriptor d = nullptr;
         ASSERT_EQ(descriptors.Make(&d), kSPNoError);
@@ -48,7 +48,7 @@ class RememberedSampleTest : public ::testing::Test {
         descriptors.Free(d);
     }
 
-    static void ExpectNothingHeld(FilterHost& host) {
+    static void ExpectNothingHeld(FilterSession& host) {
         EXPECT_EQ(host.Suites().Outstanding(), 0);
         EXPECT_EQ(host.Descriptors().LiveActionDescriptors(), 0u);
     }
@@ -57,11 +57,11 @@ class RememberedSampleTest : public ::testing::Test {
 TEST_F(RememberedSampleTest, APathSurvivesIntoTheNextSessionOfTheHost) {
     const wchar_t* path = L"/home/anna/Bilder/M\u00f6we \u20ac \U0001F426.psd";
     {
-        FilterHost host(registryFile_);
+        FilterSession host(registryFile_);
         EXPECT_EQ(RememberSample(host.Suites().Basic(), path), kSPNoError);
         ExpectNothingHeld(host);
     }
-    FilterHost next(registryFile_);
+    FilterSession next(registryFile_);
     const DescriptorItem* item = next.Descriptors().Registry().at(kUnique).Find(kQlnF);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(std::get<std::string>(item->value),
@@ -72,7 +72,7 @@ TEST_F(RememberedSampleTest, APathSurvivesIntoTheNextSessionOfTheHost) {
 }
 
 TEST_F(RememberedSampleTest, ClosingTheSampleRemembersTheBuiltInOne) {
-    FilterHost host(registryFile_);
+    FilterSession host(registryFile_);
     RememberSample(host.Suites().Basic(), L"/pictures/sunset.png");
     EXPECT_EQ(RememberSample(host.Suites().Basic(), L""), kSPNoError);
     EXPECT_EQ(LoadRememberedSample(host.Suites().Basic(), path_), kSPNoError);
@@ -89,7 +89,7 @@ TEST_F(RememberedSampleTest, StoredTextsThatCannotNameTheFileLeaveThePathAlone) 
         {"too many characters", std::string(1024, 'y')},
     };
     for (const Case& c : cases) {
-        FilterHost host(registryFile_);
+        FilterSession host(registryFile_);
         Register(host, c.stored);
         EXPECT_EQ(LoadRememberedSample(host.Suites().Basic(), path_), kSPNoError) << c.name;
         EXPECT_STREQ(path_, L"/previous/sample.psd") << c.name;
@@ -101,7 +101,7 @@ TEST_F(RememberedSampleTest, TheLongestPathsThatFitAreKeptWhole) {
     const std::wstring mostCharacters = L"/" + std::wstring(1022, L'z');
     const std::wstring mostBytes = L"/" + std::wstring(682, L'\u20ac'); // 2047 bytes of UTF-8
     for (const std::wstring& longest : {mostCharacters, mostBytes}) {
-        FilterHost host(registryFile_);
+        FilterSession host(registryFile_);
         EXPECT_EQ(RememberSample(host.Suites().Basic(), longest.c_str()), kSPNoError);
         EXPECT_EQ(LoadRememberedSample(host.Suites().Basic(), path_), kSPNoError);
         EXPECT_EQ(std::wstring(path_), longest);
@@ -109,7 +109,7 @@ TEST_F(RememberedSampleTest, TheLongestPathsThatFitAreKeptWhole) {
 }
 
 TEST_F(RememberedSampleTest, NothingRegisteredLeavesThePathAlone) {
-    FilterHost host(registryFile_);
+    FilterSession host(registryFile_);
     EXPECT_EQ(LoadRememberedSample(host.Suites().Basic(), path_), kSPNoError);
     EXPECT_STREQ(path_, L"/previous/sample.psd");
     ExpectNothingHeld(host);
@@ -120,7 +120,7 @@ TEST_F(RememberedSampleTest, AHostWithoutTheSuitesGetsItsOwnCodeBack) {
     EXPECT_EQ(RememberSample(nullptr, L"/a.png"), errPlugInHostInsufficient);
 
     for (const char* missing : {kPSDescriptorRegistrySuite, kPSActionDescriptorSuite}) {
-        FilterHost host(registryFile_);
+        FilterSession host(registryFile_);
         Register(host, "/pictures/kept.png");
         host.Suites().Withdraw(missing, missing == std::string(kPSDescriptorRegistrySuite)
                                             ? kPSDescriptorRegistrySuiteVersion

@@ -34,15 +34,15 @@ std::vector<uint8_t> SolidBitmap(uint16_t width, uint16_t height, uint8_t bitsPe
 }
 
 void AdmTest::SetUp() {
-    manager_ = std::make_unique<ui::DialogManager>(
-        registry_,
+    manager_ = &ui::DialogManager::Open(
+        session_,
         [this](uint32_t type, int32_t id) -> std::span<const uint8_t> {
             const auto it = resources_.find({type, id});
             if (it == resources_.end()) return {};
             return it->second;
         },
         [this](const std::string& message) { errors_.push_back(message); });
-    SPBasicSuite* b = registry_.Basic();
+    SPBasicSuite* b = session_.Suites().Basic();
     gSuites = {Acquire<ADMBasicSuite8>(b, kADMBasicSuite, kADMBasicSuiteVersion8),
                Acquire<ADMDialogSuite4>(b, kADMDialogSuite, kADMDialogSuiteVersion4),
                Acquire<ADMItemSuite3>(b, kADMItemSuite, kADMItemSuiteVersion3),
@@ -58,7 +58,8 @@ void AdmTest::SetUp() {
 
 void AdmTest::TearDown() {
     gSuites = {};
-    manager_.reset();
+    session_.DetachDialogs();
+    manager_ = nullptr;
 }
 
 void AdmTest::SetTemplate(uint16_t width, uint16_t height,

@@ -2,7 +2,7 @@
 // the basic suite, as a plug-in acquires them.
 #pragma once
 
-#include "core/suites/SuiteRegistry.h"
+#include "core/session/FilterSession.h"
 #include "pluginapi/ADMDialogTemplate.h"
 #include "pluginapi/ADMSuites.h"
 #include "pluginapi/PIResources.h"
@@ -55,8 +55,8 @@ class AdmTest : public ::testing::Test {
     void SetTemplate(uint16_t width, uint16_t height,
                      const std::vector<resources::TemplateItem>& items);
 
-    filterhost::SuiteRegistry registry_;
-    std::unique_ptr<ui::DialogManager> manager_;
+    filterhost::FilterSession session_;
+    ui::DialogManager* manager_ = nullptr;
     std::vector<std::string> errors_;
     std::string scriptFailure_;
 

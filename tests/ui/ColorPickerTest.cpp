@@ -1,8 +1,7 @@
 // The colour-space suite's PickColor with the host's picker: the colour comes back in the space
 // the plug-in asked for, and cancelling leaves it as it was.
 #include "ui/ColorPicker.h"
-#include "core/suites/ColorServices.h"
-#include "core/suites/SuiteRegistry.h"
+#include "core/session/FilterSession.h"
 #include "ui/Script.h"
 #include "ui/ScriptRunner.h"
 
@@ -17,8 +16,7 @@ namespace {
 class ColorPickerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        colors_.SetPickColorHook(ui::MakeColorPicker(registry_));
-        registry_.Offer(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1, colors_.Suite());
+        colors_.SetPickColorHook(ui::MakeColorPicker(session_.Suites()));
         suite_ = colors_.Suite();
     }
 
@@ -44,8 +42,8 @@ class ColorPickerTest : public ::testing::Test {
         return text.str();
     }
 
-    filterhost::SuiteRegistry registry_;
-    filterhost::ColorServices colors_;
+    filterhost::FilterSession session_;
+    filterhost::ColorServices& colors_ = session_.OpenColors();
     const PSColorSpaceSuite1* suite_ = nullptr;
 };
 

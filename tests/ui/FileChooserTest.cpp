@@ -21,8 +21,9 @@ class FileChooserTest : public AdmTest {
     void SetUp() override {
         AdmTest::SetUp();
         const void* suite = nullptr;
-        ASSERT_EQ(registry_.Basic()->AcquireSuite(kADMBasicSuite, kADMBasicSuiteVersion9, &suite),
-                  0);
+        ASSERT_EQ(
+            session_.Suites().Basic()->AcquireSuite(kADMBasicSuite, kADMBasicSuiteVersion9, &suite),
+            0);
         basic9_ = static_cast<const ADMBasicSuite9*>(suite);
         folder_ = std::filesystem::temp_directory_path() /
                   ("quillon-chooser-" + std::to_string(getpid()));
@@ -31,7 +32,7 @@ class FileChooserTest : public AdmTest {
         std::ofstream(picture_) << "not really a picture";
     }
     void TearDown() override {
-        registry_.Basic()->ReleaseSuite(kADMBasicSuite, kADMBasicSuiteVersion9);
+        session_.Suites().Basic()->ReleaseSuite(kADMBasicSuite, kADMBasicSuiteVersion9);
         std::filesystem::remove_all(folder_);
         AdmTest::TearDown();
     }

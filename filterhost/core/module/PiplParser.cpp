@@ -1,6 +1,7 @@
 #include "core/module/PiplParser.h"
 
 #include "core/HostFailure.h"
+#include "core/module/ResourceReader.h"
 #include "pluginapi/PIResources.h"
 
 #include <algorithm>
@@ -9,42 +10,9 @@
 namespace quillon::filterhost {
 namespace {
 
-// Reads little-endian values; every read is checked against the end first.
-class PiplReader {
+class PiplReader : public ResourceReader {
   public:
-    explicit PiplReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-
-    size_t Left() const { return bytes_.size() - pos_; }
-    void Need(size_t n, const char* what) const {
-        if (n > Left()) throw HostFailure(std::string("truncated PIPL: ") + what);
-    }
-    uint8_t U8(const char* what) {
-        Need(1, what);
-        return bytes_[pos_++];
-    }
-    uint16_t U16(const char* what) {
-        Need(2, what);
-        uint16_t v = uint16_t(bytes_[pos_] | bytes_[pos_ + 1] << 8);
-        pos_ += 2;
-        return v;
-    }
-    uint32_t U32(const char* what) {
-        Need(4, what);
-        uint32_t v = uint32_t(bytes_[pos_]) | uint32_t(bytes_[pos_ + 1]) << 8 |
-                     uint32_t(bytes_[pos_ + 2]) << 16 | uint32_t(bytes_[pos_ + 3]) << 24;
-        pos_ += 4;
-        return v;
-    }
-    std::span<const uint8_t> Bytes(size_t n, const char* what) {
-        Need(n, what);
-        auto out = bytes_.subspan(pos_, n);
-        pos_ += n;
-        return out;
-    }
-
-  private:
-    std::span<const uint8_t> bytes_;
-    size_t pos_ = 0;
+    explicit PiplReader(std::span<const uint8_t> bytes) : ResourceReader(bytes, "PIPL") {}
 };
 
 std::string FourCCName(uint32_t code) {
@@ -57,10 +25,7 @@ std::string FourCCName(uint32_t code) {
 }
 
 std::string PascalString(std::span<const uint8_t> data, const char* what) {
-    PiplReader r(data);
-    uint8_t length = r.U8(what);
-    auto text = r.Bytes(length, what);
-    return {text.begin(), text.end()};
+    return PiplReader(data).PascalString(what);
 }
 
 std::string CString(std::span<const uint8_t> data, const char* what) {
@@ -124,9 +89,9 @@ void ReadProperty(PiplInfo& info, uint32_t key, std::span<const uint8_t> data) {
         break;
     case PIHasTerminologyProperty:
         r.U32("terminology version");
-        r.U32("terminology class");
-        r.U32("terminology event");
-        r.U16("terminology id");
+        info.terminologyClass = r.U32("terminology class");
+        info.terminologyEvent = r.U32("terminology event");
+        info.terminologyId = int16_t(r.U16("terminology id"));
         info.hasTerminology = true;
         info.uniqueString = CString(data.subspan(14), "unique string");
         break;

@@ -28,6 +28,10 @@ struct PiplInfo {
     int32_t maxHeight = 0;
     int32_t maxWidth = 0;
     bool hasTerminology = false;
+    // The event of the terminology resource whose parameters the filter takes.
+    uint32_t terminologyClass = 0;
+    uint32_t terminologyEvent = 0;
+    int16_t terminologyId = 0;
     std::string uniqueString;
     std::vector<FilterCaseInfo> filterCases;
 };

@@ -95,6 +95,21 @@ bool PluginModule::Enables(int16_t imageMode) const {
            pipl_.enabledModes.end();
 }
 
+std::vector<TerminologyParameter> PluginModule::Parameters() const {
+    if (!pipl_.hasTerminology) return {};
+    const std::span<const uint8_t> bytes = Resource(kPITerminologyType, pipl_.terminologyId);
+    if (bytes.empty())
+        throw HostFailure(file_.filename().string() + ": no terminology resource " +
+                          std::to_string(pipl_.terminologyId));
+    const Terminology terminology = ParseTerminology(bytes);
+    const TerminologyEvent* event =
+        terminology.Event(pipl_.terminologyClass, pipl_.terminologyEvent);
+    if (!event)
+        throw HostFailure(file_.filename().string() +
+                          ": the terminology lacks the event its registration names");
+    return event->parameters;
+}
+
 ModuleScan ScanPluginFolder(const std::filesystem::path& folder) {
     ModuleScan scan;
     std::error_code error;

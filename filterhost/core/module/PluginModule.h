@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/module/PiplParser.h"
+#include "core/module/Terminology.h"
 #include "pluginapi/PIFilter.h"
 
 #include "pluginapi/PIResources.h"
@@ -30,6 +31,10 @@ class PluginModule {
 
     // Whether the module enables documents of that image mode (mode mask and enable expression).
     bool Enables(int16_t imageMode) const;
+
+    // The parameters its terminology declares for the filter's event, empty when it has no
+    // terminology. Throws HostFailure when the terminology is damaged or lacks the event.
+    std::vector<TerminologyParameter> Parameters() const;
 
   private:
     std::filesystem::path file_;

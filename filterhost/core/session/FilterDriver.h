@@ -3,20 +3,23 @@
 
 #include "core/documents/Document.h"
 #include "core/module/PluginModule.h"
-#include "core/suites/ChannelPorts.h"
-#include "core/suites/ColorServices.h"
-#include "core/suites/Descriptors.h"
-#include "core/suites/HostMemory.h"
-#include "core/suites/SuiteRegistry.h"
+#include "core/suites/SessionServices.h"
 
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace quillon::filterhost {
+
+// What a run did step by step, for tests of the protocol; production runs keep none.
+struct RunTrace {
+    int advanceCalls = 0;
+    int tilesWritten = 0;
+    std::vector<std::pair<int32_t, int32_t>> progressCalls;
+    ColorServices::ConversionCounts conversions; // conversion calls by source, destination
+};
 
 struct RunOptions {
     bool showDialog = false; // call the parameters selector first
@@ -29,55 +32,61 @@ struct RunOptions {
     std::optional<Descriptor> playback;
     // The colour picker the colour-space suite opens; without one a picked colour stays as it is.
     ColorServices::PickColorHook pickColor;
+    // Filled in as the run goes when set.
+    RunTrace* trace = nullptr;
 };
 
 struct RunReport {
     int16_t result = 0;
     int16_t failedSelector = -1; // the selector whose result ended the run, -1 when all passed
-    int advanceCalls = 0;
-    int tilesWritten = 0;
-    std::vector<std::pair<int32_t, int32_t>> progressCalls;
-    std::map<std::pair<int, int>, int> conversions; // conversion calls by source, destination
+    // Why a host service failed during the run (an unusable colour profile, memory exhausted),
+    // empty when none did: the real cause behind a failing result.
+    std::string hostFailure;
     // What the plug-in recorded at finish, if anything.
     std::optional<Descriptor> recorded;
 };
 
-// The host's side of one loaded plug-in: its suites, its memory and the storage cell it keeps
-// between uses.
-class FilterHost {
+// One run's filter record and tile state over a session's services.
+class FilterDriver {
   public:
-    // Persistent registry entries live in registryFile; empty keeps them in memory only.
-    explicit FilterHost(std::filesystem::path registryFile = {});
-    ~FilterHost();
+    // The session's colour services and channel ports are open for the document.
+    FilterDriver(SessionServices& services, Document& document, const RunOptions& options,
+                 RunReport& report);
+    // The descriptor of the run, played back or recorded, is the host's to dispose of.
+    ~FilterDriver();
+    FilterDriver(const FilterDriver&) = delete;
+    FilterDriver& operator=(const FilterDriver&) = delete;
 
-    SuiteRegistry& Suites() { return suites_; }
-    HostMemory& Memory() { return memory_; }
-    DescriptorServices& Descriptors() { return descriptors_; }
-    intptr_t& DataSlot() { return data_; }
-    // The bytes of the handle in the data slot (empty when there is none), and a new handle
-    // holding given bytes: how the command line keeps settings from one run to the next.
-    std::vector<uint8_t> DataSlotBytes();
-    void SetDataSlotBytes(const std::vector<uint8_t>& bytes);
+    FilterRecord& Record() { return record_; }
 
-    // Runs parameters (when asked), prepare, start, continue until the output rectangle is empty,
-    // and finish. Throws HostFailure when the module does not take the document's mode or size.
-    RunReport Run(const PluginModule& module, Document& document, const RunOptions& options);
+    // Runs parameters (when asked), prepare, start, continue until the output rectangle is
+    // empty, and finish; data is the plug-in's storage cell.
+    void Drive(const PluginModule& module, intptr_t& data);
 
-    // Calls one selector directly, with a filter record for the document.
-    int16_t CallSelector(const PluginModule& module, int16_t selector, Document& document,
-                         const RunOptions& options);
-    int16_t About(const PluginModule& module);
-
-    // One run's filter record and tile state; public only so the C callbacks can reach it.
-    struct Session;
+    // The record's callbacks.
+    OSErr Advance();
+    void Progress(int32_t done, int32_t total);
+    bool Aborted() const;
 
   private:
-    void Drive(const PluginModule& module, Session& session);
+    int BytesPerSample() const { return document_.depth == 16 ? 2 : 1; }
+    VRect RequestedOutRect() const;
+    // Copies samples between the interleaved tile buffer and the document planes.
+    void Transfer(bool toDocument);
 
-    SuiteRegistry suites_;
-    HostMemory memory_;
-    DescriptorServices descriptors_;
-    intptr_t data_ = 0;
+    SessionServices& services_;
+    Document& document_;
+    const RunOptions& options_;
+    RunReport& report_;
+    FilterRecord record_{};
+    BigDocumentStruct big_{};
+    ReadImageDocumentDesc documentInfo_{};
+    PIDescriptorParameters descriptorParameters_{};
+
+    // The tile handed out last; written back to the document on the next advance.
+    VRect tile_{};
+    int loPlane_ = 0, hiPlane_ = -1;
+    std::vector<uint8_t> buffer_;
 };
 
 } // namespace quillon::filterhost

@@ -1,9 +1,9 @@
 #include "core/suites/ActionControl.h"
 
-#include "core/HostFailure.h"
+#include "core/suites/GuardedCall.h"
+#include "core/suites/SessionServices.h"
 
 #include <memory>
-#include <set>
 #include <vector>
 
 namespace quillon::filterhost {
@@ -26,32 +26,35 @@ struct Reference {
     std::vector<ReferencePart> parts;
 };
 
-// The C tables reach the live object through here; every reference is checked against the set.
-ActionControl* gLive = nullptr;
-std::set<Reference*> gReferences;
+// The C tables reach the session's action control; every reference is checked against the
+// session's table.
+SessionServices* Session() {
+    SessionServices* session = SessionServices::Current();
+    return session && session->Actions() ? session : nullptr;
+}
 
 Reference* FindReference(PIActionReference r) {
-    auto* p = reinterpret_cast<Reference*>(r);
-    return gReferences.count(p) ? p : nullptr;
+    SessionServices* session = Session();
+    return session ? session->Handles().Find<Reference>(r, HandleKind::Reference) : nullptr;
 }
 
 SPErr ReferenceMake(PIActionReference* out) noexcept {
     if (!out) return kSPBadParameterError;
     *out = nullptr;
-    try {
+    SessionServices* session = Session();
+    if (!session) return kSPBadParameterError;
+    return GuardedCall<SPErr>(kSPBadParameterError, [&] {
         auto r = std::make_unique<Reference>();
-        gReferences.insert(r.get());
+        session->Handles().Add(r.get(), HandleKind::Reference);
         *out = reinterpret_cast<PIActionReference>(r.release());
-        return kSPNoError;
-    } catch (...) {
-        return kSPBadParameterError;
-    }
+        return SPErr(kSPNoError);
+    });
 }
 
 SPErr ReferenceFree(PIActionReference reference) noexcept {
     Reference* r = FindReference(reference);
     if (!r) return kSPBadParameterError;
-    gReferences.erase(r);
+    Session()->Handles().Remove(r, HandleKind::Reference);
     delete r;
     return kSPNoError;
 }
@@ -59,12 +62,10 @@ SPErr ReferenceFree(PIActionReference reference) noexcept {
 SPErr Put(PIActionReference reference, ReferencePart part) noexcept {
     Reference* r = FindReference(reference);
     if (!r) return kSPBadParameterError;
-    try {
+    return GuardedCall<SPErr>(kSPBadParameterError, [&] {
         r->parts.push_back(part);
-        return kSPNoError;
-    } catch (...) {
-        return kSPBadParameterError;
-    }
+        return SPErr(kSPNoError);
+    });
 }
 
 SPErr ReferencePutProperty(PIActionReference reference, DescriptorTypeID desiredClass,
@@ -92,16 +93,15 @@ SPErr ControlGet(PIActionDescriptor* result, PIActionReference reference) noexce
     if (!result) return kSPBadParameterError;
     *result = nullptr;
     Reference* r = FindReference(reference);
-    if (!r || !gLive || !NamesEyedropper(*r)) return kSPBadParameterError;
-    try {
+    if (!r || !NamesEyedropper(*r)) return kSPBadParameterError;
+    const ActionControl& control = *Session()->Actions();
+    return GuardedCall<SPErr>(kSPBadParameterError, [&] {
         Descriptor answer;
         answer.Put(
-            {kEyedropperKey, typeEnumerated, int32_t(EyedropperSampleCode(gLive->Eyedropper()))});
-        *result = gLive->Descriptors().Hand(std::move(answer));
-        return kSPNoError;
-    } catch (...) {
-        return kSPBadParameterError;
-    }
+            {kEyedropperKey, typeEnumerated, int32_t(EyedropperSampleCode(control.Eyedropper()))});
+        *result = control.Descriptors().Hand(std::move(answer));
+        return SPErr(kSPNoError);
+    });
 }
 
 const PSActionReferenceProcs kReferenceSuite = {&ReferenceMake, &ReferenceFree,
@@ -123,10 +123,8 @@ uint32_t EyedropperSampleCode(EyedropperSample sample) {
 }
 
 ActionControl::ActionControl(SuiteRegistry& suites, DescriptorServices& descriptors,
-                             EyedropperSample sample)
-    : suites_(suites), descriptors_(descriptors), sample_(sample) {
-    if (gLive) throw HostFailure("only one action control may be live");
-    gLive = this;
+                             HandleTable& table, EyedropperSample sample)
+    : suites_(suites), descriptors_(descriptors), table_(table), sample_(sample) {
     suites_.Offer(kPSActionReferenceSuite, kPSActionReferenceSuiteVersion, &kReferenceSuite);
     suites_.Offer(kPSBasicActionControlSuite, kPSBasicActionControlSuiteVersion, &kControlSuite);
 }
@@ -134,14 +132,14 @@ ActionControl::ActionControl(SuiteRegistry& suites, DescriptorServices& descript
 ActionControl::~ActionControl() {
     suites_.Withdraw(kPSActionReferenceSuite, kPSActionReferenceSuiteVersion);
     suites_.Withdraw(kPSBasicActionControlSuite, kPSBasicActionControlSuiteVersion);
-    for (Reference* r : gReferences)
-        delete r;
-    gReferences.clear();
-    gLive = nullptr;
+    for (void* r : table_.All(HandleKind::Reference)) {
+        table_.Remove(r, HandleKind::Reference);
+        delete static_cast<Reference*>(r);
+    }
 }
 
 int ActionControl::LiveReferences() const {
-    return int(gReferences.size());
+    return int(table_.Count(HandleKind::Reference));
 }
 
 } // namespace quillon::filterhost

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/suites/Descriptors.h"
+#include "core/suites/HandleTable.h"
 #include "core/suites/SuiteRegistry.h"
 #include "pluginapi/PIActions.h"
 
@@ -19,8 +20,10 @@ uint32_t EyedropperSampleCode(EyedropperSample sample);
 
 class ActionControl {
   public:
-    // Offers the reference and basic action control suites while it lives.
-    ActionControl(SuiteRegistry& suites, DescriptorServices& descriptors, EyedropperSample sample);
+    // Offers the reference and basic action control suites while it lives; references the
+    // plug-in makes are entered in table.
+    ActionControl(SuiteRegistry& suites, DescriptorServices& descriptors, HandleTable& table,
+                  EyedropperSample sample);
     ~ActionControl();
     ActionControl(const ActionControl&) = delete;
     ActionControl& operator=(const ActionControl&) = delete;
@@ -33,6 +36,7 @@ class ActionControl {
   private:
     SuiteRegistry& suites_;
     DescriptorServices& descriptors_;
+    HandleTable& table_;
     EyedropperSample sample_;
 };
 

@@ -1,6 +1,6 @@
 #include "core/suites/ChannelPorts.h"
 
-#include "core/HostFailure.h"
+#include "core/suites/SessionServices.h"
 #include "pluginapi/PIChannelPorts.h"
 
 #include <algorithm>
@@ -8,9 +8,6 @@
 
 namespace quillon::filterhost {
 namespace {
-
-// Plug-ins hand ports back through C, so the live set is found here and every port is checked.
-ChannelPorts* gLive = nullptr;
 
 const char* ChannelName(int16_t type) {
     static const char* const kNames[] = {"",       "Red",   "Green",     "Blue", "Cyan", "Magenta",
@@ -63,11 +60,11 @@ bool Contains(const VRect& outer, const VRect& inner) {
 } // namespace
 
 struct ChannelPortCalls {
+    // Plug-ins hand ports back through C, so every port is checked against the session's table.
     static const ChannelPorts::Port* Find(PIChannelPort port) {
-        if (!gLive || !port) return nullptr;
-        for (const auto& p : gLive->ports_)
-            if (reinterpret_cast<PIChannelPort>(p.get()) == port) return p.get();
-        return nullptr;
+        SessionServices* session = SessionServices::Current();
+        return session ? session->Handles().Find<ChannelPorts::Port>(port, HandleKind::Port)
+                       : nullptr;
     }
 
     static VRect Bounds(const ChannelPorts::Port& port) {
@@ -184,13 +181,13 @@ std::vector<int16_t> ChannelTypesOf(ColorMode mode) {
     return {};
 }
 
-ChannelPorts::ChannelPorts(const Document& document)
-    : document_(document), procs_{1, 1, &ChannelPortCalls::ReadPixelsProc} {
-    if (gLive) throw HostFailure("only one set of channel ports may be live");
+ChannelPorts::ChannelPorts(const Document& document, HandleTable& table)
+    : document_(document), table_(table), procs_{1, 1, &ChannelPortCalls::ReadPixelsProc} {
     const auto types = ChannelTypesOf(document.mode);
     descriptors_.resize(types.size());
     for (size_t i = 0; i < types.size(); ++i) {
         ports_.push_back(std::make_unique<Port>(Port{&document_, int(i)}));
+        table_.Add(ports_.back().get(), HandleKind::Port);
         ReadChannelDesc& d = descriptors_[i];
         d.minVersion = d.maxVersion = 0;
         d.next = i + 1 < types.size() ? &descriptors_[i + 1] : nullptr;
@@ -205,11 +202,11 @@ ChannelPorts::ChannelPorts(const Document& document)
         d.contextInfo = nullptr;
         d.name = ChannelName(types[i]);
     }
-    gLive = this;
 }
 
 ChannelPorts::~ChannelPorts() {
-    gLive = nullptr;
+    for (const auto& port : ports_)
+        table_.Remove(port.get(), HandleKind::Port);
 }
 
 const PSChannelPortsSuite1* ChannelPorts::Suite() const {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/documents/Document.h"
-#include "core/suites/SuiteRegistry.h"
+#include "core/suites/HandleTable.h"
 #include "pluginapi/PIFilter.h"
 
 #include <memory>
@@ -13,7 +13,8 @@ namespace quillon::filterhost {
 
 class ChannelPorts {
   public:
-    explicit ChannelPorts(const Document& document);
+    // The ports are entered in table while the set lives.
+    ChannelPorts(const Document& document, HandleTable& table);
     ~ChannelPorts();
     ChannelPorts(const ChannelPorts&) = delete;
     ChannelPorts& operator=(const ChannelPorts&) = delete;
@@ -30,6 +31,7 @@ class ChannelPorts {
 
   private:
     const Document& document_;
+    HandleTable& table_;
     std::vector<std::unique_ptr<Port>> ports_;
     std::vector<ReadChannelDesc> descriptors_;
     ChannelPortProcs procs_;

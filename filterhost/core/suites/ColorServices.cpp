@@ -1,6 +1,8 @@
 #include "core/suites/ColorServices.h"
 
 #include "core/HostFailure.h"
+#include "core/suites/GuardedCall.h"
+#include "core/suites/SessionServices.h"
 
 #include <lcms2.h>
 
@@ -9,8 +11,6 @@
 
 namespace quillon::filterhost {
 namespace {
-
-ColorServices* gServices = nullptr;
 
 // Records carry a pad first (c0) for RGB and Lab; CMYK uses all four components.
 cmsUInt32Number RecordFormat(ColorSpace space, int bytes) {
@@ -29,6 +29,17 @@ cmsUInt32Number RecordFormat(ColorSpace space, int bytes) {
 bool Known(ColorSpace space) {
     return space == plugIncolorServicesRGBSpace || space == plugIncolorServicesCMYKSpace ||
            space == plugIncolorServicesLabSpace;
+}
+
+const char* SpaceName(ColorSpace space) {
+    switch (space) {
+    case plugIncolorServicesCMYKSpace:
+        return "CMYK";
+    case plugIncolorServicesLabSpace:
+        return "Lab";
+    default:
+        return "RGB";
+    }
 }
 
 uint16_t Clamp16(long v) {
@@ -67,65 +78,91 @@ struct ColorServices::Transform {
     }
 };
 
+// Every entry point checks its colour records against the session's table and returns an error
+// code for anything that fails, an unusable profile included.
 struct ColorSuiteProcs {
-    static SPErr Make(ColorID* id) {
-        if (!id || !gServices) return kSPBadParameterError;
-        *id = reinterpret_cast<ColorID>(new ColorRecord{plugIncolorServicesRGBSpace, {0, 0, 0, 0}});
-        ++gServices->colors_;
-        return kSPNoError;
+    static ColorServices* Services() {
+        SessionServices* session = SessionServices::Current();
+        return session ? session->Colors() : nullptr;
     }
-    static SPErr Delete(ColorID* id) {
-        if (!id || !*id || !gServices) return kSPBadParameterError;
-        delete reinterpret_cast<ColorRecord*>(*id);
+    static ColorRecord* Live(ColorServices* s, ColorID id) {
+        return s && s->colours_ ? s->colours_->Find<ColorRecord>(id, HandleKind::Color) : nullptr;
+    }
+
+    static SPErr Make(ColorID* id) noexcept {
+        ColorServices* s = Services();
+        if (!id || !s || !s->colours_) return kSPBadParameterError;
         *id = nullptr;
-        --gServices->colors_;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            auto record =
+                std::make_unique<ColorRecord>(ColorRecord{plugIncolorServicesRGBSpace, {}});
+            s->colours_->Add(record.get(), HandleKind::Color);
+            *id = reinterpret_cast<ColorID>(record.release());
+            return SPErr(kSPNoError);
+        });
+    }
+    static SPErr Delete(ColorID* id) noexcept {
+        ColorServices* s = Services();
+        ColorRecord* r = id ? Live(s, *id) : nullptr;
+        if (!r) return kSPBadParameterError;
+        s->colours_->Remove(r, HandleKind::Color);
+        delete r;
+        *id = nullptr;
         return kSPNoError;
     }
-    static SPErr Stuff(ColorID id, ColorSpace space, uint8 c0, uint8 c1, uint8 c2, uint8 c3) {
-        if (!id || !Known(space)) return kSPBadParameterError;
-        *reinterpret_cast<ColorRecord*>(id) = {space, {c0, c1, c2, c3}};
+    static SPErr Stuff(ColorID id, ColorSpace space, uint8 c0, uint8 c1, uint8 c2,
+                       uint8 c3) noexcept {
+        ColorRecord* r = Live(Services(), id);
+        if (!r || !Known(space)) return kSPBadParameterError;
+        *r = {space, {c0, c1, c2, c3}};
         return kSPNoError;
     }
     static SPErr Extract(ColorID id, ColorSpace space, uint8* c0, uint8* c1, uint8* c2, uint8* c3,
-                         Boolean* gamut) {
-        if (!id || !Known(space) || !gServices) return kSPBadParameterError;
-        const ColorRecord& r = *reinterpret_cast<ColorRecord*>(id);
-        Color8 color{r.c[0], r.c[1], r.c[2], r.c[3]};
-        gServices->Convert8(r.space, space, &color, 1);
-        if (c0) *c0 = color.c0;
-        if (c1) *c1 = color.c1;
-        if (c2) *c2 = color.c2;
-        if (c3) *c3 = color.c3;
-        if (gamut) *gamut = false;
-        return kSPNoError;
+                         Boolean* gamut) noexcept {
+        ColorServices* s = Services();
+        const ColorRecord* r = Live(s, id);
+        if (!r || !Known(space)) return kSPBadParameterError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            Color8 color{r->c[0], r->c[1], r->c[2], r->c[3]};
+            s->Convert8(r->space, space, &color, 1);
+            if (c0) *c0 = color.c0;
+            if (c1) *c1 = color.c1;
+            if (c2) *c2 = color.c2;
+            if (c3) *c3 = color.c3;
+            if (gamut) *gamut = false;
+            return SPErr(kSPNoError);
+        });
     }
-    static SPErr Pick(ColorID* id, const char*) {
-        if (!id || !*id || !gServices) return kSPBadParameterError;
-        auto& r = *reinterpret_cast<ColorRecord*>(*id);
-        uint8_t picked[4] = {r.c[0], r.c[1], r.c[2], r.c[3]};
-        if (gServices->pickColor_ && gServices->pickColor_(r.space, picked))
-            std::copy(picked, picked + 4, r.c);
-        return kSPNoError;
+    static SPErr Pick(ColorID* id, const char*) noexcept {
+        ColorServices* s = Services();
+        ColorRecord* r = id ? Live(s, *id) : nullptr;
+        if (!r) return kSPBadParameterError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            uint8_t picked[4] = {r->c[0], r->c[1], r->c[2], r->c[3]};
+            if (s->pickColor_ && s->pickColor_(r->space, picked))
+                std::copy(picked, picked + 4, r->c);
+            return SPErr(kSPNoError);
+        });
     }
-    static SPErr Convert8(ColorSpace from, ColorSpace to, Color8* records, int16 count) {
-        if (!gServices || !records || count < 0 || !Known(from) || !Known(to))
-            return kSPBadParameterError;
-        gServices->Convert8(from, to, records, count);
-        return kSPNoError;
+    template <typename Record>
+    static SPErr Convert(ColorSpace from, ColorSpace to, Record* records, int16 count) noexcept {
+        ColorServices* s = Services();
+        if (!s || !records || count < 0 || !Known(from) || !Known(to)) return kSPBadParameterError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            if constexpr (sizeof(Record) == sizeof(Color8))
+                s->Convert8(from, to, records, count);
+            else
+                s->Convert16(from, to, records, count);
+            return SPErr(kSPNoError);
+        });
     }
-    static SPErr Convert16(ColorSpace from, ColorSpace to, Color16* records, int16 count) {
-        if (!gServices || !records || count < 0 || !Known(from) || !Known(to))
-            return kSPBadParameterError;
-        gServices->Convert16(from, to, records, count);
-        return kSPNoError;
-    }
-    static SPErr Convert8to16(const uint8* in, uint16* out, int16 count) {
+    static SPErr Convert8to16(const uint8* in, uint16* out, int16 count) noexcept {
         if (!in || !out || count < 0) return kSPBadParameterError;
         for (int i = 0; i < count; ++i)
             out[i] = EightToHost16(in[i]);
         return kSPNoError;
     }
-    static SPErr Convert16to8(const uint16* in, uint8* out, int16 count) {
+    static SPErr Convert16to8(const uint16* in, uint8* out, int16 count) noexcept {
         if (!in || !out || count < 0) return kSPBadParameterError;
         for (int i = 0; i < count; ++i)
             out[i] = static_cast<uint8>((std::min<uint32_t>(in[i], 32768) * 255 + 16384) / 32768);
@@ -134,18 +171,21 @@ struct ColorSuiteProcs {
 };
 
 const PSColorSpaceSuite1* ColorServices::Suite() {
-    static const PSColorSpaceSuite1 suite{
-        &ColorSuiteProcs::Make,        &ColorSuiteProcs::Delete,
-        &ColorSuiteProcs::Stuff,       &ColorSuiteProcs::Extract,
-        &ColorSuiteProcs::Pick,        &ColorSuiteProcs::Convert8,
-        &ColorSuiteProcs::Convert16,   &ColorSuiteProcs::Convert8to16,
-        &ColorSuiteProcs::Convert16to8};
+    static const PSColorSpaceSuite1 suite{&ColorSuiteProcs::Make,
+                                          &ColorSuiteProcs::Delete,
+                                          &ColorSuiteProcs::Stuff,
+                                          &ColorSuiteProcs::Extract,
+                                          &ColorSuiteProcs::Pick,
+                                          &ColorSuiteProcs::Convert<Color8>,
+                                          &ColorSuiteProcs::Convert<Color16>,
+                                          &ColorSuiteProcs::Convert8to16,
+                                          &ColorSuiteProcs::Convert16to8};
     return &suite;
 }
 
 ColorServices::ColorServices(std::span<const uint8_t> rgbProfile,
-                             std::span<const uint8_t> cmykProfile) {
-    if (gServices) throw HostFailure("only one colour service may be live");
+                             std::span<const uint8_t> cmykProfile, HandleTable* colours)
+    : colours_(colours) {
     rgbProfile_ = rgbProfile.empty() ? cmsCreate_sRGBProfile()
                                      : cmsOpenProfileFromMem(rgbProfile.data(),
                                                              cmsUInt32Number(rgbProfile.size()));
@@ -153,21 +193,28 @@ ColorServices::ColorServices(std::span<const uint8_t> rgbProfile,
     cmykProfile_ = cmykProfile.empty() ? cmsOpenProfileFromFile(kDefaultCmykProfile, "r")
                                        : cmsOpenProfileFromMem(cmykProfile.data(),
                                                                cmsUInt32Number(cmykProfile.size()));
+    rgbEmbedded_ = !rgbProfile.empty();
+    cmykEmbedded_ = !cmykProfile.empty();
     labProfile_ = cmsCreateLab4Profile(cmsD50_xyY());
     shaper_ = MatrixShaper::FromProfile(rgbProfile_);
-    gServices = this;
 }
 
 ColorServices::~ColorServices() {
     transforms_.clear();
     for (void* p : {rgbProfile_, cmykProfile_, labProfile_})
         if (p) cmsCloseProfile(p);
-    gServices = nullptr;
+    if (colours_)
+        for (void* c : colours_->All(HandleKind::Color)) {
+            colours_->Remove(c, HandleKind::Color);
+            delete static_cast<ColorRecord*>(c);
+        }
 }
 
 void* ColorServices::ProfileFor(ColorSpace space) {
     switch (space) {
     case plugIncolorServicesCMYKSpace:
+        if (!cmykProfile_ && cmykEmbedded_)
+            throw HostFailure("the document's embedded CMYK colour profile cannot be used");
         if (!cmykProfile_)
             throw HostFailure(std::string("no CMYK colour profile: install ") +
                               kDefaultCmykProfile + " (libgs-common)");
@@ -189,7 +236,16 @@ ColorServices::Transform& ColorServices::TransformFor(ColorSpace from, ColorSpac
         slot->handle = cmsCreateTransform(
             ProfileFor(from), RecordFormat(from, bytes), ProfileFor(to), RecordFormat(to, bytes),
             INTENT_RELATIVE_COLORIMETRIC, kPrecisionFlags | (padBoth ? cmsFLAGS_COPY_ALPHA : 0));
-        if (!slot->handle) throw HostFailure("cannot build a colour transform");
+        if (!slot->handle) {
+            transforms_.erase({from, to, bytes});
+            const ColorSpace profiled = from == plugIncolorServicesLabSpace ? to : from;
+            const bool embedded =
+                profiled == plugIncolorServicesCMYKSpace ? cmykEmbedded_ : rgbEmbedded_;
+            throw HostFailure(std::string("the ") + (embedded ? "document's embedded " : "") +
+                              SpaceName(profiled) +
+                              " colour profile cannot be used (LittleCMS cannot convert " +
+                              SpaceName(from) + " to " + SpaceName(to) + " with it)");
+        }
     }
     return *slot;
 }
@@ -219,16 +275,14 @@ bool ColorServices::ConvertFast(ColorSpace from, ColorSpace to, Color16* records
 
 void ColorServices::Convert8(ColorSpace from, ColorSpace to, Color8* records, int count) {
     if (from == to || count <= 0) return;
-    ++conversions_;
-    ++bySpaces_[{from, to}];
+    if (counts_) ++(*counts_)[{from, to}];
     if (ConvertFast(from, to, records, count)) return;
     cmsDoTransform(TransformFor(from, to, 1).handle, records, records, cmsUInt32Number(count));
 }
 
 void ColorServices::Convert16(ColorSpace from, ColorSpace to, Color16* records, int count) {
     if (from == to || count <= 0) return;
-    ++conversions_;
-    ++bySpaces_[{from, to}];
+    if (counts_) ++(*counts_)[{from, to}];
     if (ConvertFast(from, to, records, count)) return;
     Transform& t = TransformFor(from, to, 2);
     // Rescale into LittleCMS's range in a scratch row kept from call to call.

@@ -1,6 +1,7 @@
 // The colour-space suite over LittleCMS: RGB, CMYK and the host's Lab, whole rows per call.
 #pragma once
 
+#include "core/suites/HandleTable.h"
 #include "core/suites/MatrixShaper.h"
 #include "pluginapi/PIColorSpace.h"
 
@@ -17,16 +18,21 @@ namespace quillon::filterhost {
 class ColorServices {
   public:
     // Embedded profiles of the document, empty for the defaults (sRGB; the system CMYK profile).
+    // Colour records the plug-in makes are entered in colours; without a table the services only
+    // convert. Throws HostFailure when the RGB profile cannot be read; an unusable CMYK profile
+    // fails the conversions that need it.
     ColorServices(std::span<const uint8_t> rgbProfile = {},
-                  std::span<const uint8_t> cmykProfile = {});
+                  std::span<const uint8_t> cmykProfile = {}, HandleTable* colours = nullptr);
     ~ColorServices();
     ColorServices(const ColorServices&) = delete;
     ColorServices& operator=(const ColorServices&) = delete;
 
     // The suite table outlives every service object, so a plug-in that keeps it between runs
-    // gets errors, not freed memory, while no document is open.
+    // gets errors, not freed memory, while no document is open. It reaches the colour services
+    // of the session in use, and answers a failure with an error code.
     static const PSColorSpaceSuite1* Suite();
 
+    // Throw HostFailure naming the profile that cannot be used.
     void Convert8(ColorSpace from, ColorSpace to, Color8* records, int count);
     void Convert16(ColorSpace from, ColorSpace to, Color16* records, int count);
 
@@ -34,10 +40,11 @@ class ColorServices {
     using PickColorHook = std::function<bool(ColorSpace space, uint8_t components[4])>;
     void SetPickColorHook(PickColorHook hook) { pickColor_ = std::move(hook); }
 
-    int Conversions() const { return conversions_; }
-    // Conversion calls that did work, by source and destination space.
-    const std::map<std::pair<int, int>, int>& ConversionsBySpaces() const { return bySpaces_; }
-    size_t LiveColors() const { return colors_; }
+    // Conversion calls that did work, by source and destination space, counted into counts from
+    // now on (null stops counting): for tests of which conversions a filter asks for.
+    using ConversionCounts = std::map<std::pair<int, int>, int>;
+    void CountConversionsIn(ConversionCounts* counts) { counts_ = counts; }
+    size_t LiveColors() const { return colours_ ? colours_->Count(HandleKind::Color) : 0; }
 
   private:
     struct Transform;
@@ -49,15 +56,16 @@ class ColorServices {
     void* ProfileFor(ColorSpace space);
 
     void* rgbProfile_ = nullptr;
+    bool rgbEmbedded_ = false;
     std::unique_ptr<MatrixShaper> shaper_;
     void* cmykProfile_ = nullptr;
+    bool cmykEmbedded_ = false;
     void* labProfile_ = nullptr;
     std::map<std::tuple<int, int, int>, std::unique_ptr<Transform>> transforms_;
     std::vector<uint16_t> scratch_;
     PickColorHook pickColor_;
-    int conversions_ = 0;
-    std::map<std::pair<int, int>, int> bySpaces_;
-    size_t colors_ = 0;
+    ConversionCounts* counts_ = nullptr;
+    HandleTable* colours_;
 
     friend struct ColorSuiteProcs;
 };

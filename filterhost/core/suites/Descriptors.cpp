@@ -2,6 +2,8 @@
 
 #include "core/HostFailure.h"
 #include "core/documents/AtomicFile.h"
+#include "core/suites/GuardedCall.h"
+#include "core/suites/SessionServices.h"
 
 #include <nlohmann/json.hpp>
 
@@ -9,14 +11,13 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace quillon::filterhost {
 namespace {
 
 using nlohmann::json;
-
-DescriptorServices* gServices = nullptr;
 
 struct ReadToken {
     Descriptor descriptor;
@@ -28,13 +29,6 @@ struct ReadToken {
 struct WriteToken {
     Descriptor descriptor;
 };
-
-template <typename T> bool Erase(std::vector<T>& list, T item) {
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it == list.end()) return false;
-    list.erase(it);
-    return true;
-}
 
 } // namespace
 
@@ -129,34 +123,46 @@ Descriptor DescriptorFromJson(const std::string& text) {
     return descriptor;
 }
 
-// The C procedures handed to the plug-in.
+// The C procedures handed to the plug-in. Tokens and descriptor objects are checked against the
+// session's table; nothing thrown escapes.
 struct DescriptorProcs {
-    static DescriptorServices& S() { return *gServices; }
+    static DescriptorServices* Services() {
+        SessionServices* session = SessionServices::Current();
+        return session ? &session->Descriptors() : nullptr;
+    }
+    template <typename T> static T* Live(const void* object, HandleKind kind) {
+        DescriptorServices* s = Services();
+        return s ? s->table_.Find<T>(object, kind) : nullptr;
+    }
+    template <typename T> static void Release(T* object, HandleKind kind) {
+        Services()->table_.Remove(object, kind);
+        delete object;
+    }
+    // Makes an object and enters it in the table, handing it over only once both have worked.
+    template <typename T, typename Out>
+    static Out Enter(DescriptorServices& s, T value, HandleKind kind) {
+        auto object = std::make_unique<T>(std::move(value));
+        s.table_.Add(object.get(), kind);
+        return reinterpret_cast<Out>(object.release());
+    }
 
     static PIReadDescriptor OpenRead(PIDescriptorHandle handle, DescriptorKeyID* keys) noexcept {
-        if (!gServices || !handle) return nullptr;
-        try {
-            auto* token = new ReadToken{S().FromHandle(handle), {}, 0, nullptr};
+        DescriptorServices* s = Services();
+        if (!s || !handle) return nullptr;
+        return GuardedCall<PIReadDescriptor>(nullptr, [&] {
+            ReadToken token{s->FromHandle(handle), {}, 0, nullptr};
             for (; keys && *keys; ++keys)
-                token->wanted.push_back(*keys);
-            S().liveReads_.push_back(token);
-            return reinterpret_cast<PIReadDescriptor>(token);
-        } catch (...) {
-            return nullptr;
-        }
+                token.wanted.push_back(*keys);
+            return Enter<ReadToken, PIReadDescriptor>(*s, std::move(token), HandleKind::ReadToken);
+        });
     }
     static ReadToken* Read(PIReadDescriptor token) {
-        void* t = token;
-        if (!gServices ||
-            std::find(S().liveReads_.begin(), S().liveReads_.end(), t) == S().liveReads_.end())
-            return nullptr;
-        return static_cast<ReadToken*>(t);
+        return Live<ReadToken>(token, HandleKind::ReadToken);
     }
     static OSErr CloseRead(PIReadDescriptor token) noexcept {
         ReadToken* t = Read(token);
         if (!t) return filterBadParameters;
-        Erase(S().liveReads_, static_cast<void*>(t));
-        delete t;
+        Release(t, HandleKind::ReadToken);
         return noErr;
     }
     static Boolean GetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type,
@@ -190,50 +196,46 @@ struct DescriptorProcs {
         return e;
     }
     static OSErr GetText(PIReadDescriptor token, Handle* value) noexcept {
-        std::string text;
-        OSErr e = Get(token, &text);
-        if (e != noErr || !value) return e ? e : filterBadParameters;
-        try {
-            *value = S().memory_.NewHandle(text.size() + 1);
-            std::memcpy(S().memory_.HandleData(*value), text.c_str(), text.size() + 1);
-        } catch (...) {
-            return filterBadParameters;
-        }
-        return noErr;
+        return GuardedCall<OSErr>(filterBadParameters, [&] {
+            std::string text;
+            OSErr e = Get(token, &text);
+            if (e != noErr || !value) return e ? e : OSErr(filterBadParameters);
+            HostMemory& memory = Services()->memory_;
+            *value = memory.NewHandle(text.size() + 1);
+            std::memcpy(memory.HandleData(*value), text.c_str(), text.size() + 1);
+            return OSErr(noErr);
+        });
     }
 
     static PIWriteDescriptor OpenWrite() noexcept {
-        if (!gServices) return nullptr;
-        auto* token = new WriteToken;
-        S().liveWrites_.push_back(token);
-        return reinterpret_cast<PIWriteDescriptor>(token);
+        DescriptorServices* s = Services();
+        if (!s) return nullptr;
+        return GuardedCall<PIWriteDescriptor>(nullptr, [&] {
+            return Enter<WriteToken, PIWriteDescriptor>(*s, {}, HandleKind::WriteToken);
+        });
     }
     static WriteToken* Write(PIWriteDescriptor token) {
-        void* t = token;
-        if (!gServices ||
-            std::find(S().liveWrites_.begin(), S().liveWrites_.end(), t) == S().liveWrites_.end())
-            return nullptr;
-        return static_cast<WriteToken*>(t);
+        return Live<WriteToken>(token, HandleKind::WriteToken);
     }
     static OSErr CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* descriptor) noexcept {
         WriteToken* t = Write(token);
         if (!t) return filterBadParameters;
-        OSErr result = noErr;
-        try {
-            if (descriptor) *descriptor = S().ToHandle(t->descriptor);
-        } catch (...) {
-            result = filterBadParameters;
-        }
-        Erase(S().liveWrites_, static_cast<void*>(t));
-        delete t;
+        const OSErr result = GuardedCall<OSErr>(filterBadParameters, [&] {
+            if (descriptor) *descriptor = Services()->ToHandle(t->descriptor);
+            return OSErr(noErr);
+        });
+        Release(t, HandleKind::WriteToken);
         return result;
     }
     template <typename T>
-    static OSErr Put(PIWriteDescriptor token, DescriptorKeyID key, DescriptorTypeID type, T value) {
+    static OSErr Put(PIWriteDescriptor token, DescriptorKeyID key, DescriptorTypeID type,
+                     T value) noexcept {
         WriteToken* t = Write(token);
         if (!t) return filterBadParameters;
-        t->descriptor.Put({key, type, std::move(value)});
-        return noErr;
+        return GuardedCall<OSErr>(filterBadParameters, [&] {
+            t->descriptor.Put({key, type, std::move(value)});
+            return OSErr(noErr);
+        });
     }
     static OSErr PutInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 value) noexcept {
         return Put(token, key, typeInteger, int32_t(value));
@@ -246,39 +248,35 @@ struct DescriptorProcs {
         return Put(token, key, typeBoolean, value != 0);
     }
     static OSErr PutText(PIWriteDescriptor token, DescriptorKeyID key, Handle text) noexcept {
-        if (!gServices || !S().memory_.IsLive(text)) return filterBadParameters;
-        const char* p = S().memory_.HandleData(text);
-        const size_t size = S().memory_.HandleSize(text);
-        try {
-            return Put(token, key, typeChar, std::string(p, strnlen(p, size)));
-        } catch (...) {
-            return filterBadParameters;
-        }
+        DescriptorServices* s = Services();
+        if (!s || !s->memory_.IsLive(text)) return filterBadParameters;
+        return GuardedCall<OSErr>(filterBadParameters, [&] {
+            const char* p = s->memory_.HandleData(text);
+            return Put(token, key, typeChar,
+                       std::string(p, strnlen(p, s->memory_.HandleSize(text))));
+        });
     }
 
     // Action descriptors: objects the plug-in makes and frees.
     static Descriptor* Live(PIActionDescriptor d) {
-        auto* p = reinterpret_cast<Descriptor*>(d);
-        if (!gServices || std::find(S().liveDescriptors_.begin(), S().liveDescriptors_.end(), p) ==
-                              S().liveDescriptors_.end())
-            return nullptr;
-        return p;
+        return Live<Descriptor>(d, HandleKind::Descriptor);
     }
-    static PIActionDescriptor Adopt(Descriptor d) {
-        auto* p = new Descriptor(std::move(d));
-        S().liveDescriptors_.push_back(p);
-        return reinterpret_cast<PIActionDescriptor>(p);
+    static PIActionDescriptor Adopt(DescriptorServices& s, Descriptor d) {
+        return Enter<Descriptor, PIActionDescriptor>(s, std::move(d), HandleKind::Descriptor);
     }
     static SPErr Make(PIActionDescriptor* out) noexcept {
-        if (!out || !gServices) return kSPBadParameterError;
-        *out = Adopt({});
-        return kSPNoError;
+        DescriptorServices* s = Services();
+        if (!out || !s) return kSPBadParameterError;
+        *out = nullptr;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            *out = Adopt(*s, {});
+            return SPErr(kSPNoError);
+        });
     }
     static SPErr Free(PIActionDescriptor d) noexcept {
         Descriptor* p = Live(d);
         if (!p) return kSPBadParameterError;
-        Erase(S().liveDescriptors_, p);
-        delete p;
+        Release(p, HandleKind::Descriptor);
         return kSPNoError;
     }
     static SPErr HasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) noexcept {
@@ -290,8 +288,10 @@ struct DescriptorProcs {
     static SPErr PutString(PIActionDescriptor d, DescriptorKeyID key, const char* text) noexcept {
         Descriptor* p = Live(d);
         if (!p || !text) return kSPBadParameterError;
-        p->Put({key, typeChar, std::string(text)});
-        return kSPNoError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            p->Put({key, typeChar, std::string(text)});
+            return SPErr(kSPNoError);
+        });
     }
     static SPErr GetString(PIActionDescriptor d, DescriptorKeyID key, char* out,
                            uint32 maxLength) noexcept {
@@ -321,38 +321,40 @@ struct DescriptorProcs {
     static SPErr Register(const char* key, PIActionDescriptor d, Boolean persistent) noexcept {
         Descriptor* p = Live(d);
         if (!p || !key) return kSPBadParameterError;
-        try {
-            S().registry_[key] = *p;
-            S().persistent_[key] = persistent != 0;
-            if (persistent) S().SaveRegistry();
-        } catch (...) {
-            return kSPBadParameterError;
-        }
-        return kSPNoError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            DescriptorServices& s = *Services();
+            s.registry_[key] = *p;
+            s.persistent_[key] = persistent != 0;
+            if (persistent) s.SaveRegistry();
+            return SPErr(kSPNoError);
+        });
     }
     static SPErr EraseKey(const char* key) noexcept {
-        if (!gServices || !key) return kSPBadParameterError;
-        try {
-            const bool wasPersistent = S().persistent_[key];
-            S().registry_.erase(key);
-            S().persistent_.erase(key);
-            if (wasPersistent) S().SaveRegistry();
-        } catch (...) {
-            return kSPBadParameterError;
-        }
-        return kSPNoError;
+        DescriptorServices* s = Services();
+        if (!s || !key) return kSPBadParameterError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            const bool wasPersistent = s->persistent_[key];
+            s->registry_.erase(key);
+            s->persistent_.erase(key);
+            if (wasPersistent) s->SaveRegistry();
+            return SPErr(kSPNoError);
+        });
     }
     static SPErr GetRegistered(const char* key, PIActionDescriptor* out) noexcept {
-        if (!gServices || !key || !out) return kSPBadParameterError;
+        DescriptorServices* s = Services();
+        if (!s || !key || !out) return kSPBadParameterError;
         *out = nullptr;
-        auto it = S().registry_.find(key);
-        if (it != S().registry_.end()) *out = Adopt(it->second);
-        return kSPNoError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            auto it = s->registry_.find(key);
+            if (it != s->registry_.end()) *out = Adopt(*s, it->second);
+            return SPErr(kSPNoError);
+        });
     }
 };
 
-DescriptorServices::DescriptorServices(HostMemory& memory, std::filesystem::path registryFile)
-    : memory_(memory),
+DescriptorServices::DescriptorServices(HandleTable& table, HostMemory& memory,
+                                       std::filesystem::path registryFile)
+    : table_(table), memory_(memory),
       registryFile_(std::move(registryFile)), readProcs_{1,
                                                          7,
                                                          &DescriptorProcs::OpenRead,
@@ -375,7 +377,6 @@ DescriptorServices::DescriptorServices(HostMemory& memory, std::filesystem::path
                    &DescriptorProcs::GetString, &DescriptorProcs::GetEnumerated},
       registryProcs_{&DescriptorProcs::Register, &DescriptorProcs::EraseKey,
                      &DescriptorProcs::GetRegistered} {
-    if (gServices) throw HostFailure("only one descriptor service may be live");
     if (!registryFile_.empty() && std::filesystem::exists(registryFile_)) {
         std::ifstream in(registryFile_);
         std::stringstream text;
@@ -391,21 +392,27 @@ DescriptorServices::DescriptorServices(HostMemory& memory, std::filesystem::path
                               " is damaged: " + e.what());
         }
     }
-    gServices = this;
+}
+
+template <typename T> static void FreeAll(HandleTable& table, HandleKind kind) {
+    for (void* object : table.All(kind)) {
+        table.Remove(object, kind);
+        delete static_cast<T*>(object);
+    }
 }
 
 DescriptorServices::~DescriptorServices() {
-    for (void* t : liveReads_)
-        delete static_cast<ReadToken*>(t);
-    for (void* t : liveWrites_)
-        delete static_cast<WriteToken*>(t);
-    for (Descriptor* d : liveDescriptors_)
-        delete d;
-    gServices = nullptr;
+    FreeAll<ReadToken>(table_, HandleKind::ReadToken);
+    FreeAll<WriteToken>(table_, HandleKind::WriteToken);
+    FreeAll<Descriptor>(table_, HandleKind::Descriptor);
 }
 
 size_t DescriptorServices::OpenTokens() const {
-    return liveReads_.size() + liveWrites_.size();
+    return table_.Count(HandleKind::ReadToken) + table_.Count(HandleKind::WriteToken);
+}
+
+size_t DescriptorServices::LiveActionDescriptors() const {
+    return table_.Count(HandleKind::Descriptor);
 }
 
 Handle DescriptorServices::ToHandle(const Descriptor& descriptor) {
@@ -416,7 +423,7 @@ Handle DescriptorServices::ToHandle(const Descriptor& descriptor) {
 }
 
 PIActionDescriptor DescriptorServices::Hand(Descriptor descriptor) {
-    return DescriptorProcs::Adopt(std::move(descriptor));
+    return DescriptorProcs::Adopt(*this, std::move(descriptor));
 }
 
 Descriptor DescriptorServices::FromHandle(Handle handle) {

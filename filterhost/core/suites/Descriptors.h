@@ -2,6 +2,7 @@
 // order (the order the values were put).
 #pragma once
 
+#include "core/suites/HandleTable.h"
 #include "core/suites/HostMemory.h"
 #include "pluginapi/PIActions.h"
 
@@ -39,7 +40,8 @@ uint32_t FourCCFromText(const std::string& text); // throws HostFailure unless 4
 class DescriptorServices {
   public:
     // The registry's persistent descriptors live in registryFile (empty: kept in memory only).
-    DescriptorServices(HostMemory& memory, std::filesystem::path registryFile);
+    // Tokens and descriptor objects handed to the plug-in are entered in table.
+    DescriptorServices(HandleTable& table, HostMemory& memory, std::filesystem::path registryFile);
     ~DescriptorServices();
     DescriptorServices(const DescriptorServices&) = delete;
     DescriptorServices& operator=(const DescriptorServices&) = delete;
@@ -57,13 +59,14 @@ class DescriptorServices {
 
     // Tokens and descriptor objects the plug-in has opened or made and not yet closed or freed.
     size_t OpenTokens() const;
-    size_t LiveActionDescriptors() const { return liveDescriptors_.size(); }
+    size_t LiveActionDescriptors() const;
 
     const std::map<std::string, Descriptor>& Registry() const { return registry_; }
 
   private:
     void SaveRegistry() const;
 
+    HandleTable& table_;
     HostMemory& memory_;
     std::filesystem::path registryFile_;
     ReadDescriptorProcs readProcs_;
@@ -72,8 +75,6 @@ class DescriptorServices {
     PSDescriptorRegistryProcs registryProcs_;
     std::map<std::string, Descriptor> registry_;
     std::map<std::string, bool> persistent_;
-    std::vector<void*> liveReads_, liveWrites_;
-    std::vector<Descriptor*> liveDescriptors_;
 
     friend struct DescriptorProcs;
 };

@@ -1,7 +1,8 @@
 #include "core/suites/HostMemory.h"
 
-#include "core/HostFailure.h"
 #include "core/HugePages.h"
+#include "core/suites/GuardedCall.h"
+#include "core/suites/SessionServices.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,55 +21,58 @@ struct BufferRecord {
 };
 
 namespace quillon::filterhost {
-namespace {
-HostMemory* gMemory = nullptr;
-} // namespace
 
 struct HostMemoryProcs {
-    static HandleRecord* Live(Handle h) {
-        if (!gMemory || !h || !gMemory->handles_.count(h)) {
-            if (gMemory) ++gMemory->invalidCalls_;
+    static HostMemory* Memory() {
+        SessionServices* session = SessionServices::Current();
+        return session ? &session->Memory() : nullptr;
+    }
+    template <typename Record> static Record* Live(Record* r, HandleKind kind) {
+        HostMemory* m = Memory();
+        if (!m) return nullptr;
+        if (!m->table_.Is(r, kind)) {
+            ++m->invalidCalls_;
             return nullptr;
         }
-        return h;
+        return r;
     }
-    static BufferRecord* Live(BufferID b) {
-        if (!gMemory || !b || !gMemory->buffers_.count(b)) {
-            if (gMemory) ++gMemory->invalidCalls_;
-            return nullptr;
-        }
-        return b;
-    }
+    static HandleRecord* Live(Handle h) { return Live(h, HandleKind::Handle); }
+    static BufferRecord* Live(BufferID b) { return Live(b, HandleKind::Buffer); }
+    static bool Fits(int32 size) { return size >= 0 && size_t(size) <= HostMemory::kMaxBlock; }
 
-    static Handle New(int32 size) {
-        if (!gMemory || size < 0 || size_t(size) > HostMemory::kMaxBlock) return nullptr;
-        return gMemory->NewHandle(size_t(size));
+    static Handle New(int32 size) noexcept {
+        return GuardedCall<Handle>(nullptr, [&]() -> Handle {
+            HostMemory* m = Memory();
+            return m && Fits(size) ? m->NewHandle(size_t(size)) : nullptr;
+        });
     }
-    static void Dispose(Handle h) {
-        if (Live(h)) gMemory->DisposeHandle(h);
+    static void Dispose(Handle h) noexcept {
+        if (Live(h)) Memory()->DisposeHandle(h);
     }
-    static int32 GetSize(Handle h) {
+    static int32 GetSize(Handle h) noexcept {
         HandleRecord* r = Live(h);
         return r ? static_cast<int32>(r->bytes.size()) : 0;
     }
-    static OSErr SetSize(Handle h, int32 size) {
+    static OSErr SetSize(Handle h, int32 size) noexcept {
         HandleRecord* r = Live(h);
-        if (!r || size < 0 || size_t(size) > HostMemory::kMaxBlock) return filterBadParameters;
+        if (!r || !Fits(size)) return filterBadParameters;
         if (r->locks > 0) return filterBadParameters; // a locked block must not move
-        r->bytes.resize(size_t(size));
-        return noErr;
+        return GuardedCall<OSErr>(memFullErr, [&] {
+            r->bytes.resize(size_t(size));
+            return OSErr(noErr);
+        });
     }
-    static Ptr Lock(Handle h, Boolean) {
+    static Ptr Lock(Handle h, Boolean) noexcept {
         HandleRecord* r = Live(h);
         if (!r) return nullptr;
         ++r->locks;
         return r->bytes.data();
     }
-    static void Unlock(Handle h) {
+    static void Unlock(Handle h) noexcept {
         HandleRecord* r = Live(h);
         if (r && r->locks > 0) --r->locks;
     }
-    static void SetLock(Handle h, Boolean lock, Ptr* address, Boolean* oldLock) {
+    static void SetLock(Handle h, Boolean lock, Ptr* address, Boolean* oldLock) noexcept {
         HandleRecord* r = Live(h);
         if (oldLock) *oldLock = r && r->locks > 0;
         if (address) *address = nullptr;
@@ -81,32 +85,37 @@ struct HostMemoryProcs {
         }
     }
 
-    static OSErr Allocate(int32 size, BufferID* id) {
+    static OSErr Allocate(int32 size, BufferID* id) noexcept {
         if (!id) return filterBadParameters;
         *id = nullptr;
-        if (!gMemory || size < 0 || size_t(size) > HostMemory::kMaxBlock)
-            return filterBadParameters;
-        auto* b = new BufferRecord{std::unique_ptr<char[]>(new char[size_t(size)]), size_t(size)};
-        AdviseHugePages(b->bytes.get(), b->size);
-        gMemory->buffers_.insert(b);
-        gMemory->bufferBytes_ += size_t(size);
-        gMemory->peakBufferBytes_ = std::max(gMemory->peakBufferBytes_, gMemory->bufferBytes_);
-        *id = b;
-        return noErr;
+        HostMemory* m = Memory();
+        if (!m || !Fits(size)) return filterBadParameters;
+        return GuardedCall<OSErr>(memFullErr, [&] {
+            // Lent uninitialised, as the interface allows, and on huge pages where the system
+            // offers them: a filter's buffers are large and written before they are read.
+            auto b = std::make_unique<BufferRecord>(
+                BufferRecord{std::unique_ptr<char[]>(new char[size_t(size)]), size_t(size)});
+            AdviseHugePages(b->bytes.get(), b->size);
+            m->table_.Add(b.get(), HandleKind::Buffer);
+            m->bufferBytes_ += b->size;
+            m->peakBufferBytes_ = std::max(m->peakBufferBytes_, m->bufferBytes_);
+            *id = b.release();
+            return OSErr(noErr);
+        });
     }
-    static Ptr LockBuffer(BufferID id, Boolean) {
+    static Ptr LockBuffer(BufferID id, Boolean) noexcept {
         BufferRecord* b = Live(id);
         return b ? b->bytes.get() : nullptr;
     }
-    static void UnlockBuffer(BufferID id) { Live(id); }
-    static void FreeBuffer(BufferID id) {
+    static void UnlockBuffer(BufferID id) noexcept { Live(id); }
+    static void FreeBuffer(BufferID id) noexcept {
         if (BufferRecord* b = Live(id)) {
-            gMemory->bufferBytes_ -= b->size;
-            gMemory->buffers_.erase(b);
+            Memory()->bufferBytes_ -= b->size;
+            Memory()->table_.Remove(b, HandleKind::Buffer);
             delete b;
         }
     }
-    static int32 Space() { return static_cast<int32>(HostMemory::kMaxBlock); }
+    static int32 Space() noexcept { return static_cast<int32>(HostMemory::kMaxBlock); }
 };
 
 HandleProcs* HostMemory::Handles() {
@@ -139,31 +148,31 @@ const PSHandleSuite2* HostMemory::HandleSuite() {
     return &suite;
 }
 
-HostMemory::HostMemory() {
-    if (gMemory) throw HostFailure("only one host memory may be live");
-    gMemory = this;
-}
+HostMemory::HostMemory(HandleTable& table) : table_(table) {}
 
 HostMemory::~HostMemory() {
-    for (HandleRecord* h : handles_)
-        delete h;
-    for (BufferRecord* b : buffers_)
-        delete b;
-    gMemory = nullptr;
+    for (void* h : table_.All(HandleKind::Handle)) {
+        table_.Remove(h, HandleKind::Handle);
+        delete static_cast<HandleRecord*>(h);
+    }
+    for (void* b : table_.All(HandleKind::Buffer)) {
+        table_.Remove(b, HandleKind::Buffer);
+        delete static_cast<BufferRecord*>(b);
+    }
 }
 
 Handle HostMemory::NewHandle(size_t size) {
-    auto* h = new HandleRecord{std::vector<char>(size), 0};
-    handles_.insert(h);
-    return h;
+    auto h = std::make_unique<HandleRecord>(HandleRecord{std::vector<char>(size), 0});
+    table_.Add(h.get(), HandleKind::Handle);
+    return h.release();
 }
 
 void HostMemory::DisposeHandle(Handle h) {
-    if (handles_.erase(h)) delete h;
+    if (table_.Remove(h, HandleKind::Handle)) delete h;
 }
 
 bool HostMemory::IsLive(Handle h) const {
-    return h && handles_.count(h);
+    return table_.Is(h, HandleKind::Handle);
 }
 
 char* HostMemory::HandleData(Handle h) {

@@ -1,34 +1,36 @@
 // Handles and buffers the host lends to plug-ins, with accounting so that leaks show.
 #pragma once
 
+#include "core/suites/HandleTable.h"
 #include "pluginapi/PIHandleSuite.h"
 
 #include <cstddef>
-#include <unordered_set>
 
 namespace quillon::filterhost {
 
 class HostMemory {
   public:
-    HostMemory();
+    // Handles and buffers are entered in table as they are made.
+    explicit HostMemory(HandleTable& table);
     ~HostMemory();
     HostMemory(const HostMemory&) = delete;
     HostMemory& operator=(const HostMemory&) = delete;
 
     // The tables outlive every HostMemory, so a plug-in that keeps one gets errors, not freed
-    // memory, once the host is gone.
+    // memory, once the host is gone. They reach the memory of the session in use.
     static HandleProcs* Handles();
     static BufferProcs* Buffers();
     static const PSHandleSuite2* HandleSuite();
 
-    size_t LiveHandles() const { return handles_.size(); }
-    size_t LiveBuffers() const { return buffers_.size(); }
+    size_t LiveHandles() const { return table_.Count(HandleKind::Handle); }
+    size_t LiveBuffers() const { return table_.Count(HandleKind::Buffer); }
     // The most bytes of buffers lent at one time.
     size_t PeakBufferBytes() const { return peakBufferBytes_; }
     // Calls that named a handle or buffer this host never gave out, or gave out and took back.
     int InvalidCalls() const { return invalidCalls_; }
 
-    // Host-side access, e.g. for descriptors handed over as handles.
+    // Host-side access, e.g. for descriptors handed over as handles. NewHandle throws bad_alloc
+    // when the memory cannot be had.
     Handle NewHandle(size_t size);
     void DisposeHandle(Handle h);
     bool IsLive(Handle h) const;
@@ -39,8 +41,7 @@ class HostMemory {
     static constexpr size_t kMaxBlock = size_t{1} << 30;
 
   private:
-    std::unordered_set<HandleRecord*> handles_;
-    std::unordered_set<BufferRecord*> buffers_;
+    HandleTable& table_;
     int invalidCalls_ = 0;
     size_t bufferBytes_ = 0;
     size_t peakBufferBytes_ = 0;

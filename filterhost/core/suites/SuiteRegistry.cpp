@@ -1,6 +1,7 @@
 #include "core/suites/SuiteRegistry.h"
 
-#include "core/HostFailure.h"
+#include "core/suites/GuardedCall.h"
+#include "core/suites/SessionServices.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -8,54 +9,65 @@
 namespace quillon::filterhost {
 namespace {
 
-// The plug-in calls through plain C function pointers, so the live registry is found here.
-SuiteRegistry* gRegistry = nullptr;
+SuiteRegistry* Registry() {
+    SessionServices* session = SessionServices::Current();
+    return session ? &session->Suites() : nullptr;
+}
 
-Boolean IsEqual(const char* a, const char* b) {
+Boolean IsEqual(const char* a, const char* b) noexcept {
     return a && b && std::strcmp(a, b) == 0;
 }
 
-SPErr AllocateBlock(size_t size, void** block) {
+SPErr AllocateBlock(size_t size, void** block) noexcept {
+    if (!block) return kSPBadParameterError;
     *block = std::malloc(size ? size : 1);
     return *block ? kSPNoError : kSPBadParameterError;
 }
 
-SPErr FreeBlock(void* block) {
+SPErr FreeBlock(void* block) noexcept {
     std::free(block);
     return kSPNoError;
 }
 
-SPErr ReallocateBlock(void* block, size_t size, void** out) {
+SPErr ReallocateBlock(void* block, size_t size, void** out) noexcept {
+    if (!out) return kSPBadParameterError;
     void* grown = std::realloc(block, size ? size : 1);
     if (!grown) return kSPBadParameterError;
     *out = grown;
     return kSPNoError;
 }
 
-SPErr Undefined() {
+SPErr Undefined() noexcept {
     return kSPBadParameterError;
 }
 
 } // namespace
 
 struct BasicSuiteProcs {
-    static SPErr AcquireSuite(const char* name, int32 version, const void** suite) {
+    static SPErr AcquireSuite(const char* name, int32 version, const void** suite) noexcept {
         if (!suite) return kSPBadParameterError;
         *suite = nullptr;
-        if (!gRegistry || !name) return kSPBadParameterError;
-        auto it = gRegistry->suites_.find({name, version});
-        if (it == gRegistry->suites_.end()) return kSPSuiteNotFoundError;
-        *suite = it->second;
-        ++gRegistry->held_[{name, version}];
-        ++gRegistry->totalAcquisitions_;
-        return kSPNoError;
+        SuiteRegistry* registry = Registry();
+        if (!registry || !name) return kSPBadParameterError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            const SuiteRegistry::Key key{name, version};
+            auto it = registry->suites_.find(key);
+            if (it == registry->suites_.end()) return SPErr(kSPSuiteNotFoundError);
+            ++registry->held_[key];
+            ++registry->totalAcquisitions_;
+            *suite = it->second;
+            return SPErr(kSPNoError);
+        });
     }
-    static SPErr ReleaseSuite(const char* name, int32 version) {
-        if (!gRegistry || !name) return kSPBadParameterError;
-        auto it = gRegistry->held_.find({name, version});
-        if (it == gRegistry->held_.end() || it->second == 0) return kSPBadParameterError;
-        --it->second;
-        return kSPNoError;
+    static SPErr ReleaseSuite(const char* name, int32 version) noexcept {
+        SuiteRegistry* registry = Registry();
+        if (!registry || !name) return kSPBadParameterError;
+        return GuardedCall<SPErr>(kSPBadParameterError, [&] {
+            auto it = registry->held_.find({name, version});
+            if (it == registry->held_.end() || it->second == 0) return SPErr(kSPBadParameterError);
+            --it->second;
+            return SPErr(kSPNoError);
+        });
     }
 };
 
@@ -71,15 +83,6 @@ SPBasicSuite gBasic{&BasicSuiteProcs::AcquireSuite,
 
 SPBasicSuite* SuiteRegistry::Basic() {
     return &gBasic;
-}
-
-SuiteRegistry::SuiteRegistry() {
-    if (gRegistry) throw HostFailure("only one suite registry may be live");
-    gRegistry = this;
-}
-
-SuiteRegistry::~SuiteRegistry() {
-    gRegistry = nullptr;
 }
 
 void SuiteRegistry::Offer(const std::string& name, int32 version, const void* suite) {

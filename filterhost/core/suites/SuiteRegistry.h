@@ -11,8 +11,7 @@ namespace quillon::filterhost {
 
 class SuiteRegistry {
   public:
-    SuiteRegistry();
-    ~SuiteRegistry();
+    SuiteRegistry() = default;
     SuiteRegistry(const SuiteRegistry&) = delete;
     SuiteRegistry& operator=(const SuiteRegistry&) = delete;
 
@@ -20,8 +19,8 @@ class SuiteRegistry {
     void Withdraw(const std::string& name, int32 version);
 
     // The table handed to plug-ins. It outlives every registry, so a module unloaded late
-    // gets errors, not freed memory; it reaches this registry while the registry lives.
-    SPBasicSuite* Basic();
+    // gets errors, not freed memory; it reaches the registry of the session in use.
+    static SPBasicSuite* Basic();
 
     // Acquisitions not yet released, over all suites.
     int Outstanding() const;
