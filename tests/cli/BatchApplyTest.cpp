@@ -115,7 +115,9 @@ TEST_F(BatchApplyTest, ResultsThatWouldReplaceAnInputOrEachOtherAreRefused) {
 // every result left in out/ is a whole picture.
 TEST_F(BatchApplyTest, InterruptStopsTheBatchAndLeavesNothingPartial) {
     fs::create_directories(folder_ / "in");
-    const Document picture = quillon::tools::MakeScenery(1200, 800);
+    // Four megapixels at 16 bits in tiles of 4 x 4 keep each worker busy well past the interrupt,
+    // however quickly the pass maps the colours themselves.
+    const Document picture = MakeDocument(ColorMode::RGB, 16, 2000, 2000);
     std::string inputs;
     for (int i = 1; i <= 6; ++i) {
         const std::string name = "in/p" + std::to_string(i) + ".png";
@@ -137,8 +139,8 @@ TEST_F(BatchApplyTest, InterruptStopsTheBatchAndLeavesNothingPartial) {
     EXPECT_LE(written.size() + std::size_t(notStarted), 5u) << outcome.error;
     for (const std::string& name : written) {
         const LoadedImage result = ReadImageFile(folder_ / "out" / name);
-        EXPECT_EQ(result.document.width, 1200) << name;
-        EXPECT_EQ(result.document.height, 800) << name;
+        EXPECT_EQ(result.document.width, 2000) << name;
+        EXPECT_EQ(result.document.height, 2000) << name;
     }
 }
 
