@@ -1,6 +1,7 @@
 // quillon about: shows the plug-in's about box, on the screen or driven by a script.
 #include "cli/Commands.h"
 #include "cli/HostSettings.h"
+#include "cli/ScriptedUi.h"
 
 #include "core/module/PluginModule.h"
 #include "core/session/FilterDriver.h"
@@ -11,11 +12,8 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 namespace quillon::cli {
 namespace {
@@ -25,44 +23,13 @@ struct AboutOptions {
     bool show = false;
 };
 
-// Reads and checks the whole script before any dialog opens.
-std::optional<std::vector<ui::ScriptCommand>> LoadScript(const std::string& file, int& status) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        std::cerr << "quillon: cannot read script " << file << "\n";
-        status = kExitFailure;
-        return std::nullopt;
-    }
-    try {
-        return ui::ParseScript(text.str());
-    } catch (const ui::ScriptError& error) {
-        std::cerr << "quillon: " << file << ": " << error.what() << "\n";
-        status = kExitUsage;
-        return std::nullopt;
-    }
-}
-
-bool HasDisplay() {
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") ||
-           std::getenv("QT_QPA_PLATFORM");
-}
-
 int RunAbout(const GlobalOptions& global, const HostSettings& settings,
              const AboutOptions& options) {
     int status = kExitOk;
     std::optional<std::vector<ui::ScriptCommand>> commands;
     if (!options.script.empty() && !(commands = LoadScript(options.script, status))) return status;
 
-    // Scripts run headless unless the dialog is to be seen.
-    if (commands && !options.show)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    else if (!HasDisplay()) {
-        std::cerr << "quillon: no display to show the about box on (give --script to run "
-                     "without one)\n";
-        return kExitFailure;
-    }
+    if (!ChooseDisplay(bool(commands), options.show, "the about box")) return kExitFailure;
     int argc = 1;
     char name[] = "quillon";
     char* argv[] = {name, nullptr};

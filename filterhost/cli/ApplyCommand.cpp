@@ -1,20 +1,14 @@
 // quillon apply: one picture through a filter without its dialog.
 #include "cli/Commands.h"
+#include "cli/FilterRun.h"
 
 #include "core/HostFailure.h"
-#include "core/actions/ActionFile.h"
 #include "core/actions/ConfigFolder.h"
-#include "core/documents/AtomicFile.h"
 #include "core/documents/ImageFiles.h"
 #include "core/session/FilterDriver.h"
 
-#include <atomic>
-#include <chrono>
-#include <csignal>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 namespace quillon::cli {
 namespace {
@@ -36,82 +30,12 @@ struct ApplyOptions {
     std::optional<std::filesystem::path> record;
     bool last = false;
     int tile = 256;
-    std::string filter = "Quillon...";
+    std::string filter = kDefaultFilter;
 };
-
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
-}
-
-// Ctrl-C asks the filter to stop at its next abort test; a second Ctrl-C ends at once.
-class InterruptScope {
-  public:
-    InterruptScope() {
-        gInterrupted = false;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
-
-  private:
-    struct sigaction previous_ {};
-};
-
-// A progress bar on standard error, once the work has taken more than a second.
-class ProgressBar {
-  public:
-    void Update(int32_t done, int32_t total) {
-        using namespace std::chrono;
-        if (total <= 0 || steady_clock::now() - start_ < seconds(1)) return;
-        const int percent = int(int64_t(done) * 100 / total);
-        const int filled = percent / 4;
-        std::cerr << "\rquillon: [" << std::string(size_t(filled), '#')
-                  << std::string(size_t(25 - filled), ' ') << "] " << percent << "%" << std::flush;
-        shown_ = true;
-    }
-    ~ProgressBar() {
-        if (shown_) std::cerr << "\n";
-    }
-
-  private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    bool shown_ = false;
-};
-
-const PluginModule& FindFilter(const ModuleScan& scan, const std::string& name,
-                               const std::filesystem::path& folder) {
-    for (const auto& module : scan.modules)
-        if (module->Pipl().name == name) return *module;
-    std::string why = scan.failures.empty() ? "" : " (" + scan.failures.front() + ")";
-    throw HostFailure("no filter named \"" + name + "\" in " + folder.string() + why);
-}
-
-std::string SettingsFileName(const PluginModule& module) {
-    const std::string key = module.Pipl().uniqueString.empty() ? module.File().stem().string()
-                                                               : module.Pipl().uniqueString;
-    return key + ".settings";
-}
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw HostFailure("no settings from an earlier use (" + file.string() + ")");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::optional<Descriptor> PlaybackDescriptor(const ApplyOptions& o, const PluginModule& module) {
     std::optional<Descriptor> playback;
-    if (o.action) {
-        Action action = ReadActionFile(*o.action);
-        if (action.pluginKey != module.Pipl().uniqueString)
-            throw HostFailure(o.action->string() + ": recorded by another plug-in (" +
-                              (action.pluginName.empty() ? action.pluginKey : action.pluginName) +
-                              ")");
-        playback = std::move(action.descriptor);
-    }
+    if (o.action) playback = ReadPlayback(*o.action, module);
     auto put = [&playback](DescriptorItem item) {
         if (!playback) playback.emplace();
         playback->Put(std::move(item));
@@ -124,19 +48,6 @@ std::optional<Descriptor> PlaybackDescriptor(const ApplyOptions& o, const Plugin
     return playback;
 }
 
-std::string ResultMessage(int16_t result) {
-    switch (result) {
-    case userCanceledErr:
-        return "cancelled";
-    case filterBadParameters:
-        return "the filter refused its parameters (bad parameters)";
-    case filterBadMode:
-        return "the filter cannot work on this document's mode";
-    default:
-        return "the filter failed with code " + std::to_string(result);
-    }
-}
-
 int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     InterruptScope interrupts;
     const auto folder = PluginFolder(global);
@@ -144,38 +55,22 @@ int RunApply(const GlobalOptions& global, const ApplyOptions& o) {
     const PluginModule& module = FindFilter(scan, o.filter, folder);
 
     LoadedImage image = ReadImageFile(o.in);
-    const FileFormat format = FormatForOutput(o.out, image.format);
-    const auto config = ConfigFolder();
-    const auto settingsFile = config / SettingsFileName(module);
-
-    FilterHost host(config / "registry.json");
-    if (o.last) host.SetDataSlotBytes(ReadBytes(settingsFile));
+    FilterHost host(ConfigFolder() / "registry.json");
+    if (o.last) host.SetDataSlotBytes(ReadSettings(module));
 
     RunOptions run;
     run.tileWidth = run.tileHeight = o.tile;
     run.playback = PlaybackDescriptor(o, module);
     ProgressBar bar;
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
-    run.abort = [] { return gInterrupted.load(); };
+    run.abort = [] { return InterruptScope::Interrupted(); };
 
     const RunReport report = host.Run(module, image.document, run);
-    if (report.result == 0 && gInterrupted)
+    if (report.result == 0 && InterruptScope::Interrupted())
         throw HostFailure("cancelled; " + o.out.string() + " not written");
     if (report.result != 0)
         throw HostFailure(ResultMessage(report.result) + "; " + o.out.string() + " not written");
-
-    WriteImageFile(image.document, format, o.out);
-    std::filesystem::create_directories(config);
-    const auto settings = host.DataSlotBytes();
-    if (!settings.empty()) {
-        std::string text(settings.begin(), settings.end());
-        WriteFileAtomically(settingsFile, text);
-    }
-    if (o.record) {
-        if (!report.recorded) throw HostFailure("the filter recorded no parameters");
-        WriteActionFile({module.Pipl().uniqueString, module.Pipl().name, *report.recorded},
-                        *o.record);
-    }
+    SaveResults(host, module, report, image, o.out, o.record);
     return kExitOk;
 }
 

@@ -23,6 +23,8 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status);
 struct HostSettings;
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
+void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                    int& status);
 
 // The plug-in folder: --plugins, else the folder of the quillon binary.
 std::filesystem::path PluginFolder(const GlobalOptions& global);

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     AddInfoCommand(app, global, status);
     AddApplyCommand(app, global, status);
     AddAboutCommand(app, global, settings, status);
+    AddEditCommand(app, global, settings, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

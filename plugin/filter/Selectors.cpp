@@ -1,5 +1,6 @@
 #include "filter/Selectors.h"
 
+#include "dialog/MainDialog.h"
 #include "filter/AboutBox.h"
 #include "filter/FilteringPass.h"
 #include "filter/ScriptingParameters.h"
@@ -49,9 +50,17 @@ void DoStart() {
     engine.Reset();
     RestoreSettings();
 
-    // Without the dialog, a recorded action replays its own parameters. A "Colors" text that
-    // does not load whole would apply half an adjustment, so the run stops before any pixel.
-    if (!state.showDialog && !ReadRecordedParameters()) {
+    if (state.showDialog) {
+        // The recorded parameters become the dialog's starting state.
+        const dialog::MainDialogServices services{[] { ReadRecordedParameters(); }};
+        if (!dialog::RunMainDialog(services)) {
+            *state.result = userCanceledErr;
+            return;
+        }
+    } else if (!ReadRecordedParameters()) {
+        // Without the dialog, a recorded action replays its own parameters. A "Colors" text
+        // that does not load whole would apply half an adjustment, so the run stops before any
+        // pixel.
         *state.result = filterBadParameters;
         return;
     }

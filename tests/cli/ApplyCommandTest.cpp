@@ -1,54 +1,19 @@
 // quillon apply end to end: real files in, real files out, through the real plug-in.
+#include "CliTest.h"
+
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace {
 
 using namespace quillon::filterhost;
+using quillon::testing::Outcome;
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string error;
-};
-
-class ApplyCommandTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillon-cli-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "config");
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    // Runs quillon with the arguments; `then` may add shell commands that run beside it, with
-    // $pid naming it, before the shell waits for it.
-    Outcome Quillon(const std::string& arguments, const std::string& then = "") {
-        const fs::path err = folder_ / "stderr.txt";
-        const std::string command = "cd '" + folder_.string() + "' && (XDG_CONFIG_HOME='" +
-                                    (folder_ / "config").string() + "' '" QUILLON_BINARY "' " +
-                                    arguments + " > /dev/null 2> '" + err.string() +
-                                    "' & pid=$!; " + then + " wait $pid)";
-        const int raw = std::system(command.c_str());
-        std::ifstream in(err);
-        std::stringstream text;
-        text << in.rdbuf();
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
-    }
-
-    fs::path folder_;
-};
+class ApplyCommandTest : public quillon::testing::CliTest {};
 
 // Distinct colours in blocks, so some pixels hold exactly the colour an adjustment names.
 Document Blocks(ColorMode mode, int depth) {

@@ -1,0 +1,30 @@
+#include "dialog/DialogObjects.h"
+
+namespace quillon::dialog {
+namespace {
+
+ZoomControl gLeftZoom;
+ZoomControl gRightZoom;
+QLNPreviewImagePane gLeftPane;
+QLNSampleImagePane gRightPane;
+SwatchPane gSwatches;
+
+} // namespace
+
+QLNPreviewImagePane& LeftPane() {
+    return gLeftPane;
+}
+QLNSampleImagePane& RightPane() {
+    return gRightPane;
+}
+SwatchPane& Swatches() {
+    return gSwatches;
+}
+ZoomControl& LeftZoom() {
+    return gLeftZoom;
+}
+ZoomControl& RightZoom() {
+    return gRightZoom;
+}
+
+} // namespace quillon::dialog
