@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -107,7 +108,49 @@ void GetScreenDimensions(const ADMPoint* point, ADMRect* area) noexcept {
     });
 }
 
+// "Description (*.a, *.b)" with "*.a;*.b" becomes Qt's "Description (*.a *.b)"; "*.*" means
+// every file, with or without an extension.
+QStringList NameFilters(const char* filters) {
+    QStringList list;
+    for (const char* p = filters; p && *p;) {
+        const QString description = QString::fromUtf8(p);
+        p += std::strlen(p) + 1;
+        if (!*p) break;
+        QString patterns = QString::fromUtf8(p).replace(';', ' ');
+        p += std::strlen(p) + 1;
+        if (patterns.trimmed() == "*.*") patterns = "*";
+        const qsizetype open = description.lastIndexOf('(');
+        const QString name = (open > 0 ? description.left(open) : description).trimmed();
+        list << name + " (" + patterns + ")";
+    }
+    return list;
+}
+
+ADMBoolean GetFile(ADMDialogRef owner, const char* message, const char* filters, char* path,
+                   ADMInt32 pathSize) noexcept {
+    if (!path || pathSize <= 0) return false;
+    path[0] = 0;
+    return Safe<ADMBoolean>(false, [&]() -> ADMBoolean {
+        QWidget* parent = owner ? static_cast<QWidget*>(D(owner)) : nullptr;
+        if (owner && !parent) return false;
+        if (!parent && M()) parent = M()->TopDialog();
+        // Qt's own dialog, so that scripts drive it like any other window.
+        QFileDialog dialog(parent, QString::fromUtf8(message ? message : ""));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        const QStringList names = NameFilters(filters);
+        if (!names.isEmpty()) dialog.setNameFilters(names);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+        const QByteArray chosen = dialog.selectedFiles().first().toUtf8();
+        if (chosen.size() >= pathSize) return false;
+        std::memcpy(path, chosen.constData(), size_t(chosen.size()) + 1);
+        return true;
+    });
+}
+
 const ADMBasicSuite8 kBasic = {&ErrorAlert, &MessageAlert, &GetScreenDimensions};
+const ADMBasicSuite9 kBasic9 = {&ErrorAlert, &MessageAlert, &GetScreenDimensions, &GetFile};
 
 // --- dialog ---------------------------------------------------------------------------------
 
@@ -765,6 +808,7 @@ struct Offered {
 
 const Offered kOffered[] = {
     {kADMBasicSuite, kADMBasicSuiteVersion8, &kBasic},
+    {kADMBasicSuite, kADMBasicSuiteVersion9, &kBasic9},
     {kADMDialogSuite, kADMDialogSuiteVersion4, &kDialog},
     {kADMItemSuite, kADMItemSuiteVersion3, &kItem},
     {kADMDrawerSuite, kADMDrawerSuiteVersion3, &kDrawer},

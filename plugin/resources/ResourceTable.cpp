@@ -2,6 +2,7 @@
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"
 #include "resources/PluginResources.h"
+#include "resources/SampleChart.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ std::vector<PIResourceEntry> MakeEntries() {
         Entry(kPIDialogType, quillon::resources::kMainDialogID, kMainDialog),
         Entry(kPIBitmapType, quillon::resources::kAboutPictureID,
               quillon::resources::AboutPicture()),
+        Entry(kPIFilesType, quillon::resources::kSampleChartID, quillon::resources::SampleChart()),
     };
     for (const auto& icon : quillon::resources::DialogIcons())
         entries.push_back(Entry(kPIIconType, icon.id, icon.bytes));

@@ -12,6 +12,7 @@ extern "C" {
 
 #define kADMBasicSuite "ADM Basic Suite"
 #define kADMBasicSuiteVersion8 8
+#define kADMBasicSuiteVersion9 9
 #define kADMDialogSuite "ADM Dialog Suite"
 #define kADMDialogSuiteVersion4 4
 #define kADMItemSuite "ADM Item Suite"
@@ -161,6 +162,22 @@ typedef struct ADMBasicSuite8 {
     /* The work area of the screen that holds point (the primary screen for a null point). */
     void (*GetScreenDimensions)(const ADMPoint* point, ADMRect* workArea);
 } ADMBasicSuite8;
+
+/* Version 9 adds the open-file dialog. */
+typedef struct ADMBasicSuite9 {
+    void (*ErrorAlert)(const char* text);
+    void (*MessageAlert)(const char* text);
+    void (*GetScreenDimensions)(const ADMPoint* point, ADMRect* workArea);
+    /* Lets the user choose an existing file, in a dialog owned by `owner` (or by the dialog on
+       top when null) titled `message`. `filters` holds description and pattern strings in pairs,
+       each NUL-terminated, the list ended by an empty string:
+       "Image Files (*.psd, *.jpg)\0*.psd;*.jpg\0All Files\0*.*\0\0"; the first pair is
+       selected. Writes the chosen path as NUL-terminated UTF-8 into `path` (`pathSize` bytes) and
+       returns true; returns false, with an empty path, when the user cancels or the path does not
+       fit. */
+    ADMBoolean (*GetFile)(ADMDialogRef owner, const char* message, const char* filters, char* path,
+                          ADMInt32 pathSize);
+} ADMBasicSuite9;
 
 typedef struct ADMDialogSuite4 {
     /* Runs the dialog of the module's dialog resource modally; returns the id of the item that
