@@ -8,6 +8,8 @@ ZoomControl gRightZoom;
 QLNPreviewImagePane gLeftPane;
 QLNSampleImagePane gRightPane;
 SwatchPane gSwatches;
+history::EditHistory gHistory;
+engine::Adjustment gSelectionSnapshot;
 
 } // namespace
 
@@ -25,6 +27,12 @@ ZoomControl& LeftZoom() {
 }
 ZoomControl& RightZoom() {
     return gRightZoom;
+}
+history::EditHistory& History() {
+    return gHistory;
+}
+engine::Adjustment& SelectionSnapshot() {
+    return gSelectionSnapshot;
 }
 
 } // namespace quillon::dialog

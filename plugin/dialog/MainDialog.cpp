@@ -1,6 +1,5 @@
 #include "dialog/MainDialog.h"
 
-#include "dialog/DialogHistory.h"
 #include "dialog/DialogObjects.h"
 #include "dialog/HintLine.h"
 #include "dialog/RememberedSample.h"
@@ -128,6 +127,56 @@ void OnPaneEvent(QLNImagePane& pane, const Tracker&, PaneEvent) {
 
 void OnSwatchChange(SwatchPane& pane, const Tracker&, SwatchChange) {
     UpdateControlStates(pane.GetItem().GetDialog());
+}
+
+// --- history --------------------------------------------------------------------------------
+
+// Undo and redo show their effects through the dialog's controls and frames.
+class DialogHistoryView : public history::HistoryView {
+  public:
+    explicit DialogHistoryView(Dialog dialog) : dialog_(dialog) {}
+    void RefreshAfterRemoval() override { RefreshAfterRecordChange(); }
+    void RefreshAfterRecordChange() override {
+        Swatches().GetItem().Invalidate();
+        LeftPane().GetItem().Invalidate();
+        UpdateControlStates(dialog_);
+    }
+    void ShowFuzziness(float) override {
+        SyncFuzzinessControls(dialog_);
+        LeftPane().GetItem().Invalidate();
+    }
+    void ShowPreserveLuminosity(bool) override {
+        SyncFuzzinessControls(dialog_);
+        LeftPane().GetItem().Invalidate();
+    }
+    void SnapshotSelection() override { Engine().CopySelected(SelectionSnapshot()); }
+
+  private:
+    Dialog dialog_;
+};
+
+void RecordFuzziness(float before, float after) {
+    history::HistoryEntry entry;
+    entry.kind = history::EditKind::Fuzz;
+    entry.fuzzinessBefore = before;
+    entry.fuzzinessAfter = after;
+    History().Push(entry);
+}
+
+void RecordLuminosity() {
+    history::HistoryEntry entry;
+    entry.kind = history::EditKind::Lum;
+    History().Push(entry);
+}
+
+bool UndoEdit(Dialog dialog) {
+    DialogHistoryView view(dialog);
+    return History().Undo(Engine(), view);
+}
+
+bool RedoEdit(Dialog dialog) {
+    DialogHistoryView view(dialog);
+    return History().Redo(Engine(), view);
 }
 
 // --- notifications --------------------------------------------------------------------------
@@ -404,6 +453,9 @@ void InitMainDialog(ADMDialogRef ref) noexcept {
         state.sampleFilePath[0] = 0;
         LoadRememberedSample(state.basic, state.sampleFilePath);
         if (gServices && gServices->applyRecordedParameters) gServices->applyRecordedParameters();
+        // The table is refilled at every opening, so earlier edits no longer name its records.
+        History().Clear();
+        Engine().CopySelected(SelectionSnapshot());
 
         FitDialogToScreen(dialog);
         SyncFuzzinessControls(dialog);

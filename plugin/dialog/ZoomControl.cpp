@@ -40,12 +40,16 @@ void ZoomControl::FillMenu(const Item& menu) const {
     }
 }
 
-void ZoomControl::OnMenuChoice(const Item& menu) {
-    const ADMInt32 chosen = menu.GetList().ActiveID();
+bool ZoomControl::SetLevel(int32_t level) {
     // Only the menu's own entries name a level; the hidden level is never offered.
-    if (chosen < 0 || chosen > kFitOnScreen || levels_[size_t(chosen)].separator) return;
-    level_ = chosen;
-    if (changed_) changed_(*this, menu.GetDialog(), level_ == kFitOnScreen);
+    if (level < 0 || level > kFitOnScreen || levels_[size_t(level)].separator) return false;
+    level_ = level;
+    return true;
+}
+
+void ZoomControl::OnMenuChoice(const Item& menu) {
+    if (SetLevel(menu.GetList().ActiveID()) && changed_)
+        changed_(*this, menu.GetDialog(), level_ == kFitOnScreen);
 }
 
 void ZoomControl::SetFit(double imageWidth, double imageHeight, double innerWidth,

@@ -42,6 +42,8 @@ class ZoomControl {
     // The factor that shows the whole image in the inner area of its pane.
     void SetFit(double imageWidth, double imageHeight, double innerWidth, double innerHeight);
     void SetLevelFitAtMost100() { level_ = kFitAtMost100; }
+    // A level of the menu; false (nothing changes) for a separator or a level not offered.
+    bool SetLevel(int32_t level);
 
     // The next larger (smaller) factor among levels 0 to 13; equal factors go to the lowest
     // level. False when there is none.

@@ -214,6 +214,35 @@ TEST_F(EditCommandTest, TheEditBoxMovesTheSlider) {
     EXPECT_DOUBLE_EQ((*Key(recorded, "Fzns"))["value"].get<double>(), 8.0);
 }
 
+TEST_F(EditCommandTest, UndoAndRedoRestoreFuzzinessAndLuminosity) {
+    RecordAction("one.json");
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "click 464 18\nkey a ctrl\ntype 8\nkey tab\nclick 245 50\n" +
+                 "state edited.json\nkey z ctrl\nstate lum-undone.json\nkey z ctrl\n" +
+                 "state fuzz-undone.json\nkey z ctrl\nkey y ctrl\nstate fuzz-redone.json\n" +
+                 "key z ctrl+shift\nstate lum-redone.json\nkey z ctrl+alt\nstate ignored.json\n" +
+                 kClickOK,
+             "--action one.json --record done.json");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    struct Case {
+        const char* file;
+        double slider;
+        bool luminosity;
+    };
+    const bool start = Nth(State("fuzz-undone.json"), "ADM Text Check Box Type", 0)["value"];
+    for (const Case& c : {Case{"edited.json", 80, !start}, Case{"lum-undone.json", 80, start},
+                          Case{"fuzz-undone.json", 50, start}, Case{"fuzz-redone.json", 80, start},
+                          Case{"lum-redone.json", 80, !start}, Case{"ignored.json", 80, !start}}) {
+        const json state = State(c.file);
+        EXPECT_NEAR(Nth(state, "ADM Slider Type", 0)["value"].get<double>(), c.slider, 1e-3)
+            << c.file;
+        EXPECT_EQ(Nth(state, "ADM Text Check Box Type", 0)["value"], c.luminosity) << c.file;
+    }
+    const json recorded = Recorded("done.json");
+    ASSERT_TRUE(Key(recorded, "PrsL"));
+    EXPECT_EQ((*Key(recorded, "PrsL"))["value"], !start);
+}
+
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
     const Outcome outcome =
         Edit(std::string(kSmall) + "hold alt\nstate down.json\nletgo alt\n" + "state up.json\n");
