@@ -424,11 +424,14 @@ void AdmItem::SetPicture(ADMInt32 resourceID) {
     if (canvas_) canvas_->MarkInvalid();
 }
 
+// A menu too narrow for the chosen entry's text shows only its arrow, as a drop-down button.
 void AdmItem::ShowActiveEntry() {
     if (kind_ != ItemKind::PopupMenu) return;
     const AdmEntry* active = list_->Active();
-    static_cast<QToolButton*>(widget_)->setText(active ? QString::fromStdString(active->text)
-                                                       : QString::fromStdString(text_));
+    auto* button = static_cast<QToolButton*>(widget_);
+    const QString text = QString::fromStdString(active ? active->text : text_);
+    const int room = button->width() - button->iconSize().width();
+    button->setText(button->fontMetrics().horizontalAdvance(text) <= room ? text : QString());
 }
 
 // Puts the value on the widget without any notifier firing.
@@ -680,6 +683,9 @@ bool AdmDialog::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
         return TrackKey(watched, event);
+    case QEvent::Resize:
+        if (AdmItem* item = ItemOfWidget(watched)) item->ShowActiveEntry();
+        return false;
     default:
         return false;
     }

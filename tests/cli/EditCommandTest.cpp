@@ -164,6 +164,25 @@ TEST_F(EditCommandTest, ZoomKeysChangeTheLeftZoomOnly) {
     EXPECT_EQ(Nth(State("out.json"), "ADM Text Static Type", kRightZoomLabel)["text"], "100.00%");
 }
 
+TEST_F(EditCommandTest, TheZoomMenuChoosesALevelAndChecksTheCurrentOne) {
+    // The menu drops below its button; its first entry is 6%.
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "state fit.json\nclick 57 279\nwait 50\n" +
+             "click 110 297\nwait 50\nstate chosen.json\nkey = ctrl\n" + "state stepped.json\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    struct Case {
+        const char* file;
+        json chosen;
+        const char* label;
+    };
+    for (const Case& c : {Case{"fit.json", nullptr, "100.00%"}, Case{"chosen.json", "6%", "6.25%"},
+                          Case{"stepped.json", "12%", "12.50%"}}) {
+        const json state = State(c.file);
+        EXPECT_EQ(Nth(state, "ADM Popup Menu Type", 0)["chosen"], c.chosen) << c.file;
+        EXPECT_EQ(Nth(state, "ADM Text Static Type", kLeftZoomLabel)["text"], c.label) << c.file;
+    }
+}
+
 TEST_F(EditCommandTest, FuzzinessControlsFollowTheTable) {
     ASSERT_EQ(Edit(std::string(kSmall) + "state plain.json\n").status, 1);
     const json plain = State("plain.json");
