@@ -31,7 +31,9 @@ std::optional<std::vector<ui::ScriptCommand>> LoadScript(const std::string& file
 
 bool ChooseDisplay(bool scripted, bool show, const char* what) {
     if (scripted && !show) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The offscreen platform may come with options (a screen of another size).
+        if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         return true;
     }
     if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM"))

@@ -15,7 +15,8 @@ namespace quillon::cli {
 std::optional<std::vector<ui::ScriptCommand>> LoadScript(const std::string& file, int& status);
 
 // Chooses where the dialogs appear, before the application starts: Qt's offscreen platform for a
-// script that is not to be seen, else the user's display. False (with a line on standard error)
+// script that is not to be seen (with the options QT_QPA_PLATFORM gives it, if it names that
+// platform), else the user's display. False (with a line on standard error)
 // when there is no display to show `what` on.
 bool ChooseDisplay(bool scripted, bool show, const char* what);
 
