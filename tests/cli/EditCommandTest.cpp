@@ -262,6 +262,24 @@ TEST_F(EditCommandTest, UndoAndRedoRestoreFuzzinessAndLuminosity) {
     EXPECT_EQ((*Key(recorded, "PrsL"))["value"], !start);
 }
 
+TEST_F(EditCommandTest, TheHintLineExplainsTheItemUnderTheMouse) {
+    const Outcome outcome = Edit(std::string(kSmall) +
+                                 "move 540 52\nstate cancel.json\nmove 22 114\nstate hand.json\n" +
+                                 "move 22 90\nstate pressed.json\nmove 300 290\nstate away.json\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    struct Case {
+        const char* file;
+        const char* hint;
+    };
+    for (const Case& c :
+         {Case{"cancel.json", "Click Cancel to quit.\n\rAlt-Cancel resets parameters."},
+          Case{"hand.json", "Choose this tool to display a different part of the image."},
+          // The pressed tool's button, and the dialog's background: what the tool does.
+          Case{"pressed.json", "Select a color that needs to be adjusted in the left image."},
+          Case{"away.json", "Select a color that needs to be adjusted in the left image."}})
+        EXPECT_EQ(Nth(State(c.file), "ADM Text Static Type", 0)["text"], c.hint) << c.file;
+}
+
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
     const Outcome outcome =
         Edit(std::string(kSmall) + "hold alt\nstate down.json\nletgo alt\n" + "state up.json\n");
