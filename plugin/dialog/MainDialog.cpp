@@ -161,7 +161,10 @@ class DialogHistoryView : public history::HistoryView {
     Dialog dialog_;
 };
 
+// A commit that leaves the fuzziness as it was (a click on the slider's handle, the same number
+// typed again) is no edit to undo.
 void RecordFuzziness(float before, float after) {
+    if (before == after) return;
     history::HistoryEntry entry;
     entry.kind = history::EditKind::Fuzz;
     entry.fuzzinessBefore = before;

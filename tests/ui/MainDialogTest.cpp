@@ -11,9 +11,11 @@
 
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
+#include <string_view>
 
 namespace quillon::test {
 namespace {
@@ -87,6 +89,46 @@ TEST_F(MainDialogTest, OneToolButtonIsPressedAndTheToolOutlivesTheDialog) {
     for (const auto& item : state["items"])
         if (item["type"] == kADMFrameType && item["bounds"][0] == 50) cursor = item["cursor"];
     EXPECT_EQ(cursor, "Photoshop Cursor Hand");
+}
+
+// The dialog suite of the host, but the n-th frame it is asked for cannot be made.
+const ADMDialogSuite4* gRealDialogSuite = nullptr;
+int gFramesMade = 0;
+int gFailingFrame = 0;
+
+ADMItemRef CreateItemFailingAFrame(ADMDialogRef dialog, ADMInt32 id, const char* type,
+                                   const ADMRect* bounds, ADMItemInitProc init,
+                                   ADMUserData data) noexcept {
+    if (std::string_view(type) == kADMFrameType && ++gFramesMade == gFailingFrame) return nullptr;
+    return gRealDialogSuite->CreateItem(dialog, id, type, bounds, init, data);
+}
+
+TEST_F(MainDialogTest, AFrameThatCannotBeMadeIsToldAndEndsTheDialog) {
+    const void* suite = nullptr;
+    ASSERT_EQ(
+        host_.Suites().Basic()->AcquireSuite(kADMDialogSuite, kADMDialogSuiteVersion4, &suite), 0);
+    gRealDialogSuite = static_cast<const ADMDialogSuite4*>(suite);
+    ADMDialogSuite4 failing = *gRealDialogSuite;
+    failing.CreateItem = &CreateItemFailingAFrame;
+    host_.Suites().Offer(kADMDialogSuite, kADMDialogSuiteVersion4, &failing);
+
+    struct Case {
+        int frame;
+        const char* message;
+    };
+    for (const Case& c :
+         {Case{1, "Could not create source frame"}, Case{2, "Could not create target frame"}}) {
+        gFramesMade = 0;
+        gFailingFrame = c.frame;
+        const std::string script = "state " + File("message.json") + "\n";
+        EXPECT_EQ(Open(script), filterBadParameters) << c.message;
+        std::ifstream in(File("message.json"));
+        const nlohmann::json state = nlohmann::json::parse(in);
+        EXPECT_EQ(state["title"], "Error");
+        EXPECT_EQ(state["text"], c.message);
+    }
+    host_.Suites().Offer(kADMDialogSuite, kADMDialogSuiteVersion4, gRealDialogSuite);
+    host_.Suites().Basic()->ReleaseSuite(kADMDialogSuite, kADMDialogSuiteVersion4);
 }
 
 } // namespace
