@@ -262,6 +262,18 @@ TEST_F(EditCommandTest, UndoAndRedoRestoreFuzzinessAndLuminosity) {
     EXPECT_EQ((*Key(recorded, "PrsL"))["value"], !start);
 }
 
+TEST_F(EditCommandTest, ACommitThatChangesNothingIsNoEditToUndo) {
+    RecordAction("one.json");
+    // Luminosity toggled, then the fuzziness it had typed again: undo takes back the toggle.
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "state before.json\nclick 245 50\n" +
+                 "click 464 18\nkey a ctrl\ntype 5\nkey tab\nkey z ctrl\n" + "state undone.json\n",
+             "--action one.json");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    EXPECT_EQ(Nth(State("undone.json"), "ADM Text Check Box Type", 0)["value"],
+              Nth(State("before.json"), "ADM Text Check Box Type", 0)["value"]);
+}
+
 TEST_F(EditCommandTest, TheHintLineExplainsTheItemUnderTheMouse) {
     const Outcome outcome = Edit(std::string(kSmall) +
                                  "move 540 52\nstate cancel.json\nmove 22 114\nstate hand.json\n" +
