@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The demo: a picture made by the build, recoloured by example from the command line.
+# The demo: pictures made by the build, recoloured by example from the command line.
 set -euo pipefail
 build=$1
 demo="$build/demo"
 quillon="$build/bin/quillon"
+pictures="$build/tools/quillon-demo-picture"
 export XDG_CONFIG_HOME="$demo/config"
 
 "$quillon" info
@@ -32,3 +33,43 @@ SCRIPT
   --script "$demo/demo-dialog.txt"
 echo "dialog: $(realpath "$demo/demo-dialog.png")"
 echo "edited: $(realpath "$demo/demo-edited.png")"
+
+# An autumn look on the landscape: the meadow golden, the trees with it, the sky a little deeper;
+# and the red roof blue, picked at its pixel.
+look=(--map '#5a8a32:#b0782a' --map 'rgb(38,84,160):rgb(30,70,150)' --fuzziness 4)
+roof=(--map '@270,425:#3060a0')
+echo
+echo "An autumn look on a landscape, at full strength and at 40 %:"
+echo "  quillon apply landscape.png landscape-look.png ${look[*]} ${roof[*]}"
+"$quillon" apply "$demo/landscape.png" "$demo/landscape-look.png" "${look[@]}" "${roof[@]}"
+"$quillon" apply "$demo/landscape.png" "$demo/landscape-look-40.png" "${look[@]}" "${roof[@]}" \
+  --amount 40
+"$pictures" --side-by-side "$demo/landscape.png" "$demo/landscape-look.png" \
+  "$demo/look-before-after.jpg"
+"$pictures" --side-by-side "$demo/landscape.png" "$demo/landscape-look-40.png" \
+  "$demo/look-40-before-after.jpg"
+
+echo
+echo "The look (without the picked roof) as a 3D LUT and a Hald CLUT, for other programs:"
+echo "  quillon lut look.cube ${look[*]}"
+"$quillon" lut "$demo/look.cube" "${look[@]}"
+"$quillon" lut "$demo/look-hald.png" "${look[@]}"
+if command -v ffmpeg >/dev/null; then
+  echo "  ffmpeg -i landscape.png -vf lut3d=file=look.cube:interp=tetrahedral landscape-ffmpeg.png"
+  ffmpeg -loglevel error -y -i "$demo/landscape.png" \
+    -vf "lut3d=file=$demo/look.cube:interp=tetrahedral" "$demo/landscape-ffmpeg.png"
+fi
+
+echo
+echo "Both pictures in one batch, one worker process per core:"
+echo "  quillon apply demo-input.png landscape.png --out-dir batch --suffix -look --overwrite ..."
+"$quillon" apply "$demo/demo-input.png" "$demo/landscape.png" --out-dir "$demo/batch" \
+  --suffix -look --overwrite "${look[@]}"
+echo
+echo "before/after: $(realpath "$demo/look-before-after.jpg")"
+echo "at 40 %:      $(realpath "$demo/look-40-before-after.jpg")"
+echo "3D LUT:       $(realpath "$demo/look.cube")"
+echo "Hald CLUT:    $(realpath "$demo/look-hald.png")"
+if [ -f "$demo/landscape-ffmpeg.png" ]; then
+  echo "ffmpeg:       $(realpath "$demo/landscape-ffmpeg.png")"
+fi

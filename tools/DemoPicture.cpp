@@ -1,5 +1,7 @@
-// Makes the demo's picture and the adjustment the demo applies to it: smooth gradients, a row of
-// clearly distinct colour patches, and a "Colors" text that turns the greens teal.
+// Makes the demo's pictures and the adjustment the demo applies: smooth gradients with a row of
+// clearly distinct colour patches and a "Colors" text that turns the greens teal; a
+// photograph-like landscape; and before/after pairs side by side for the README.
+#include "Scenery.h"
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
 
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 using namespace quillon::filterhost;
 
@@ -61,13 +64,49 @@ Color16 LabOf(ColorServices& services, Rgb c) {
     return {0, uint16_t(record.c1 * 128), uint16_t(record.c2 * 128), uint16_t(record.c3 * 128)};
 }
 
+// Before and after next to each other at half size, with a white gap between.
+Document SideBySide(const Document& before, const Document& after) {
+    const int32_t w = before.width / 2, h = before.height / 2, gap = 8;
+    Document d = MakeDocument(ColorMode::RGB, 8, 2 * w + gap, h);
+    for (auto& plane : d.planes)
+        std::fill(plane.begin(), plane.end(), uint16_t(255));
+    for (int half = 0; half < 2; ++half) {
+        const Document& source = half == 0 ? before : after;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const int sum = source.At(c, 2 * x, 2 * y) + source.At(c, 2 * x + 1, 2 * y) +
+                                    source.At(c, 2 * x, 2 * y + 1) +
+                                    source.At(c, 2 * x + 1, 2 * y + 1);
+                    d.At(c, x + half * (w + gap), y) = uint16_t((sum + 2) / 4);
+                }
+    }
+    return d;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: quillon-demo-picture PICTURE.png COLORS.txt\n";
+    const std::string usage = "usage: quillon-demo-picture PICTURE.png COLORS.txt SCENERY.png\n"
+                              "       quillon-demo-picture --side-by-side BEFORE AFTER OUT\n";
+    if (argc == 5 && std::string(argv[1]) == "--side-by-side") {
+        const Document before = ReadImageFile(argv[2]).document;
+        const Document after = ReadImageFile(argv[3]).document;
+        if (before.mode != ColorMode::RGB || before.depth != 8 || after.mode != before.mode ||
+            after.depth != before.depth || after.width != before.width ||
+            after.height != before.height) {
+            std::cerr << "quillon-demo-picture: BEFORE and AFTER must be 8-bit RGB of one size\n";
+            return 1;
+        }
+        WriteImageFile(SideBySide(before, after), FormatForOutput(argv[4], FileFormat::Png),
+                       argv[4]);
+        return 0;
+    }
+    if (argc != 4) {
+        std::cerr << usage;
         return 2;
     }
+    WriteImageFile(quillon::tools::MakeScenery(960, 640), FileFormat::Png, argv[3]);
     WriteImageFile(MakePicture(), FileFormat::Png, argv[1]);
     ColorServices services;
     const Color16 green = LabOf(services, kPatches[kGreen]);

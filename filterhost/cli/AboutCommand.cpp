@@ -17,7 +17,7 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
     int status = kExitOk;
     std::optional<std::vector<ui::ScriptCommand>> commands;
     if (!options.script.empty() && !(commands = LoadScript(options.script, status))) return status;
-    if (!ChooseDisplay(bool(commands), options.show, "the about box")) return kExitFailure;
+    ChooseDisplay(bool(commands), options.show, "the about box");
 
     // The host outlives the modules: unloading one releases its suites through the host.
     filterhost::FilterHost host;
@@ -30,7 +30,7 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
         return kExitFailure;
     }
     const filterhost::PluginModule& module = *scan.modules.front();
-    DialogSession session(host, module, settings, std::move(commands));
+    DialogSession session(host, module, settings, std::move(commands), options.script);
 
     const int16_t result = host.About(module);
     // A failing plug-in explains a script left without its dialog, so it is told first.
@@ -54,8 +54,9 @@ void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
     auto options = std::make_shared<ScriptOptions>();
     auto* about = app.add_subcommand("about", "show the plug-in's about box");
     AddScriptOptions(*about, *options);
-    about->callback(
-        [&global, &settings, &status, options] { status = RunAbout(global, settings, *options); });
+    about->callback([&global, &settings, &status, options] {
+        status = ReportingFailures([&] { return RunAbout(global, settings, *options); });
+    });
 }
 
 } // namespace quillon::cli

@@ -17,10 +17,13 @@ struct GlobalOptions {
     std::filesystem::path pluginFolder;
 };
 
-void AddInfoCommand(CLI::App& app, const GlobalOptions& global, int& status);
-void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status);
-
 struct HostSettings;
+
+void AddInfoCommand(CLI::App& app, const GlobalOptions& global, int& status);
+void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                     int& status);
+void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                   int& status);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
 void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,

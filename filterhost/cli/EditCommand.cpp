@@ -1,14 +1,14 @@
 // quillon edit: one picture through a filter with its dialog, on the screen or driven by a script.
 #include "cli/Commands.h"
+#include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
 #include "cli/HostSettings.h"
 #include "cli/ScriptedUi.h"
 
-#include "core/HostFailure.h"
-#include "core/actions/ConfigFolder.h"
+#include "core/documents/ImageFiles.h"
 #include "ui/ColorPicker.h"
 
-#include <iostream>
+#include <memory>
 #include <optional>
 
 namespace quillon::cli {
@@ -18,9 +18,8 @@ using namespace filterhost;
 
 struct EditOptions {
     std::filesystem::path in, out;
+    FilterOptions filter;
     std::optional<std::filesystem::path> record;
-    std::optional<std::filesystem::path> action;
-    bool last = false;
     int tile = 256;
     ScriptOptions script;
 };
@@ -31,37 +30,29 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
     if (!o.script.script.empty() && !(commands = LoadScript(o.script.script, status)))
         return status;
 
-    // Everything that can be wrong with the input is found before the dialog opens. The host
-    // outlives the modules: unloading one releases its suites through the host.
+    // Everything that can be wrong with the input is found before the dialog opens: here, and
+    // in RunFilter before it calls the setup.
     InterruptScope interrupts;
-    FilterHost host(ConfigFolder() / "registry.json");
-    const auto folder = PluginFolder(global);
-    const ModuleScan scan = ScanPluginFolder(folder);
-    const PluginModule& module = FindFilter(scan, kDefaultFilter, folder);
     LoadedImage image = ReadImageFile(o.in);
     CheckWritable(o.out);
+
     RunOptions run;
     run.showDialog = true;
     run.tileWidth = run.tileHeight = o.tile;
-    if (o.action) run.playback = ReadPlayback(*o.action, module);
-    if (o.last) host.SetDataSlotBytes(ReadSettings(module));
-
-    if (!ChooseDisplay(bool(commands), o.script.show, "the dialog")) return kExitFailure;
-    DialogSession session(host, module, settings, std::move(commands));
-
     ProgressBar bar;
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = [] { return InterruptScope::Interrupted(); };
-    run.pickColor = ui::MakeColorPicker(host.Suites());
-    const RunReport report = host.Run(module, image.document, run);
-
-    const std::string notWritten = "; " + o.out.string() + " not written";
-    const std::string failure = session.ScriptFailure();
-    if (!failure.empty()) throw HostFailure(o.script.script + ": " + failure + notWritten);
-    if (report.result == 0 && InterruptScope::Interrupted())
-        throw HostFailure("cancelled" + notWritten);
-    if (report.result != 0) throw HostFailure(ResultMessage(report.result) + notWritten);
-    SaveResults(host, module, report, image, o.out, o.record);
+    const auto showDialog = [&](FilterHost& host, const PluginModule& module,
+                                RunOptions& options) -> std::unique_ptr<RunScope> {
+        ChooseDisplay(bool(commands), o.script.show, "the dialog");
+        auto session = std::make_unique<DialogSession>(host, module, settings, std::move(commands),
+                                                       o.script.script);
+        options.pickColor = ui::MakeColorPicker(host.Suites());
+        return session;
+    };
+    const FilterResult result =
+        RunFilter(global, settings, o.filter, image.document, run, o.out, showDialog);
+    SaveResult(result, image, o.out, o.record);
     return kExitOk;
 }
 
@@ -75,14 +66,12 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
     edit->add_option("OUT", options->out,
                      "where OK writes the result; its extension may change the format")
         ->required();
+    AddFilterOptions(*edit, options->filter);
     edit->add_option("--record", options->record, "write what OK applied as an action file");
-    edit->add_option("--action", options->action,
-                     "start the dialog from a recorded action (JSON file)")
-        ->check(CLI::ExistingFile);
-    edit->add_flag("--last", options->last, "start the dialog from the previous use's settings");
     edit->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
     AddScriptOptions(*edit, options->script);
-    edit->callback([&global, &settings, &status, options] {
+    edit->callback([edit, &global, &settings, &status, options] {
+        GatherFilterOptions(*edit, options->filter);
         status = ReportingFailures([&] { return RunEdit(global, settings, *options); });
     });
 }

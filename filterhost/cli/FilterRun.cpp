@@ -1,17 +1,15 @@
 #include "cli/FilterRun.h"
 
-#include "cli/Commands.h"
-
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
 #include "core/actions/ConfigFolder.h"
 #include "core/documents/AtomicFile.h"
+#include "core/looks/Fade.h"
 
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -27,8 +25,6 @@ extern "C" void OnInterrupt(int) {
     gInterrupted = true;
 }
 
-} // namespace
-
 const PluginModule& FindFilter(const ModuleScan& scan, const std::string& name,
                                const std::filesystem::path& folder) {
     for (const auto& module : scan.modules)
@@ -37,36 +33,16 @@ const PluginModule& FindFilter(const ModuleScan& scan, const std::string& name,
     throw HostFailure("no filter named \"" + name + "\" in " + folder.string() + why);
 }
 
-std::filesystem::path SettingsFile(const PluginModule& module) {
+std::string SettingsFileName(const PluginModule& module) {
     const std::string key = module.Pipl().uniqueString.empty() ? module.File().stem().string()
                                                                : module.Pipl().uniqueString;
-    return ConfigFolder() / (key + ".settings");
+    return key + ".settings";
 }
 
-std::vector<uint8_t> ReadSettings(const PluginModule& module) {
-    const auto file = SettingsFile(module);
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw HostFailure("no settings from an earlier use (" + file.string() + ")");
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-Descriptor ReadPlayback(const std::filesystem::path& file, const PluginModule& module) {
-    Action action = ReadActionFile(file);
-    if (action.pluginKey != module.Pipl().uniqueString)
-        throw HostFailure(file.string() + ": recorded by another plug-in (" +
-                          (action.pluginName.empty() ? action.pluginKey : action.pluginName) + ")");
-    return std::move(action.descriptor);
-}
-
-int ReportingFailures(const std::function<int()>& body) {
-    try {
-        return body();
-    } catch (const HostFailure& e) {
-        std::cerr << "quillon: " << e.what() << "\n";
-    } catch (const std::filesystem::filesystem_error& e) {
-        std::cerr << "quillon: " << e.what() << "\n";
-    }
-    return kExitFailure;
 }
 
 std::string ResultMessage(int16_t result) {
@@ -79,6 +55,62 @@ std::string ResultMessage(int16_t result) {
         return "the filter cannot work on this document's mode";
     default:
         return "the filter failed with code " + std::to_string(result);
+    }
+}
+
+} // namespace
+
+FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSettings,
+                       const FilterOptions& o, Document& document, RunOptions run,
+                       const std::filesystem::path& target, const RunSetup& setup) {
+    const auto folder = PluginFolder(global);
+    const ModuleScan scan = ScanPluginFolder(folder);
+    const PluginModule& module = FindFilter(scan, o.filter, folder);
+    const auto config = ConfigFolder();
+
+    FilterResult result;
+    result.pluginKey = module.Pipl().uniqueString;
+    result.pluginName = module.Pipl().name;
+    result.settingsFile = config / SettingsFileName(module);
+
+    FilterHost host(config / "registry.json");
+    if (o.last) host.SetDataSlotBytes(ReadBytes(result.settingsFile));
+    run.playback = PlaybackDescriptor(o, module, document, hostSettings.eyedropper);
+
+    // The fade needs the picture as it was; only kept when there is something to blend.
+    std::optional<Document> original;
+    if (o.amount < 100) original = document;
+
+    std::unique_ptr<RunScope> scope;
+    if (setup) scope = setup(host, module, run);
+    const RunReport report = host.Run(module, document, run);
+    if (scope) scope->Finished(target);
+    if (report.result == 0 && run.abort && run.abort())
+        throw HostFailure("cancelled; " + target.string() + " not written");
+    if (report.result != 0)
+        throw HostFailure(ResultMessage(report.result) + "; " + target.string() + " not written");
+    if (original) Fade(document, *original, o.amount);
+
+    result.recorded = report.recorded;
+    result.settings = host.DataSlotBytes();
+    return result;
+}
+
+void KeepSettings(const FilterResult& result) {
+    if (result.settings.empty()) return;
+    std::filesystem::create_directories(result.settingsFile.parent_path());
+    WriteFileAtomically(result.settingsFile,
+                        std::string(result.settings.begin(), result.settings.end()));
+}
+
+void SaveResult(const FilterResult& result, const LoadedImage& image,
+                const std::filesystem::path& out,
+                const std::optional<std::filesystem::path>& record) {
+    WriteImageFile(image.document, FormatForOutput(out, image.format), out);
+    KeepSettings(result);
+    if (record) {
+        if (!result.recorded) throw HostFailure("the filter recorded no parameters");
+        WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, *record);
     }
 }
 
@@ -95,19 +127,15 @@ void CheckWritable(const std::filesystem::path& out) {
         throw HostFailure("cannot write " + out.string() + ": " + std::strerror(errno));
 }
 
-void SaveResults(FilterHost& host, const PluginModule& module, const RunReport& report,
-                 const LoadedImage& image, const std::filesystem::path& out,
-                 const std::optional<std::filesystem::path>& record) {
-    WriteImageFile(image.document, FormatForOutput(out, image.format), out);
-    std::filesystem::create_directories(ConfigFolder());
-    const auto settings = host.DataSlotBytes();
-    if (!settings.empty())
-        WriteFileAtomically(SettingsFile(module), std::string(settings.begin(), settings.end()));
-    if (record) {
-        if (!report.recorded) throw HostFailure("the filter recorded no parameters");
-        WriteActionFile({module.Pipl().uniqueString, module.Pipl().name, *report.recorded},
-                        *record);
+int ReportingFailures(const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const HostFailure& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
     }
+    return kExitFailure;
 }
 
 InterruptScope::InterruptScope() {

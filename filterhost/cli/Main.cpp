@@ -21,13 +21,18 @@ int main(int argc, char** argv) {
     CLI::App app{"quillon: recolour pictures by example with filter plug-ins"};
     app.require_subcommand(1);
     app.fallthrough();
+    // A usage error is one line, like every other message.
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return "quillon: " + std::string(e.what()) + "\n";
+    });
     GlobalOptions global;
     app.add_option("--plugins", global.pluginFolder, "folder of filter modules (*.8bf)");
     int status = kExitOk;
     HostSettings settings;
     AddHostSettings(app, settings);
     AddInfoCommand(app, global, status);
-    AddApplyCommand(app, global, status);
+    AddApplyCommand(app, global, settings, status);
+    AddLutCommand(app, global, settings, status);
     AddAboutCommand(app, global, settings, status);
     AddEditCommand(app, global, settings, status);
     try {

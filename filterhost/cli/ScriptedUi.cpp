@@ -1,6 +1,7 @@
 #include "cli/ScriptedUi.h"
 
 #include "cli/Commands.h"
+#include "core/HostFailure.h"
 
 #include <QByteArray>
 
@@ -35,23 +36,23 @@ std::optional<std::vector<ui::ScriptCommand>> LoadScript(const std::string& file
     }
 }
 
-bool ChooseDisplay(bool scripted, bool show, const char* what) {
+void ChooseDisplay(bool scripted, bool show, const char* what) {
     if (scripted && !show) {
         // The offscreen platform may come with options (a screen of another size).
         if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        return true;
+        return;
     }
     if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM"))
-        return true;
-    std::cerr << "quillon: no display to show " << what
-              << " on (give --script to run without one)\n";
-    return false;
+        return;
+    throw filterhost::HostFailure(std::string("no display to show ") + what +
+                                  " on (give --script to run without one)");
 }
 
 DialogSession::DialogSession(filterhost::FilterHost& host, const filterhost::PluginModule& module,
                              const HostSettings& settings,
-                             std::optional<std::vector<ui::ScriptCommand>> commands)
+                             std::optional<std::vector<ui::ScriptCommand>> commands,
+                             std::string scriptFile)
     : application_(argc_, argv_),
       dialogs_(
           host.Suites(), [&module](uint32_t type, int32_t id) { return module.Resource(type, id); },
@@ -59,9 +60,17 @@ DialogSession::DialogSession(filterhost::FilterHost& host, const filterhost::Plu
               std::cerr << "quillon: " << module.File().filename().string() << ": " << message
                         << "\n";
           }),
-      actions_(host.Suites(), host.Descriptors(), settings.eyedropper) {
+      actions_(host.Suites(), host.Descriptors(), settings.eyedropper),
+      scriptFile_(std::move(scriptFile)) {
     QApplication::setStyle("Fusion");
     if (commands) runner_.emplace(std::move(*commands));
+}
+
+void DialogSession::Finished(const std::filesystem::path& target) {
+    const std::string failure = ScriptFailure();
+    if (!failure.empty())
+        throw filterhost::HostFailure(scriptFile_ + ": " + failure + "; " + target.string() +
+                                      " not written");
 }
 
 } // namespace quillon::cli

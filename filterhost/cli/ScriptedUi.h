@@ -2,6 +2,7 @@
 // display they appear on, and the user interface the host offers the module while it runs.
 #pragma once
 
+#include "cli/FilterRun.h"
 #include "cli/HostSettings.h"
 #include "core/module/PluginModule.h"
 #include "core/session/FilterDriver.h"
@@ -33,22 +34,23 @@ std::optional<std::vector<ui::ScriptCommand>> LoadScript(const std::string& file
 
 // Chooses where the dialogs appear, before the application starts: Qt's offscreen platform for a
 // script that is not to be seen (with the options QT_QPA_PLATFORM gives it, if it names that
-// platform), else the user's display. False (with a line on standard error) when there is no
-// display to show `what` on.
-bool ChooseDisplay(bool scripted, bool show, const char* what);
+// platform), else the user's display. Throws HostFailure when there is no display to show `what`
+// on.
+void ChooseDisplay(bool scripted, bool show, const char* what);
 
 // The application, the dialog manager over the module's resources and the application's action
-// services, offered to the module while this lives, and the script that drives the dialogs.
-class DialogSession {
+// services, offered to the module while this lives, and the script (from scriptFile) that drives
+// the dialogs.
+class DialogSession : public RunScope {
   public:
     DialogSession(filterhost::FilterHost& host, const filterhost::PluginModule& module,
                   const HostSettings& settings,
-                  std::optional<std::vector<ui::ScriptCommand>> commands);
-    DialogSession(const DialogSession&) = delete;
-    DialogSession& operator=(const DialogSession&) = delete;
+                  std::optional<std::vector<ui::ScriptCommand>> commands, std::string scriptFile);
 
     // The script's first failure; empty when it ran whole or there is none.
     std::string ScriptFailure() const { return runner_ ? runner_->Failure() : std::string(); }
+    // A script that failed fails the run, and target is not written.
+    void Finished(const std::filesystem::path& target) override;
 
   private:
     int argc_ = 1;
@@ -58,6 +60,7 @@ class DialogSession {
     ui::DialogManager dialogs_;
     filterhost::ActionControl actions_;
     std::optional<ui::ScriptRunner> runner_;
+    std::string scriptFile_;
 };
 
 } // namespace quillon::cli

@@ -1,19 +1,20 @@
 // quillon apply end to end: real files in, real files out, through the real plug-in.
-#include "CliTest.h"
-
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
 
+#include "QuillonRun.h"
+
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
 using namespace quillon::filterhost;
-using quillon::testing::Outcome;
 namespace fs = std::filesystem;
 
-class ApplyCommandTest : public quillon::testing::CliTest {};
+using ApplyCommandTest = quillon::testing::QuillonTest;
+using quillon::testing::Outcome;
 
 // Distinct colours in blocks, so some pixels hold exactly the colour an adjustment names.
 Document Blocks(ColorMode mode, int depth) {
@@ -121,6 +122,35 @@ TEST_F(ApplyCommandTest, AnAdjustmentMovesItsColourAndLeavesFarColoursAlone) {
         }
 }
 
+// --amount blends each filtered sample with the original in the document's own space.
+TEST_F(ApplyCommandTest, AmountFadesTheFilterInEveryModeAndDepth) {
+    for (ColorMode mode : {ColorMode::RGB, ColorMode::CMYK, ColorMode::Lab})
+        for (int depth : {8, 16}) {
+            const Document original = Blocks(mode, depth);
+            WriteImageFile(original, FileFormat::Tiff, folder_ / "in.tif");
+            const std::string look = " --fuzziness 6 --colors '" + MoveColorAt(original) + "'";
+            for (const char* amount : {"0", "50", "100"})
+                ASSERT_EQ(Quillon("apply in.tif out" + std::string(amount) + ".tif --amount " +
+                                  amount + look)
+                              .status,
+                          0);
+            ASSERT_EQ(Quillon("apply in.tif full.tif" + look).status, 0);
+            const Document none = ReadImageFile(folder_ / "out0.tif").document;
+            const Document half = ReadImageFile(folder_ / "out50.tif").document;
+            const Document all = ReadImageFile(folder_ / "out100.tif").document;
+            const Document full = ReadImageFile(folder_ / "full.tif").document;
+            EXPECT_EQ(none.planes, original.planes) << Describe(mode, depth);
+            EXPECT_EQ(all.planes, full.planes) << Describe(mode, depth);
+            ASSERT_NE(full.planes, original.planes) << Describe(mode, depth);
+            for (size_t c = 0; c < size_t(original.ColorChannels()); ++c)
+                for (size_t i = 0; i < original.planes[c].size(); ++i) {
+                    const double expected = (original.planes[c][i] + full.planes[c][i]) / 2.0;
+                    ASSERT_LE(std::abs(half.planes[c][i] - expected), 0.5)
+                        << Describe(mode, depth) << " plane " << c << " sample " << i;
+                }
+        }
+}
+
 TEST_F(ApplyCommandTest, ARecordedActionReplaysTheSameAdjustmentOnAnotherPicture) {
     const Document first = Blocks(ColorMode::RGB, 8);
     WriteImageFile(first, FileFormat::Png, folder_ / "first.png");
@@ -208,9 +238,16 @@ TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
 }
 
 TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {
-    for (const char* arguments : {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
-                                  "apply a.png b.png --preserve-luminosity maybe", "frobnicate"})
-        EXPECT_EQ(Quillon(arguments).status, 2) << arguments;
+    for (const char* arguments :
+         {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
+          "apply a.png b.png --preserve-luminosity maybe", "frobnicate",
+          "apply a.png b.png --amount -1", "apply a.png b.png --amount 101",
+          "apply a.png b.png --amount nan", "apply a.png b.png --amount 5x"}) {
+        const Outcome outcome = Quillon(arguments);
+        EXPECT_EQ(outcome.status, 2) << arguments;
+        EXPECT_EQ(std::count(outcome.error.begin(), outcome.error.end(), '\n'), 1)
+            << arguments << ": " << outcome.error;
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // quillon edit end to end: the real dialog of the real plug-in, driven by scripts on Qt's
 // offscreen platform.
-#include "CliTest.h"
+#include "QuillonRun.h"
 
 #include "core/documents/ImageFiles.h"
 
@@ -27,10 +27,10 @@ constexpr const char* kSmall = "resize 600 300\nwait 50\n";
 constexpr const char* kClickOK = "click 540 22\n";
 constexpr const char* kClickCancel = "click 540 52\n";
 
-class EditCommandTest : public quillon::testing::CliTest {
+class EditCommandTest : public quillon::testing::QuillonTest {
   protected:
     void SetUp() override {
-        CliTest::SetUp();
+        QuillonTest::SetUp();
         Document d = MakeDocument(ColorMode::RGB, 8, 64, 48);
         for (int32_t y = 0; y < d.height; ++y)
             for (int32_t x = 0; x < d.width; ++x)
@@ -354,6 +354,18 @@ TEST_F(EditCommandTest, OkAfterAnActionGivesWhatApplyGives) {
     ASSERT_EQ(Edit(std::string(kSmall) + "state last.json\n" + kClickOK, "--last").status, 0);
     EXPECT_TRUE(Nth(State("last.json"), "ADM Slider Type", 0)["enabled"]);
     EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes, edited.planes);
+}
+
+TEST_F(EditCommandTest, FilterOptionsAreTheDialogsStartingState) {
+    const std::string options = std::string("--colors '") + kAdjustment + "' --fuzziness 3";
+    ASSERT_EQ(Quillon("apply in.png applied.png " + options).status, 0);
+    const Outcome outcome = Edit(std::string(kSmall) + "state start.json\n" + kClickOK, options);
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    const json start = State("start.json");
+    EXPECT_TRUE(Nth(start, "ADM Slider Type", 0)["enabled"]);
+    EXPECT_NEAR(Nth(start, "ADM Slider Type", 0)["value"].get<double>(), 30.0, 1e-3);
+    EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes,
+              ReadImageFile(folder_ / "applied.png").document.planes);
 }
 
 TEST_F(EditCommandTest, TheHoverTimerSeesAltWithoutAMouseMove) {

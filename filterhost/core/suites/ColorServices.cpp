@@ -122,7 +122,7 @@ struct ColorSuiteProcs {
     static SPErr Convert8to16(const uint8* in, uint16* out, int16 count) {
         if (!in || !out || count < 0) return kSPBadParameterError;
         for (int i = 0; i < count; ++i)
-            out[i] = static_cast<uint16>((in[i] * 32768 + 127) / 255);
+            out[i] = EightToHost16(in[i]);
         return kSPNoError;
     }
     static SPErr Convert16to8(const uint16* in, uint8* out, int16 count) {

@@ -62,6 +62,11 @@ class ColorServices {
     friend struct ColorSuiteProcs;
 };
 
+// An 8-bit sample on the host's 16-bit scale (0..32768), rounded: the suite's Convert8to16.
+inline uint16_t EightToHost16(uint8_t v) {
+    return static_cast<uint16_t>((v * 32768 + 127) / 255);
+}
+
 // Where the system CMYK profile is looked for.
 inline constexpr const char* kDefaultCmykProfile =
     "/usr/share/color/icc/ghostscript/default_cmyk.icc";

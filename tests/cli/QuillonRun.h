@@ -1,4 +1,4 @@
-// Runs the real quillon binary in a fresh folder of its own, with its own configuration folder.
+// Runs the real quillon binary in a folder of its own, with its own configuration folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,7 +18,7 @@ struct Outcome {
     std::string error;
 };
 
-class CliTest : public ::testing::Test {
+class QuillonTest : public ::testing::Test {
   protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /

@@ -1,0 +1,284 @@
+#include "cli/BatchApply.h"
+
+#include "cli/Commands.h"
+#include "core/HostFailure.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <set>
+
+namespace quillon::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using filterhost::HostFailure;
+
+constexpr int kMaxJobs = 256;
+
+std::atomic<bool> gStop{false};
+
+extern "C" void OnBatchInterrupt(int) {
+    gStop = true;
+}
+
+std::string Replace(std::string text, const std::string& what, const std::string& with) {
+    for (size_t at = text.find(what); at != std::string::npos;
+         at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// A worker that has been started and not yet reaped: its input and the pipe its reason comes on.
+struct Worker {
+    fs::path in;
+    int reasonPipe = -1;
+};
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, size_t(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    return text;
+}
+
+// The child's side: one picture, then the reason for a failure on the pipe and the status.
+[[noreturn]] void RunWorker(const ApplyOne& applyOne, const fs::path& in, const fs::path& out,
+                            int reasonPipe) {
+    std::string reason;
+    try {
+        applyOne(in, out);
+    } catch (const std::exception& e) { // HostFailure and file system errors alike
+        reason = e.what();
+    }
+    if (!reason.empty()) {
+        for (size_t done = 0; done < reason.size();) {
+            const ssize_t n = write(reasonPipe, reason.data() + done, reason.size() - done);
+            if (n <= 0 && errno != EINTR) break;
+            if (n > 0) done += size_t(n);
+        }
+    }
+    close(reasonPipe);
+    std::cout.flush();
+    std::cerr.flush();
+    _exit(reason.empty() ? kExitOk : kExitFailure);
+}
+
+// The batch's line on a terminal: files done, failed, pictures per second.
+class BatchProgress {
+  public:
+    explicit BatchProgress(size_t total) : total_(total), terminal_(isatty(STDERR_FILENO) == 1) {}
+
+    void Report(const fs::path& in, const std::string& reason) {
+        Clear();
+        // Most reasons already start with the file they are about.
+        const std::string file = in.string();
+        const bool named = reason.compare(0, file.size() + 1, file + ":") == 0;
+        std::cerr << "quillon: " << (named ? "" : file + ": ") << reason << "\n";
+        Show();
+    }
+    void Count(bool failed) {
+        ++done_;
+        failed_ += failed ? 1 : 0;
+        Show();
+    }
+    void Finish(size_t skipped) {
+        Clear();
+        std::cerr << "quillon: " << done_ - failed_ << " written, " << failed_ << " failed";
+        if (skipped > 0)
+            std::cerr << ", " << skipped << " skipped (already there; --overwrite replaces them)";
+        std::cerr << " in " << Format(Seconds(), 1) << " s, " << Format(Rate(), 2)
+                  << " pictures/s\n";
+    }
+    size_t Failed() const { return failed_; }
+
+  private:
+    double Seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+    double Rate() const {
+        const double s = Seconds();
+        return s > 0 ? double(done_) / s : 0;
+    }
+    static std::string Format(double v, int decimals) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.*f", decimals, v);
+        return text;
+    }
+    void Show() {
+        if (!terminal_) return;
+        std::cerr << "\rquillon: " << done_ << " of " << total_ << " done, " << failed_
+                  << " failed, " << Format(Rate(), 1) << " pictures/s" << std::flush;
+        shown_ = true;
+    }
+    void Clear() {
+        if (shown_) std::cerr << "\r\033[K";
+        shown_ = false;
+    }
+
+    size_t total_, done_ = 0, failed_ = 0;
+    bool terminal_, shown_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+class StopOnInterrupt {
+  public:
+    StopOnInterrupt() {
+        gStop = false;
+        struct sigaction action {};
+        action.sa_handler = OnBatchInterrupt;
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~StopOnInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
+
+  private:
+    struct sigaction previous_ {};
+};
+
+} // namespace
+
+void AddBatchOptions(CLI::App& command, BatchOptions& o) {
+    command.add_option("--out-dir", o.outDir, "batch: write each result into DIR");
+    command.add_option("--out", o.pattern,
+                       "batch: where each result goes, with {name} (the input's name without "
+                       "extension) and {ext} (its extension), e.g. \"out/{name}-teal.{ext}\"");
+    command.add_option("--suffix", o.suffix, "batch: added to each name in --out-dir");
+    command.add_option("--jobs", o.jobs, "batch: worker processes (default: one per core)")
+        ->check(CLI::Range(1, kMaxJobs));
+    command.add_flag("--overwrite", o.overwrite, "batch: replace results that already exist");
+}
+
+bool IsBatch(const BatchOptions& o) {
+    return o.outDir || o.pattern;
+}
+
+void CheckBatchArguments(const BatchOptions& o, const std::vector<fs::path>& files,
+                         bool recording) {
+    if (!IsBatch(o)) {
+        if (files.size() != 2)
+            throw CLI::ValidationError("IN OUT", "give IN and OUT, or the pictures of a batch with "
+                                                 "--out-dir DIR or --out PATTERN");
+        if (!o.suffix.empty()) throw CLI::ValidationError("--suffix", "goes with --out-dir");
+        return;
+    }
+    if (o.outDir && o.pattern)
+        throw CLI::ValidationError("--out", "give --out-dir or --out, not both");
+    if (recording) throw CLI::ValidationError("--record", "records one picture, not a batch");
+    if (o.pattern) {
+        if (!o.suffix.empty()) throw CLI::ValidationError("--suffix", "goes with --out-dir");
+        const std::string rest = Replace(Replace(*o.pattern, "{name}", ""), "{ext}", "");
+        if (rest.find_first_of("{}") != std::string::npos)
+            throw CLI::ValidationError("--out", "only {name} and {ext} may stand in braces");
+        if (files.size() > 1 && o.pattern->find("{name}") == std::string::npos)
+            throw CLI::ValidationError("--out", "needs {name} so that each picture gets its own "
+                                                "result");
+    }
+}
+
+fs::path BatchOutput(const BatchOptions& o, const fs::path& in) {
+    if (o.outDir) return *o.outDir / (in.stem().string() + o.suffix + in.extension().string());
+    const std::string ext = in.extension().string();
+    return Replace(Replace(o.pattern.value_or("{name}"), "{name}", in.stem().string()), "{ext}",
+                   ext.empty() ? ext : ext.substr(1));
+}
+
+int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const ApplyOne& applyOne) {
+    if (o.outDir) fs::create_directories(*o.outDir);
+    StopOnInterrupt interrupts;
+    BatchProgress progress(inputs.size());
+    const size_t jobs =
+        size_t(o.jobs > 0 ? o.jobs : std::clamp(int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxJobs));
+
+    // Decide every output first: existing ones are skipped, clashes and inputs refused.
+    std::vector<std::pair<fs::path, fs::path>> work;
+    std::map<fs::path, fs::path> claimed; // output -> the input that has it
+    std::set<fs::path> sources;
+    for (const fs::path& in : inputs)
+        sources.insert(fs::weakly_canonical(in));
+    size_t skipped = 0;
+    for (const fs::path& in : inputs) {
+        const fs::path out = BatchOutput(o, in);
+        const fs::path key = fs::weakly_canonical(out);
+        if (sources.count(key)) {
+            progress.Report(in, "its result " + out.string() + " would replace an input");
+            progress.Count(true);
+        } else if (auto [at, fresh] = claimed.emplace(key, in); !fresh) {
+            progress.Report(in, "its result " + out.string() + " is also " + at->second.string() +
+                                    "'s");
+            progress.Count(true);
+        } else if (!o.overwrite && fs::exists(out)) {
+            ++skipped;
+        } else {
+            work.emplace_back(in, out);
+        }
+    }
+
+    std::map<pid_t, Worker> running;
+    size_t next = 0;
+    while ((next < work.size() && !gStop) || !running.empty()) {
+        while (next < work.size() && running.size() < jobs && !gStop) {
+            const auto& [in, out] = work[next++];
+            if (out.has_parent_path()) {
+                std::error_code error;
+                fs::create_directories(out.parent_path(), error);
+            }
+            int fds[2];
+            if (pipe(fds) != 0) throw HostFailure("cannot start a worker: out of pipes");
+            std::cout.flush();
+            std::cerr.flush();
+            const pid_t pid = fork();
+            if (pid < 0) {
+                close(fds[0]);
+                close(fds[1]);
+                throw HostFailure("cannot start a worker process");
+            }
+            if (pid == 0) {
+                close(fds[0]);
+                RunWorker(applyOne, in, out, fds[1]);
+            }
+            close(fds[1]);
+            running[pid] = {in, fds[0]};
+        }
+        int raw = 0;
+        const pid_t pid = waitpid(-1, &raw, 0);
+        if (pid < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        auto worker = running.find(pid);
+        if (worker == running.end()) continue;
+        std::string reason = ReadAll(worker->second.reasonPipe);
+        close(worker->second.reasonPipe);
+        const bool ok = WIFEXITED(raw) && WEXITSTATUS(raw) == kExitOk;
+        if (!ok && reason.empty())
+            reason = WIFSIGNALED(raw)
+                         ? "the worker ended by signal " + std::to_string(WTERMSIG(raw))
+                         : "the worker failed";
+        if (!ok) progress.Report(worker->second.in, reason);
+        progress.Count(!ok);
+        running.erase(worker);
+    }
+    const size_t notStarted = work.size() - next;
+    if (notStarted > 0)
+        std::cerr << "quillon: interrupted; " << notStarted << " pictures not started\n";
+    progress.Finish(skipped);
+    return progress.Failed() > 0 || notStarted > 0 ? kExitFailure : kExitOk;
+}
+
+} // namespace quillon::cli

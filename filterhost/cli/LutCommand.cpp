@@ -1,0 +1,125 @@
+// quillon lut: the filter's look baked into a 3D lookup table (.cube) or a Hald CLUT image, for
+// programs that take those (video editors, raw developers, ffmpeg's lut3d and haldclut).
+#include "cli/Commands.h"
+#include "cli/FilterOptions.h"
+#include "cli/FilterRun.h"
+
+#include "core/HostFailure.h"
+#include "core/documents/ImageFiles.h"
+#include "core/looks/LookTable.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+namespace quillon::cli {
+namespace {
+
+using namespace filterhost;
+
+struct LutOptions {
+    std::filesystem::path out;
+    std::optional<int> size;
+    std::optional<int> hald;
+    FilterOptions filter;
+};
+
+constexpr int kDefaultCubeSize = 33;
+constexpr int kDefaultHaldLevel = 8;
+
+enum class LutKind { Cube, HaldPng, HaldTiff };
+
+LutKind KindOf(const std::filesystem::path& out) {
+    std::string ext = out.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (ext == ".cube") return LutKind::Cube;
+    if (ext == ".png") return LutKind::HaldPng;
+    if (ext == ".tif" || ext == ".tiff") return LutKind::HaldTiff;
+    throw CLI::ValidationError("OUT", "name a .cube file, or a .png or .tif for a Hald CLUT");
+}
+
+void CheckArguments(const LutOptions& o) {
+    const LutKind kind = KindOf(o.out);
+    if (kind == LutKind::Cube && o.hald)
+        throw CLI::ValidationError("--hald", "makes a picture: give OUT as .png or .tif");
+    if (kind != LutKind::Cube && o.size)
+        throw CLI::ValidationError("--size", "is for .cube files; a Hald CLUT takes --hald LEVEL");
+    for (const auto& part : o.filter.colors)
+        if (part.mapping && NeedsPicture(*part.mapping))
+            throw CLI::ValidationError("--map", "item " + std::to_string(part.item) + " \"" +
+                                                    part.text +
+                                                    "\": @X,Y needs a picture, and lut has none");
+}
+
+int RunLut(const GlobalOptions& global, const HostSettings& settings, const LutOptions& o) {
+    const LutKind kind = KindOf(o.out);
+    const int points = kind == LutKind::Cube
+                           ? o.size.value_or(kDefaultCubeSize)
+                           : HaldPointsPerAxis(o.hald.value_or(kDefaultHaldLevel));
+    const int32_t width =
+        kind == LutKind::Cube ? points * points : HaldSide(o.hald.value_or(kDefaultHaldLevel));
+    Document lattice = MakeLattice(points, width);
+
+    RunOptions run;
+    const FilterResult result = RunFilter(global, settings, o.filter, lattice, run, o.out);
+
+    if (kind != LutKind::Cube) {
+        WriteImageFile(lattice, kind == LutKind::HaldPng ? FileFormat::Png : FileFormat::Tiff,
+                       o.out);
+    } else {
+        std::string parameters = result.recorded ? DescribeParameters(*result.recorded) : "";
+        if (o.filter.amount < 100) {
+            std::ostringstream amount;
+            amount << (parameters.empty() ? "" : " ") << "--amount " << o.filter.amount;
+            parameters += amount.str();
+        }
+        WriteCubeFile(
+            lattice, points, result.pluginName + " look",
+            {"made by quillon lut with " + result.pluginName + " (" + result.pluginKey + ")",
+             "maps sRGB-encoded R, G, B (0..1) to sRGB-encoded R, G, B; red changes fastest",
+             "parameters: " + (parameters.empty() ? std::string("none") : parameters)},
+            o.out);
+    }
+    KeepSettings(result);
+    return kExitOk;
+}
+
+} // namespace
+
+void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                   int& status) {
+    auto options = std::make_shared<LutOptions>();
+    auto* lut = app.add_subcommand(
+        "lut", "bake the filter's look into a 3D LUT (.cube) or a Hald CLUT (.png, .tif)");
+    lut->add_option("OUT", options->out, "the .cube file, or the Hald CLUT picture (.png, .tif)")
+        ->required();
+    lut->add_option("--size", options->size,
+                    "points per axis of a .cube, " + std::to_string(kMinCubeSize) + " to " +
+                        std::to_string(kMaxCubeSize) + " (default " +
+                        std::to_string(kDefaultCubeSize) + ")")
+        ->check(CLI::Range(kMinCubeSize, kMaxCubeSize));
+    lut->add_option("--hald", options->hald,
+                    "level of a Hald CLUT, " + std::to_string(kMinHaldLevel) + " to " +
+                        std::to_string(kMaxHaldLevel) + " (default " +
+                        std::to_string(kDefaultHaldLevel) + ")")
+        ->check(CLI::Range(kMinHaldLevel, kMaxHaldLevel));
+    AddFilterOptions(*lut, options->filter);
+    lut->callback([lut, &global, &settings, &status, options] {
+        GatherFilterOptions(*lut, options->filter);
+        CheckArguments(*options);
+        try {
+            status = RunLut(global, settings, *options);
+        } catch (const HostFailure& e) {
+            std::cerr << "quillon: " << e.what() << "\n";
+            status = kExitFailure;
+        } catch (const std::filesystem::filesystem_error& e) {
+            std::cerr << "quillon: " << e.what() << "\n";
+            status = kExitFailure;
+        }
+    });
+}
+
+} // namespace quillon::cli
