@@ -40,7 +40,9 @@ ColorEngine::ColorEngine()
       builder2_(std::make_unique<detail::MeshBuilder<2>>()),
       anchors_(std::make_unique<detail::AnchorScratch>()),
       grid3_(std::make_unique<detail::SearchGrid<3>>()),
-      grid2_(std::make_unique<detail::SearchGrid<2>>()) {}
+      grid2_(std::make_unique<detail::SearchGrid<2>>()), order_(std::make_unique<SearchOrder>()) {
+    order_->tetrahedra_.build = order_->triangles_.build = 0;
+}
 
 ColorEngine::~ColorEngine() = default;
 
@@ -176,13 +178,9 @@ bool ColorEngine::LoadAdjustment(const StoredAdjustment& stored) {
         target[k] = ClampFull(stored.target[k]);
     }
     std::copy(original, original + 3, a.original);
-    a.position[0] = original[1];
-    a.position[1] = original[2];
-    a.position[2] = original[0];
+    Assign(a.position, LabToMesh(original));
     Companion(original, a.originalRgb);
-    a.target[0] = target[1];
-    a.target[1] = target[2];
-    a.target[2] = target[0];
+    Assign(a.target, LabToMesh(target));
     Companion(target, a.targetRgb);
     a.locked = stored.locked ? 1 : 0;
     a.documentPosition = stored.document;
@@ -229,8 +227,7 @@ void ColorEngine::ChangeOriginal(ColorRecord16& color, ColorRecord16& rgb, Posit
         uint16_t* channels[3] = {&color.c1, &color.c2, &color.c3};
         for (int k = 0; k < 3; ++k) {
             const int32_t moved = *channels[k] + (NextRandom() & 255) - 128;
-            // L is the z axis, a and b are x and y.
-            const int axis = k == 0 ? 2 : k - 1;
+            const int axis = kAxisOfChannel[k];
             *channels[k] =
                 static_cast<uint16_t>(std::clamp(moved, bounds_[2 * axis], bounds_[2 * axis + 1]));
         }
@@ -255,9 +252,7 @@ void ColorEngine::ChangeOriginal(ColorRecord16& color, ColorRecord16& rgb, Posit
     a.original[0] = color.c1;
     a.original[1] = color.c2;
     a.original[2] = color.c3;
-    a.position[0] = color.c2;
-    a.position[1] = color.c3;
-    a.position[2] = color.c1;
+    Assign(a.position, MeshPointOf(color));
     a.documentPosition = document;
     Rebuild();
 }
@@ -269,9 +264,7 @@ void ColorEngine::SetTarget(const ColorRecord16& color, const ColorRecord16& rgb
     a.targetRgb[0] = rgb.c1;
     a.targetRgb[1] = rgb.c2;
     a.targetRgb[2] = rgb.c3;
-    a.target[0] = color.c2;
-    a.target[1] = color.c3;
-    a.target[2] = color.c1;
+    Assign(a.target, MeshPointOf(color));
     if (sample)
         a.samplePosition = *sample;
     else

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
 
 namespace quillon::engine {
 
@@ -76,6 +77,42 @@ struct StoredAdjustment {
     Position sample = kNoPosition;
 };
 
+class ColorEngine;
+
+// Where evaluation looks first for the simplex that contains a colour: one list of simplex
+// indices per mesh. Evaluation moves each simplex it finds to the front, so that a run of
+// similar colours costs one point test each; where a colour lies on a face shared by two
+// simplices, the one earlier in the order answers. Each caller that evaluates keeps its own
+// order (a pass, a preview, a thread), so the mesh itself is only read; an order starts again
+// from the array order after every build of its mesh. Trivially constructible: it may live in
+// any buffer of sizeof(SearchOrder) bytes.
+class SearchOrder {
+  public:
+    std::span<const int32_t> Tetrahedra() const { return tetrahedra_.View(); }
+    std::span<const int32_t> Triangles() const { return triangles_.View(); }
+
+  private:
+    friend class ColorEngine;
+    template <int32_t Capacity> struct List {
+        uint64_t build; // the mesh build it follows; 0 before the first
+        int32_t count;
+        int32_t order[Capacity];
+        int32_t rank[Capacity]; // position of each simplex in `order`
+        std::span<const int32_t> View() const { return {order, build == 0 ? 0 : size_t(count)}; }
+        // Starts again from the array order when the mesh was built again since.
+        void Follow(int32_t simplices, uint64_t meshBuild) {
+            if (build == meshBuild) return;
+            build = meshBuild;
+            count = simplices;
+            for (int32_t i = 0; i < simplices; ++i)
+                order[i] = rank[i] = i;
+        }
+    };
+    List<kTetrahedronCapacity> tetrahedra_;
+    List<kTriangleCapacity> triangles_;
+};
+static_assert(std::is_trivially_default_constructible_v<SearchOrder>);
+
 namespace detail {
 template <int D> class MeshBuilder;
 template <int D> class SearchGrid;
@@ -117,12 +154,9 @@ class ColorEngine {
     int32_t TriangleCount() const { return triangleCount_; }
     const Tetrahedron& TetrahedronAt(int32_t i) const { return tetrahedra_[i]; }
     const Triangle& TriangleAt(int32_t i) const { return triangles_[i]; }
-    std::span<const int32_t> TetrahedronSearchOrder() const {
-        return {tetrahedronOrder_, size_t(tetrahedronOrderCount_)};
-    }
-    std::span<const int32_t> TriangleSearchOrder() const {
-        return {triangleOrder_, size_t(triangleOrderCount_)};
-    }
+    // The search orders of the engine's own evaluations (Transform8/16 without an order).
+    std::span<const int32_t> TetrahedronSearchOrder() const { return order_->Tetrahedra(); }
+    std::span<const int32_t> TriangleSearchOrder() const { return order_->Triangles(); }
     // The first simplex in array order that contains a point, or -1; the search order is left
     // alone.
     int32_t LocateTetrahedron(int32_t x, int32_t y, int32_t z) const;
@@ -157,10 +191,34 @@ class ColorEngine {
     void ForgetSamplePositions();
 
     void Rebuild();
+    // Builds of the meshes so far (both modes).
+    uint64_t BuildCount() const { return tetrahedronBuild_ + triangleBuild_; }
 
-    // Transform records of the ICS in place: c1..c3 = L, a, b; c0 is left alone.
-    void Transform8(ColorRecord8* buffer, int32_t count);
-    void Transform16(ColorRecord16* buffer, int32_t count);
+    // While a batch is open, edits that would rebuild (Reset, the settings, table edits) only
+    // note that a rebuild is due; the outermost batch rebuilds once when it closes. Loading
+    // saved settings or recorded parameters sets several things in a row and needs only the
+    // last mesh. Nothing may be transformed while a batch is open.
+    class EditBatch {
+      public:
+        explicit EditBatch(ColorEngine& engine) : engine_(engine) { ++engine_.batchDepth_; }
+        ~EditBatch() {
+            if (--engine_.batchDepth_ == 0 && engine_.rebuildDue_) engine_.Rebuild();
+        }
+        EditBatch(const EditBatch&) = delete;
+        EditBatch& operator=(const EditBatch&) = delete;
+
+      private:
+        ColorEngine& engine_;
+    };
+
+    // Transform records of the ICS in place: c1..c3 = L, a, b; c0 is left alone. The mesh is
+    // only read, so callers with their own search order may evaluate at the same time (but not
+    // while the engine is edited). The forms without an order use the engine's own, for the
+    // callers on the thread that edits it.
+    void Transform8(ColorRecord8* buffer, int32_t count, SearchOrder& order) const;
+    void Transform16(ColorRecord16* buffer, int32_t count, SearchOrder& order) const;
+    void Transform8(ColorRecord8* buffer, int32_t count) { Transform8(buffer, count, *order_); }
+    void Transform16(ColorRecord16* buffer, int32_t count) { Transform16(buffer, count, *order_); }
 
   private:
     bool SelectedIsUser() const { return selected_ >= firstUser_ && selected_ < entryCount_; }
@@ -172,9 +230,8 @@ class ColorEngine {
     void RefreshVertex(const Adjustment& record);
     template <int D> void BuildMode(detail::MeshBuilder<D>& builder);
     template <int D> void PlaceAnchors(const detail::MeshBuilder<D>& builder);
-    template <typename Record> void TransformRecords(Record* buffer, int32_t count);
-    int32_t FindTetrahedron(int32_t x, int32_t y, int32_t z);
-    int32_t FindTriangle(int32_t x, int32_t y);
+    template <typename Record>
+    void TransformRecords(Record* buffer, int32_t count, SearchOrder& order) const;
 
     Adjustment table_[kTableCapacity];
     int32_t firstUser_ = 0;
@@ -187,15 +244,14 @@ class ColorEngine {
 
     Tetrahedron tetrahedra_[kTetrahedronCapacity];
     int32_t tetrahedronCount_ = 0;
-    int32_t tetrahedronOrder_[kTetrahedronCapacity] = {};
-    int32_t tetrahedronOrderCount_ = 0;
-    // Position of each tetrahedron in the search order.
-    int32_t tetrahedronRank_[kTetrahedronCapacity] = {};
     Triangle triangles_[kTriangleCapacity];
     int32_t triangleCount_ = 0;
-    int32_t triangleOrder_[kTriangleCapacity] = {};
-    int32_t triangleOrderCount_ = 0;
-    int32_t triangleRank_[kTriangleCapacity] = {};
+    // Counts of the builds of each mesh; a search order that follows an older build starts
+    // again from the array order.
+    uint64_t tetrahedronBuild_ = 0;
+    uint64_t triangleBuild_ = 0;
+    int32_t batchDepth_ = 0;
+    bool rebuildDue_ = false;
 
     float fuzziness_ = kDefaultFuzziness;
     double radius2D_ = 0;
@@ -217,6 +273,7 @@ class ColorEngine {
     std::unique_ptr<detail::AnchorScratch> anchors_;
     std::unique_ptr<detail::SearchGrid<3>> grid3_;
     std::unique_ptr<detail::SearchGrid<2>> grid2_;
+    std::unique_ptr<SearchOrder> order_;
 };
 
 } // namespace quillon::engine

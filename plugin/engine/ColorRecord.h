@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace quillon::engine {
@@ -34,6 +35,35 @@ constexpr int32_t to16(int32_t v) {
 // 16-bit values leave by a shift, saturated so that full scale (32768) stays 255.
 constexpr int32_t to8(int32_t w) {
     return std::min(255, w >> 7);
+}
+
+// The two orders of a colour's channels. Colours (records, originals, saved and recorded
+// colours) are L, a, b; mesh points, positions and targets are (x, y, z) = (a, b, L), the two
+// chroma channels first, so that the chroma-only mesh is the first two coordinates.
+inline constexpr int kAxisOfL = 2;
+inline constexpr int kAxisOfA = 0;
+inline constexpr int kAxisOfB = 1;
+// The mesh axis of colour channel k (0 L, 1 a, 2 b).
+inline constexpr int kAxisOfChannel[3] = {kAxisOfL, kAxisOfA, kAxisOfB};
+
+using Triple = std::array<int32_t, 3>;
+
+constexpr Triple LabToMesh(int32_t l, int32_t a, int32_t b) {
+    return {a, b, l};
+}
+constexpr Triple LabToMesh(const int32_t lab[3]) {
+    return LabToMesh(lab[0], lab[1], lab[2]);
+}
+constexpr Triple MeshToLab(const int32_t point[3]) {
+    return {point[kAxisOfL], point[kAxisOfA], point[kAxisOfB]};
+}
+// The mesh point of a record's c1..c3 (L, a, b).
+template <typename Record> constexpr Triple MeshPointOf(const Record& r) {
+    return LabToMesh(r.c1, r.c2, r.c3);
+}
+
+inline void Assign(int32_t out[3], const Triple& v) {
+    std::copy(v.begin(), v.end(), out);
 }
 
 } // namespace quillon::engine

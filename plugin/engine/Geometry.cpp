@@ -183,132 +183,76 @@ int64_t SimplexDeterminant2(const int32_t p0[3], const int32_t p1[3], const int3
     return d1x * d2y - d1y * d2x;
 }
 
-void Tetrahedron::Set(const Adjustment* p0, const Adjustment* p1, const Adjustment* p2,
-                      const Adjustment* p3, bool outer) {
-    vertices_[0] = p0;
-    vertices_[1] = p1;
-    vertices_[2] = p2;
-    vertices_[3] = p3;
+namespace {
+
+template <int N, typename T> T Minor(const T a[N][N], int row, int col) {
+    if constexpr (N == 4)
+        return Minor4(a, row, col);
+    else
+        return Minor3(a, row, col);
+}
+
+} // namespace
+
+template <int D> void Simplex<D>::Set(const Adjustment* const (&vertices)[kVertices], bool outer) {
+    std::copy(vertices, vertices + kVertices, vertices_);
     outer_ = outer ? 1 : 0;
     Init();
 }
 
-void Tetrahedron::Init() {
-    int64_t rows[4][4];
-    for (int i = 0; i < 4; ++i) {
-        for (int k = 0; k < 3; ++k)
+template <int D> void Simplex<D>::Init() {
+    int64_t rows[kVertices][kVertices];
+    for (int i = 0; i < kVertices; ++i) {
+        for (int k = 0; k < D; ++k)
             rows[i][k] = vertices_[i]->position[k];
-        rows[i][3] = 1;
+        rows[i][D] = 1;
     }
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < D; ++k) {
         box_[2 * k] = box_[2 * k + 1] = vertices_[0]->position[k];
-        for (int i = 1; i < 4; ++i) {
+        for (int i = 1; i < kVertices; ++i) {
             box_[2 * k] = std::min(box_[2 * k], vertices_[i]->position[k]);
             box_[2 * k + 1] = std::max(box_[2 * k + 1], vertices_[i]->position[k]);
         }
     }
-    int64_t cofactors[4][4];
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            cofactors[i][j] = Sign(i, j, Minor4(rows, i, j));
+    int64_t cofactors[kVertices][kVertices];
+    for (int i = 0; i < kVertices; ++i)
+        for (int j = 0; j < kVertices; ++j)
+            cofactors[i][j] = Sign(i, j, Minor<kVertices>(rows, i, j));
     int64_t det = 0;
-    for (int j = 0; j < 4; ++j)
+    for (int j = 0; j < kVertices; ++j)
         det += rows[0][j] * cofactors[0][j];
     determinant_ = static_cast<double>(det);
     const int64_t sign = det > 0 ? 1 : (det < 0 ? -1 : 0);
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
+    for (int i = 0; i < kVertices; ++i)
+        for (int j = 0; j < kVertices; ++j)
             planes_[j][i] = static_cast<double>(sign * cofactors[i][j]);
-    mapValid_ = 0;
+    ComputeMap();
 }
 
-bool Tetrahedron::HasVertex(const Adjustment& record) const {
+template <int D> bool Simplex<D>::HasVertex(const Adjustment& record) const {
     for (const Adjustment* v : vertices_)
         if (v->id == record.id) return true;
     return false;
 }
 
-void Tetrahedron::ComputeMap() {
-    Matrix4 m, n;
-    for (int j = 0; j < 4; ++j) {
-        for (int r = 0; r < 3; ++r) {
+// The map takes homogeneous vertex positions to homogeneous targets: targets × positions⁻¹.
+template <int D> void Simplex<D>::ComputeMap() {
+    MapMatrix m, n;
+    for (int j = 0; j < kVertices; ++j) {
+        for (int r = 0; r < D; ++r) {
             m.m[r][j] = vertices_[j]->position[r];
             n.m[r][j] = vertices_[j]->target[r];
         }
-        m.m[3][j] = 1;
-        n.m[3][j] = 1;
+        m.m[D][j] = 1;
+        n.m[D][j] = 1;
     }
     // A singular matrix stays as it is; the map is then meaningless but defined.
     Invert(m);
     Multiply(n, m);
     map_ = n;
-    mapValid_ = 1;
 }
 
-void Triangle::Set(const Adjustment* p0, const Adjustment* p1, const Adjustment* p2, bool outer) {
-    vertices_[0] = p0;
-    vertices_[1] = p1;
-    vertices_[2] = p2;
-    outer_ = outer ? 1 : 0;
-    Init();
-}
-
-void Triangle::Init() {
-    int64_t rows[3][3];
-    for (int i = 0; i < 3; ++i) {
-        rows[i][0] = vertices_[i]->position[0];
-        rows[i][1] = vertices_[i]->position[1];
-        rows[i][2] = 1;
-    }
-    for (int k = 0; k < 2; ++k) {
-        box_[2 * k] = box_[2 * k + 1] = vertices_[0]->position[k];
-        for (int i = 1; i < 3; ++i) {
-            box_[2 * k] = std::min(box_[2 * k], vertices_[i]->position[k]);
-            box_[2 * k + 1] = std::max(box_[2 * k + 1], vertices_[i]->position[k]);
-        }
-    }
-    int64_t cofactors[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            cofactors[i][j] = Sign(i, j, Minor3(rows, i, j));
-    int64_t det = 0;
-    for (int j = 0; j < 3; ++j)
-        det += rows[0][j] * cofactors[0][j];
-    determinant_ = static_cast<double>(det);
-    const int64_t sign = det > 0 ? 1 : (det < 0 ? -1 : 0);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            planes_[j][i] = static_cast<double>(sign * cofactors[i][j]);
-    mapValid_ = 0;
-}
-
-bool Triangle::HasVertex(const Adjustment& record) const {
-    for (const Adjustment* v : vertices_)
-        if (v->id == record.id) return true;
-    return false;
-}
-
-void Triangle::ComputeMap() {
-    Matrix3 m, n;
-    for (int j = 0; j < 3; ++j) {
-        for (int r = 0; r < 2; ++r) {
-            m.m[r][j] = vertices_[j]->position[r];
-            n.m[r][j] = vertices_[j]->target[r];
-        }
-        m.m[2][j] = 1;
-        n.m[2][j] = 1;
-    }
-    Invert(m);
-    Multiply(n, m);
-    map_ = n;
-    mapValid_ = 1;
-}
-
-void Triangle::Map(int32_t x, int32_t y, int32_t out[2]) {
-    if (!mapValid_) ComputeMap();
-    const auto& t = map_.m;
-    for (int k = 0; k < 2; ++k)
-        out[k] = std::clamp(TruncateToInt(t[k][0] * x + t[k][1] * y + t[k][2]), 0, 32767);
-}
+template class Simplex<3>;
+template class Simplex<2>;
 
 } // namespace quillon::engine

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <type_traits>
 
 namespace quillon::engine {
 
@@ -69,98 +71,79 @@ int64_t SimplexDeterminant3(const int32_t p0[3], const int32_t p1[3], const int3
                             const int32_t p3[3]);
 int64_t SimplexDeterminant2(const int32_t p0[3], const int32_t p1[3], const int32_t p2[3]);
 
-// A tetrahedron of the 3D mesh over (a, b, L). Vertices are table records, compared by id.
-class Tetrahedron {
+// A simplex of the mesh: a tetrahedron over (a, b, L) for D = 3, a triangle over (a, b) for the
+// chroma-only mode for D = 2. Vertices are table records, compared by id.
+template <int D> class Simplex {
   public:
-    void Set(const Adjustment* p0, const Adjustment* p1, const Adjustment* p2, const Adjustment* p3,
-             bool outer);
-    // Rereads the vertex positions and clears the interpolation map.
+    static constexpr int kVertices = D + 1;
+
+    void Set(const Adjustment* const (&vertices)[kVertices], bool outer);
+    // Rereads the vertex positions and targets: box, face planes and interpolation map. Nothing
+    // is computed later, so a simplex is only read while colours are mapped.
     void Init();
 
     const Adjustment* Vertex(int i) const { return vertices_[i]; }
     bool Outer() const { return outer_ != 0; }
     bool HasVertex(const Adjustment& record) const;
-    // Determinant of the vertex matrix with rows (x_i, y_i, z_i, 1).
+    // Determinant of the vertex matrix with rows (x_i, y_i, z_i, 1) or (x_i, y_i, 1).
     double Determinant() const { return determinant_; }
-    // Minimum x, maximum x, minimum y, maximum y, minimum z, maximum z.
+    // Minimum and maximum per axis: x, then y, then (3D) z.
     const int32_t* Box() const { return box_; }
 
-    // Points on a face or an edge are inside; a flat tetrahedron contains every point of its box.
-    [[gnu::always_inline]] bool Contains(int32_t x, int32_t y, int32_t z) const {
-        if (x < box_[0] || x > box_[1] || y < box_[2] || y > box_[3] || z < box_[4] || z > box_[5])
-            return false;
-        return InsideFaces(x, y, z);
+    // Points on a face or an edge are inside; a flat simplex contains every point of its box.
+    template <typename... Coords>
+    [[gnu::always_inline]] bool Contains(Coords... coords) const requires(sizeof...(Coords) == D) {
+        const int32_t p[D] = {coords...};
+        for (int k = 0; k < D; ++k)
+            if (p[k] < box_[2 * k] || p[k] > box_[2 * k + 1]) return false;
+        return InsideFaces(coords...);
     }
-    [[gnu::always_inline]] bool InsideFaces(int32_t x, int32_t y, int32_t z) const {
+    template <typename... Coords>
+    [[gnu::always_inline]] bool InsideFaces(Coords... coords) const
+        requires(sizeof...(Coords) == D) {
+        const int32_t p[D] = {coords...};
         bool inside = true;
-        for (int i = 0; i < 4; ++i)
-            inside &=
-                planes_[0][i] * x + planes_[1][i] * y + planes_[2][i] * z + planes_[3][i] >= 0;
+        for (int i = 0; i < kVertices; ++i) {
+            double side = planes_[0][i] * p[0];
+            for (int k = 1; k < D; ++k)
+                side += planes_[k][i] * p[k];
+            inside &= side + planes_[D][i] >= 0;
+        }
         return inside;
     }
 
-    // Barycentric interpolation of the vertex targets, truncated toward zero, not clamped:
-    // out = (a, b, L).
-    void Map(int32_t x, int32_t y, int32_t z, int32_t out[3]) {
-        if (!mapValid_) ComputeMap();
-        const auto& t = map_.m;
-        for (int k = 0; k < 3; ++k)
-            out[k] = TruncateToInt(t[k][0] * x + t[k][1] * y + t[k][2] * z + t[k][3]);
+    // Barycentric interpolation of the vertex targets, truncated toward zero: out = (a, b, L)
+    // for a tetrahedron, not clamped; out = (a, b) for a triangle, clamped into 0..32767.
+    void Map(const int32_t (&p)[D], int32_t (&out)[D]) const {
+        for (int k = 0; k < D; ++k) {
+            double v = map_.m[k][0] * p[0];
+            for (int j = 1; j < D; ++j)
+                v += map_.m[k][j] * p[j];
+            out[k] = TruncateToInt(v + map_.m[k][D]);
+            if constexpr (D == 2) out[k] = std::clamp(out[k], 0, 32767);
+        }
     }
 
   private:
+    using MapMatrix = std::conditional_t<D == 3, Matrix4, Matrix3>;
     void ComputeMap();
 
     // What the point test reads comes first.
-    int32_t box_[6] = {};
+    int32_t box_[2 * D] = {};
     // Column i: the cofactors of vertex row i times the sign of the determinant, so that the
-    // determinant with row i replaced by (x, y, z, 1) is non-negative on the inner side. The
+    // determinant with row i replaced by the point's row is non-negative on the inner side. The
     // values are integers below 2^50, and so are the products and sums of the test: exact.
-    double planes_[4][4] = {};
-    const Adjustment* vertices_[4] = {};
+    double planes_[kVertices][kVertices] = {};
+    const Adjustment* vertices_[kVertices] = {};
     uint8_t outer_ = 0;
     double determinant_ = 0;
-    Matrix4 map_ = {};
-    uint8_t mapValid_ = 0;
+    MapMatrix map_ = {};
 };
 
-// A triangle of the 2D mesh over (a, b) used in chroma-only mode.
-class Triangle {
-  public:
-    void Set(const Adjustment* p0, const Adjustment* p1, const Adjustment* p2, bool outer);
-    void Init();
+using Tetrahedron = Simplex<3>;
+using Triangle = Simplex<2>;
 
-    const Adjustment* Vertex(int i) const { return vertices_[i]; }
-    bool Outer() const { return outer_ != 0; }
-    bool HasVertex(const Adjustment& record) const;
-    double Determinant() const { return determinant_; }
-    // Minimum x, maximum x, minimum y, maximum y.
-    const int32_t* Box() const { return box_; }
-
-    [[gnu::always_inline]] bool Contains(int32_t x, int32_t y) const {
-        if (x < box_[0] || x > box_[1] || y < box_[2] || y > box_[3]) return false;
-        return InsideFaces(x, y);
-    }
-    [[gnu::always_inline]] bool InsideFaces(int32_t x, int32_t y) const {
-        bool inside = true;
-        for (int i = 0; i < 3; ++i)
-            inside &= planes_[0][i] * x + planes_[1][i] * y + planes_[2][i] >= 0;
-        return inside;
-    }
-
-    // out = (a, b), truncated toward zero and clamped into 0..32767.
-    void Map(int32_t x, int32_t y, int32_t out[2]);
-
-  private:
-    void ComputeMap();
-
-    int32_t box_[4] = {};
-    double planes_[3][3] = {};
-    const Adjustment* vertices_[3] = {};
-    uint8_t outer_ = 0;
-    double determinant_ = 0;
-    Matrix3 map_ = {};
-    uint8_t mapValid_ = 0;
-};
+extern template class Simplex<3>;
+extern template class Simplex<2>;
 
 } // namespace quillon::engine

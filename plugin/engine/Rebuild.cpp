@@ -23,15 +23,16 @@ template <int D> constexpr auto& Edges() {
 } // namespace
 
 void ColorEngine::Rebuild() {
+    if (batchDepth_ > 0) {
+        rebuildDue_ = true;
+        return;
+    }
+    rebuildDue_ = false;
     // Nothing is built before the first Reset has placed the fixed points.
     if (firstUser_ < kFixedPointCount) return;
     // Undo the nudges of the previous build and drop its anchor points.
-    for (int32_t i = firstUser_; i < entryCount_; ++i) {
-        Adjustment& a = table_[i];
-        a.position[0] = a.original[1];
-        a.position[1] = a.original[2];
-        a.position[2] = a.original[0];
-    }
+    for (int32_t i = firstUser_; i < entryCount_; ++i)
+        Assign(table_[i].position, LabToMesh(table_[i].original));
     pointCount_ = entryCount_;
     if (chromaOnly_)
         BuildMode(*builder2_);
@@ -55,21 +56,25 @@ template <int D> void ColorEngine::BuildMode(detail::MeshBuilder<D>& builder) {
     const int32_t count = builder.Count();
     for (int32_t i = 0; i < count; ++i) {
         const auto& s = builder.At(i);
-        if constexpr (D == 3) {
-            tetrahedra_[i].Set(&table_[s.v[0]], &table_[s.v[1]], &table_[s.v[2]], &table_[s.v[3]],
-                               s.outer);
-            tetrahedronOrder_[i] = tetrahedronRank_[i] = i;
-        } else {
-            triangles_[i].Set(&table_[s.v[0]], &table_[s.v[1]], &table_[s.v[2]], s.outer);
-            triangleOrder_[i] = triangleRank_[i] = i;
-        }
+        const Adjustment* vertices[D + 1];
+        for (int k = 0; k <= D; ++k)
+            vertices[k] = &table_[s.v[k]];
+        if constexpr (D == 3)
+            tetrahedra_[i].Set(vertices, s.outer);
+        else
+            triangles_[i].Set(vertices, s.outer);
     }
+    // Every search order starts again from the array order, the engine's own at once.
     if constexpr (D == 3) {
-        tetrahedronCount_ = tetrahedronOrderCount_ = count;
+        tetrahedronCount_ = count;
+        ++tetrahedronBuild_;
         grid3_->Build(count, [&](int32_t t) { return tetrahedra_[t].Box(); });
+        order_->tetrahedra_.Follow(count, tetrahedronBuild_);
     } else {
-        triangleCount_ = triangleOrderCount_ = count;
+        triangleCount_ = count;
+        ++triangleBuild_;
         grid2_->Build(count, [&](int32_t t) { return triangles_[t].Box(); });
+        order_->triangles_.Follow(count, triangleBuild_);
     }
 }
 

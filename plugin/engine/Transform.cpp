@@ -26,13 +26,18 @@ void Store(uint16_t& out, int32_t v) {
 // (swapping it with the front entry), so that a run of similar colours costs one point test
 // each. Rather than walking the whole order, the grid lists the candidates and their ranks in
 // the order tell which one the walk would meet first.
-template <typename Simplex, typename Grid, typename... Coords>
-int32_t FindInOrder(Simplex* simplices, int32_t* order, int32_t* rank, int32_t count,
-                    const Grid& grid, Coords... coords) {
-    if (count == 0) return -1;
-    const int32_t p[] = {coords...};
+template <int D, typename Simplex, typename List>
+int32_t FindInOrder(const Simplex* simplices, List& list, const detail::SearchGrid<D>& grid,
+                    const int32_t (&p)[D]) {
+    int32_t* order = list.order;
+    int32_t* rank = list.rank;
+    if (list.count == 0) return -1;
     auto contains = [&](int32_t s) __attribute__((always_inline)) {
-        return grid.InBox(s, p) && simplices[s].InsideFaces(coords...);
+        if (!grid.InBox(s, p)) return false;
+        if constexpr (D == 3)
+            return simplices[s].InsideFaces(p[0], p[1], p[2]);
+        else
+            return simplices[s].InsideFaces(p[0], p[1]);
     };
     if (contains(order[0])) return order[0];
     int32_t best = INT32_MAX, found = -1;
@@ -46,7 +51,7 @@ int32_t FindInOrder(Simplex* simplices, int32_t* order, int32_t* rank, int32_t c
             }
         }
     } else {
-        for (int32_t k = 1; k < count && found < 0; ++k)
+        for (int32_t k = 1; k < list.count && found < 0; ++k)
             if (contains(order[k])) {
                 best = k;
                 found = order[k];
@@ -62,54 +67,50 @@ int32_t FindInOrder(Simplex* simplices, int32_t* order, int32_t* rank, int32_t c
 
 } // namespace
 
-int32_t ColorEngine::FindTetrahedron(int32_t x, int32_t y, int32_t z) {
-    return FindInOrder(tetrahedra_, tetrahedronOrder_, tetrahedronRank_, tetrahedronOrderCount_,
-                       *grid3_, x, y, z);
-}
-
-int32_t ColorEngine::FindTriangle(int32_t x, int32_t y) {
-    return FindInOrder(triangles_, triangleOrder_, triangleRank_, triangleOrderCount_, *grid2_, x,
-                       y);
-}
-
 // A colour that no simplex contains (a build that failed ten times leaves a hole) is left as
 // it is, and the rest of the buffer is still transformed.
-template <typename Record> void ColorEngine::TransformRecords(Record* buffer, int32_t count) {
+template <typename Record>
+void ColorEngine::TransformRecords(Record* buffer, int32_t count, SearchOrder& order) const {
     if (pointCount_ == 0) return;
     const int32_t* b = bounds_;
     if (chromaOnly_) {
+        auto& list = order.triangles_;
+        list.Follow(triangleCount_, triangleBuild_);
         // L is neither read nor written: that is how luminosity is preserved.
         for (int32_t i = 0; i < count; ++i) {
             Record& r = buffer[i];
-            const int32_t x = ToScale16(r.c2), y = ToScale16(r.c3);
-            const int32_t t = FindTriangle(x, y);
+            const int32_t p[2] = {ToScale16(r.c2), ToScale16(r.c3)};
+            const int32_t t = FindInOrder<2>(triangles_, list, *grid2_, p);
             if (t < 0) continue;
             int32_t out[2];
-            triangles_[t].Map(x, y, out);
-            Store(r.c2, std::min(std::max(out[0], b[0]), b[1]));
-            Store(r.c3, std::min(std::max(out[1], b[2]), b[3]));
+            triangles_[t].Map(p, out);
+            Store(r.c2, std::min(std::max(out[kAxisOfA], b[0]), b[1]));
+            Store(r.c3, std::min(std::max(out[kAxisOfB], b[2]), b[3]));
         }
         return;
     }
+    auto& list = order.tetrahedra_;
+    list.Follow(tetrahedronCount_, tetrahedronBuild_);
     for (int32_t i = 0; i < count; ++i) {
         Record& r = buffer[i];
-        const int32_t x = ToScale16(r.c2), y = ToScale16(r.c3), z = ToScale16(r.c1);
-        const int32_t t = FindTetrahedron(x, y, z);
+        const Triple point = LabToMesh(ToScale16(r.c1), ToScale16(r.c2), ToScale16(r.c3));
+        const int32_t p[3] = {point[0], point[1], point[2]};
+        const int32_t t = FindInOrder<3>(tetrahedra_, list, *grid3_, p);
         if (t < 0) continue;
         int32_t out[3];
-        tetrahedra_[t].Map(x, y, z, out);
-        Store(r.c2, std::min(std::max(out[0], b[0]), b[1]));
-        Store(r.c3, std::min(std::max(out[1], b[2]), b[3]));
-        Store(r.c1, std::min(std::max(out[2], b[4]), b[5]));
+        tetrahedra_[t].Map(p, out);
+        Store(r.c2, std::min(std::max(out[kAxisOfA], b[0]), b[1]));
+        Store(r.c3, std::min(std::max(out[kAxisOfB], b[2]), b[3]));
+        Store(r.c1, std::min(std::max(out[kAxisOfL], b[4]), b[5]));
     }
 }
 
-void ColorEngine::Transform8(ColorRecord8* buffer, int32_t count) {
-    TransformRecords(buffer, count);
+void ColorEngine::Transform8(ColorRecord8* buffer, int32_t count, SearchOrder& order) const {
+    TransformRecords(buffer, count, order);
 }
 
-void ColorEngine::Transform16(ColorRecord16* buffer, int32_t count) {
-    TransformRecords(buffer, count);
+void ColorEngine::Transform16(ColorRecord16* buffer, int32_t count, SearchOrder& order) const {
+    TransformRecords(buffer, count, order);
 }
 
 } // namespace quillon::engine

@@ -125,12 +125,11 @@ std::string FormatColors(const engine::ColorEngine& engine) {
         const engine::Adjustment& a = engine.Record(i);
         AppendColor(out, a.original[0], a.original[1], a.original[2]);
         if (a.documentPosition.h != -1) AppendPosition(out, a.documentPosition);
-        // The target is stored a, b, L.
-        const bool moves = a.target[2] != a.original[0] || a.target[0] != a.original[1] ||
-                           a.target[1] != a.original[2];
+        const engine::Triple target = engine::MeshToLab(a.target);
+        const bool moves = !std::equal(target.begin(), target.end(), a.original);
         if (!a.locked && moves) {
             out += ':';
-            AppendColor(out, a.target[2], a.target[0], a.target[1]);
+            AppendColor(out, target[0], target[1], target[2]);
             if (a.samplePosition.h != -1) AppendPosition(out, a.samplePosition);
         }
         out += ' ';

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
+#include <optional>
 
 namespace quillon::filter {
 namespace {
@@ -91,6 +93,13 @@ template <> struct Depth<uint16_t> {
     }
 };
 
+template <typename Record> bool Moved(const Record& after, const Record& before) {
+    constexpr int kTolerance = 1;
+    return std::abs(after.c1 - before.c1) > kTolerance ||
+           std::abs(after.c2 - before.c2) > kTolerance ||
+           std::abs(after.c3 - before.c3) > kTolerance;
+}
+
 // Pack a row's samples into records (CMYK fills all four components, RGB and Lab c1..c3),
 // convert into the engine's space, transform, convert back and unpack. Pixels the engine left
 // as they were keep their samples: a trip through 8-bit Lab and back would move them by a few
@@ -111,12 +120,9 @@ template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, i
     if (space != ics) Depth<Sample>::Convert(space, ics, buffer, count);
     std::copy(buffer, buffer + count, before);
     Depth<Sample>::Transform(buffer, count);
-    constexpr int kTolerance = 1;
     bool moved[kRowPixels];
     for (int32_t i = 0; i < count; ++i)
-        moved[i] = std::abs(buffer[i].c1 - before[i].c1) > kTolerance ||
-                   std::abs(buffer[i].c2 - before[i].c2) > kTolerance ||
-                   std::abs(buffer[i].c3 - before[i].c3) > kTolerance;
+        moved[i] = Moved(buffer[i], before[i]);
     if (space != ics) Depth<Sample>::Convert(ics, space, buffer, count);
     for (int32_t i = 0; i < count; ++i) {
         if (!moved[i]) continue;
@@ -129,7 +135,90 @@ template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, i
     }
 }
 
-template <typename Sample> void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
+// The results of one pass per input colour of a three-channel 8-bit document (RGB or Lab):
+// within a pass the transformation does not change, and a photograph holds few distinct colours
+// compared with its pixels, so each colour is converted and transformed once. Indexed directly by
+// the colour's three samples: a bit says whether the colour has been seen, three bytes hold the
+// samples the pass writes for it. Fixed size whatever the picture: 2 MiB of bits, 48 MiB of
+// results and the pass's search order, about 50 MiB in one host buffer.
+class ColorStore {
+  public:
+    static constexpr size_t kColors = size_t{1} << 24;
+    static constexpr size_t kOrderBytes = (sizeof(engine::SearchOrder) + 63) & ~size_t{63};
+    static constexpr size_t kKnownBytes = kColors / 8;
+    static constexpr size_t kBytes = kOrderBytes + kKnownBytes + 3 * kColors;
+
+    // `memory` is kBytes long and 8-byte aligned.
+    explicit ColorStore(void* memory)
+        : order_(new (memory) engine::SearchOrder),
+          known_(reinterpret_cast<uint64_t*>(static_cast<uint8_t*>(memory) + kOrderBytes)),
+          results_(static_cast<uint8_t*>(memory) + kOrderBytes + kKnownBytes) {
+        std::fill_n(known_, kColors / 64, 0);
+    }
+
+    static uint32_t Key(const uint8_t* p) { return uint32_t(p[0]) << 16 | p[1] << 8 | p[2]; }
+    // Marks the colour as seen; true when it was seen before.
+    bool Claim(uint32_t key) {
+        uint64_t& word = known_[key >> 6];
+        const uint64_t bit = uint64_t{1} << (key & 63);
+        const bool seen = word & bit;
+        word |= bit;
+        return seen;
+    }
+    uint8_t* Result(uint32_t key) { return results_ + 3 * size_t(key); }
+    engine::SearchOrder& Order() { return *order_; }
+
+  private:
+    engine::SearchOrder* order_;
+    uint64_t* known_;
+    uint8_t* results_;
+};
+
+// The stored form of ProcessRowPiece for three-channel 8-bit rows: colours not seen yet in this
+// pass are gathered (each once), converted, transformed and converted back in one call per
+// direction, with the same rule for pixels the engine left as they were; then every pixel of the
+// row takes its colour's result.
+void ProcessStoredRowPiece(uint8_t* pixels, int32_t count, int16_t space, ColorStore& store) {
+    Color8 buffer[kRowPixels];
+    Color8 before[kRowPixels];
+    uint32_t keys[kRowPixels];
+    int32_t misses = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* p = pixels + 3 * i;
+        const uint32_t key = ColorStore::Key(p);
+        if (store.Claim(key)) continue;
+        keys[misses] = key;
+        buffer[misses++] = {0, p[0], p[1], p[2]};
+    }
+    if (misses > 0) {
+        const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
+        if (space != ics) Depth<uint8_t>::Convert(space, ics, buffer, misses);
+        std::copy(buffer, buffer + misses, before);
+        suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(buffer), misses,
+                                    store.Order());
+        bool moved[kRowPixels];
+        for (int32_t j = 0; j < misses; ++j)
+            moved[j] = Moved(buffer[j], before[j]);
+        if (space != ics) Depth<uint8_t>::Convert(ics, space, buffer, misses);
+        for (int32_t j = 0; j < misses; ++j) {
+            uint8_t* r = store.Result(keys[j]);
+            const uint32_t key = keys[j];
+            if (moved[j]) {
+                r[0] = buffer[j].c1, r[1] = buffer[j].c2, r[2] = buffer[j].c3;
+            } else {
+                r[0] = uint8_t(key >> 16), r[1] = uint8_t(key >> 8), r[2] = uint8_t(key);
+            }
+        }
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t* p = pixels + 3 * i;
+        const uint8_t* r = store.Result(ColorStore::Key(p));
+        p[0] = r[0], p[1] = r[1], p[2] = r[2];
+    }
+}
+
+template <typename Sample>
+void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, ColorStore* store) {
     const int16_t space = ImageModeToSpace(suites::State().filterRecord->imageMode);
     const uint16_t width = static_cast<uint16_t>(tile.right - tile.left);
     const uint16_t height = static_cast<uint16_t>(tile.bottom - tile.top);
@@ -138,20 +227,58 @@ template <typename Sample> void ProcessTile(uint8_t* rows, const VRect& tile, in
     const size_t stride = size_t(rowBytes) & ~(sizeof(Sample) - 1);
     for (uint16_t y = 0; y < height; ++y) {
         Sample* row = reinterpret_cast<Sample*>(rows + y * stride);
-        for (int32_t done = 0; done < width; done += kRowPixels)
-            ProcessRowPiece(row + done * samplesPerPixel,
-                            std::min<int32_t>(kRowPixels, width - done), space);
+        for (int32_t done = 0; done < width; done += kRowPixels) {
+            const int32_t count = std::min<int32_t>(kRowPixels, width - done);
+            if constexpr (sizeof(Sample) == 1)
+                if (store) {
+                    ProcessStoredRowPiece(row + done * samplesPerPixel, count, space, *store);
+                    continue;
+                }
+            ProcessRowPiece(row + done * samplesPerPixel, count, space);
+        }
     }
 }
+
+// The pass's store, in a buffer of the host's for the length of the pass; none (and every pixel
+// computed anew) for CMYK, 16-bit documents, or when the host has no buffer to lend.
+class PassStore {
+  public:
+    explicit PassStore(const FilterRecord& record) {
+        const BufferProcs* procs = record.bufferProcs;
+        if (record.depth == 16 ||
+            ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace || !procs ||
+            !procs->allocateProc || !procs->lockProc || !procs->freeProc)
+            return;
+        if (procs->allocateProc(int32(ColorStore::kBytes), &buffer_) != noErr || !buffer_) return;
+        procs_ = procs;
+        void* memory = procs->lockProc(buffer_, false);
+        if (memory && reinterpret_cast<uintptr_t>(memory) % alignof(uint64_t) == 0)
+            store_.emplace(memory);
+    }
+    ~PassStore() {
+        if (!procs_) return;
+        if (procs_->unlockProc) procs_->unlockProc(buffer_);
+        procs_->freeProc(buffer_);
+    }
+    PassStore(const PassStore&) = delete;
+    PassStore& operator=(const PassStore&) = delete;
+
+    ColorStore* Get() { return store_ ? &*store_ : nullptr; }
+
+  private:
+    const BufferProcs* procs_ = nullptr;
+    BufferID buffer_ = nullptr;
+    std::optional<ColorStore> store_;
+};
 
 } // namespace
 
 void ProcessTile8(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
-    ProcessTile<uint8_t>(rows, tile, rowBytes);
+    ProcessTile<uint8_t>(rows, tile, rowBytes, nullptr);
 }
 
 void ProcessTile16(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
-    ProcessTile<uint16_t>(rows, tile, rowBytes);
+    ProcessTile<uint16_t>(rows, tile, rowBytes, nullptr);
 }
 
 void RunFilteringPass() {
@@ -176,6 +303,7 @@ void RunFilteringPass() {
         ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace ? 3 : 2;
     record.inLoPlane = record.outLoPlane = 0;
     record.inHiPlane = record.outHiPlane = lastPlane;
+    PassStore store(record);
 
     for (int32_t r = 0; r < rows; ++r) {
         const int32_t top = filter.top + r * tileHeight;
@@ -189,9 +317,9 @@ void RunFilteringPass() {
             const VRect tile = OutputRectangle();
             auto* data = static_cast<uint8_t*>(record.outData);
             if (record.depth == 16)
-                ProcessTile16(data, tile, record.outRowBytes);
+                ProcessTile<uint16_t>(data, tile, record.outRowBytes, nullptr);
             else
-                ProcessTile8(data, tile, record.outRowBytes);
+                ProcessTile<uint8_t>(data, tile, record.outRowBytes, store.Get());
         }
         if (record.progressProc) record.progressProc(r + 1, rows);
         if (record.abortProc && record.abortProc()) {

@@ -86,6 +86,7 @@ bool ReadRecordedParameters() {
     PIDescriptorParameters* parameters = record.descriptorParameters;
     if (!parameters || !parameters->descriptor) return true;
     engine::ColorEngine& engine = suites::Engine();
+    engine::ColorEngine::EditBatch batch(engine);
     engine.Reset();
 
     bool colorsWhole = true;

@@ -47,22 +47,31 @@ void DoStart() {
     suites::ColorSpace();
     engine::ColorEngine& engine = suites::Engine();
     engine.SetConvert16(&ConvertForEngine, nullptr);
-    engine.Reset();
-    RestoreSettings();
+    {
+        // The saved settings and the recorded parameters build the mesh once, at the end.
+        engine::ColorEngine::EditBatch batch(engine);
+        engine.Reset();
+        RestoreSettings();
 
+        // Without the dialog, a recorded action replays its own parameters. A "Colors" text
+        // that does not load whole would apply half an adjustment, so the run stops before any
+        // pixel.
+        if (!state.showDialog && !ReadRecordedParameters()) {
+            *state.result = filterBadParameters;
+            return;
+        }
+    }
+
+    // The dialog opens on the built mesh; the recorded parameters become its starting state.
     if (state.showDialog) {
-        // The recorded parameters become the dialog's starting state.
-        const dialog::MainDialogServices services{[] { ReadRecordedParameters(); }};
+        const dialog::MainDialogServices services{[] {
+            engine::ColorEngine::EditBatch batch(suites::Engine());
+            ReadRecordedParameters();
+        }};
         if (!dialog::RunMainDialog(services)) {
             *state.result = userCanceledErr;
             return;
         }
-    } else if (!ReadRecordedParameters()) {
-        // Without the dialog, a recorded action replays its own parameters. A "Colors" text
-        // that does not load whole would apply half an adjustment, so the run stops before any
-        // pixel.
-        *state.result = filterBadParameters;
-        return;
     }
 
     SaveSettings();

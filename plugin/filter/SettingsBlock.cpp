@@ -47,8 +47,7 @@ void WriteSettingsBlock(const engine::ColorEngine& engine, std::span<uint8_t> bl
     for (int32_t i = 0; i < count; ++i) {
         const engine::Adjustment& a = engine.Record(engine.FirstUserIndex() + i);
         uint8_t* r = b + kSettingsHeaderSize + i * kSettingsRecordSize;
-        // The table keeps targets in mesh order a, b, L; the block in L, a, b.
-        const int32_t target[3] = {a.target[2], a.target[0], a.target[1]};
+        const engine::Triple target = engine::MeshToLab(a.target);
         for (int c = 0; c < 3; ++c) {
             Put16(r + 2 * c, uint32_t(a.original[c]));
             Put16(r + 6 + 2 * c, uint32_t(target[c]));
@@ -62,6 +61,7 @@ void WriteSettingsBlock(const engine::ColorEngine& engine, std::span<uint8_t> bl
 }
 
 void ReadSettingsBlock(std::span<const uint8_t> block, engine::ColorEngine& engine) {
+    engine::ColorEngine::EditBatch batch(engine);
     engine.Reset();
     if (block.size() >= size_t(kSettingsHeaderSize)) {
         const uint8_t* b = block.data();

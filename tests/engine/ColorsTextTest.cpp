@@ -18,9 +18,7 @@ void ExpectColors(const Adjustment& a, int32_t l, int32_t aa, int32_t b, int32_t
     EXPECT_EQ(a.original[0], l);
     EXPECT_EQ(a.original[1], aa);
     EXPECT_EQ(a.original[2], b);
-    EXPECT_EQ(a.target[2], tl);
-    EXPECT_EQ(a.target[0], ta);
-    EXPECT_EQ(a.target[1], tb);
+    EXPECT_EQ(engine::MeshToLab(a.target), (engine::Triple{tl, ta, tb}));
 }
 
 TEST(ColorsTextTest, FullItemRoundTrips) {

@@ -16,9 +16,7 @@ Adjustment Vertex(int32_t id, int32_t x, int32_t y, int32_t z, int32_t ta, int32
     a.position[0] = x;
     a.position[1] = y;
     a.position[2] = z;
-    a.target[0] = ta;
-    a.target[1] = tb;
-    a.target[2] = tl;
+    Assign(a.target, LabToMesh(tl, ta, tb));
     return a;
 }
 
@@ -128,8 +126,8 @@ class TetrahedronTest : public ::testing::Test {
 
 TEST_F(TetrahedronTest, PointTestIgnoresOrientation) {
     Tetrahedron positive, negative;
-    positive.Set(&o, &x, &y, &z, false);
-    negative.Set(&x, &o, &y, &z, false);
+    positive.Set({&o, &x, &y, &z}, false);
+    negative.Set({&x, &o, &y, &z}, false);
     ASSERT_NE(positive.Determinant() > 0, negative.Determinant() > 0);
     struct Case {
         int32_t p[3];
@@ -149,8 +147,8 @@ TEST_F(TetrahedronTest, PointTestIgnoresOrientation) {
 
 TEST_F(TetrahedronTest, PointOnSharedFaceIsInBoth) {
     Tetrahedron corner, beyond;
-    corner.Set(&o, &x, &y, &z, false);
-    beyond.Set(&x, &y, &z, &far, false);
+    corner.Set({&o, &x, &y, &z}, false);
+    beyond.Set({&x, &y, &z, &far}, false);
     EXPECT_TRUE(corner.Contains(400, 400, 400));
     EXPECT_TRUE(beyond.Contains(400, 400, 400));
     EXPECT_FALSE(corner.Contains(500, 500, 500));
@@ -160,7 +158,7 @@ TEST_F(TetrahedronTest, PointOnSharedFaceIsInBoth) {
 TEST_F(TetrahedronTest, FlatTetrahedronContainsItsBox) {
     Adjustment d = Still(5, 1200, 1200, 0);
     Tetrahedron flat;
-    flat.Set(&o, &x, &y, &d, false);
+    flat.Set({&o, &x, &y, &d}, false);
     EXPECT_EQ(flat.Determinant(), 0);
     EXPECT_TRUE(flat.Contains(1100, 1100, 0));
     EXPECT_FALSE(flat.Contains(1100, 1100, 1));
@@ -168,7 +166,7 @@ TEST_F(TetrahedronTest, FlatTetrahedronContainsItsBox) {
 
 TEST_F(TetrahedronTest, HasVertexComparesIds) {
     Tetrahedron t;
-    t.Set(&o, &x, &y, &z, false);
+    t.Set({&o, &x, &y, &z}, false);
     Adjustment copy = z;
     copy.position[0] = 999;
     EXPECT_TRUE(t.HasVertex(copy));
@@ -181,16 +179,16 @@ TEST(TetrahedronMapTest, SendsVerticesToTargetsUnclamped) {
     Adjustment v2 = Still(2, 0, 32768, 0);
     Adjustment v3 = Still(3, 0, 0, 32768);
     Tetrahedron t;
-    t.Set(&v0, &v1, &v2, &v3, false);
+    t.Set({&v0, &v1, &v2, &v3}, false);
     int32_t out[3];
-    t.Map(0, 0, 0, out);
+    t.Map({0, 0, 0}, out);
     EXPECT_EQ(out[0], -3);
-    t.Map(32768, 0, 0, out);
+    t.Map({32768, 0, 0}, out);
     EXPECT_EQ(out[0], 32800);
-    t.Map(0, 32768, 0, out);
+    t.Map({0, 32768, 0}, out);
     EXPECT_EQ(out[1], 32768);
     // Halfway between v0 and v1 the displacement is the mean of theirs.
-    t.Map(16384, 0, 0, out);
+    t.Map({16384, 0, 0}, out);
     EXPECT_EQ(out[0], (32800 - 3) / 2);
 }
 
@@ -200,17 +198,17 @@ TEST(TetrahedronMapTest, InitRecomputesTheMapFromNewTargets) {
     Adjustment v2 = Still(2, -256, 33024, -256);
     Adjustment v3 = Vertex(3, 9000, 7000, 20000, 9100, 6900, 21000);
     Tetrahedron t;
-    t.Set(&v0, &v1, &v2, &v3, false);
+    t.Set({&v0, &v1, &v2, &v3}, false);
     int32_t out[3];
-    t.Map(9000, 7000, 20000, out);
+    t.Map({9000, 7000, 20000}, out);
     EXPECT_NEAR(out[0], 9100, 1);
     EXPECT_NEAR(out[1], 6900, 1);
     EXPECT_NEAR(out[2], 21000, 1);
     v3.target[2] = 25000;
-    t.Map(9000, 7000, 20000, out);
-    EXPECT_NEAR(out[2], 21000, 1); // still the cached map
+    t.Map({9000, 7000, 20000}, out);
+    EXPECT_NEAR(out[2], 21000, 1); // the map of the last Init
     t.Init();
-    t.Map(9000, 7000, 20000, out);
+    t.Map({9000, 7000, 20000}, out);
     EXPECT_NEAR(out[2], 25000, 1);
 }
 
@@ -225,9 +223,9 @@ class TriangleTest : public ::testing::Test {
 
 TEST_F(TriangleTest, CornerPointsAreExactDespiteLargeDeterminants) {
     Triangle low, high, lowFlipped;
-    low.Set(&c4, &c6, &c8, false);
-    high.Set(&c10, &c6, &c8, false);
-    lowFlipped.Set(&c6, &c4, &c8, false);
+    low.Set({&c4, &c6, &c8}, false);
+    high.Set({&c10, &c6, &c8}, false);
+    lowFlipped.Set({&c6, &c4, &c8}, false);
     struct Case {
         int32_t x, y;
         bool inLow, inHigh;
@@ -246,12 +244,12 @@ TEST_F(TriangleTest, CornerPointsAreExactDespiteLargeDeterminants) {
 TEST_F(TriangleTest, MapClampsIntoRange) {
     Adjustment low = Vertex(20, 1000, 1000, 0, -500, 40000, 0);
     Triangle t;
-    t.Set(&c4, &c8, &low, false);
+    t.Set({&c4, &c8, &low}, false);
     int32_t out[2];
-    t.Map(1000, 1000, out);
+    t.Map({1000, 1000}, out);
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(out[1], 32767);
-    t.Map(-256, -256, out); // a corner keeps its place, clamped into range
+    t.Map({-256, -256}, out); // a corner keeps its place, clamped into range
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(out[1], 0);
 }

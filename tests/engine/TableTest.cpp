@@ -27,11 +27,12 @@ void ExpectOriginal(const Adjustment& a, int32_t l, int32_t aa, int32_t b) {
 }
 
 void ExpectTarget(const Adjustment& a, int32_t l, int32_t aa, int32_t b, int32_t tolerance = 0) {
-    EXPECT_NEAR(a.target[0], aa, tolerance);
-    EXPECT_NEAR(a.target[1], b, tolerance);
-    EXPECT_NEAR(a.target[2], l, tolerance);
+    const Triple target = MeshToLab(a.target);
+    EXPECT_NEAR(target[0], l, tolerance);
+    EXPECT_NEAR(target[1], aa, tolerance);
+    EXPECT_NEAR(target[2], b, tolerance);
     int32_t rgb[3];
-    ExpectedRgb(a.target[2], a.target[0], a.target[1], rgb);
+    ExpectedRgb(target[0], target[1], target[2], rgb);
     EXPECT_EQ(a.targetRgb[0], rgb[0]);
     EXPECT_EQ(a.targetRgb[1], rgb[1]);
     EXPECT_EQ(a.targetRgb[2], rgb[2]);

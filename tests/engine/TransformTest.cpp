@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 namespace quillon::engine {
@@ -184,6 +187,58 @@ TEST(TransformTest, SearchFollowsTheWalkAlongTheOrder) {
             auto now = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
             ASSERT_TRUE(std::equal(order.begin(), order.end(), now.begin())) << i;
         }
+    }
+}
+
+// Callers with their own search orders only read the mesh: evaluations on two threads give what
+// one caller gets alone, the engine's own order is left as it was, and an order kept across a
+// rebuild starts again from the array order.
+TEST(TransformTest, CallersWithTheirOwnOrdersEvaluateTogether) {
+    for (bool chromaOnly : {false, true}) {
+        SCOPED_TRACE(chromaOnly ? "chroma-only" : "3D");
+        auto e = MakeEngine(chromaOnly);
+        e->SetFuzziness(0.2f);
+        e->LoadAdjustment(Stored(20000, 16000, 17000, 22000, 17000, 15000));
+        e->LoadAdjustment(Stored(5000, 26000, 9000, 7000, 22000, 12000));
+        e->Rebuild();
+        std::vector<ColorRecord16> colours;
+        test::Lcg rng{7};
+        for (int i = 0; i < 20000; ++i)
+            colours.push_back(Lab(rng.Next(257) * 128, rng.Next(257) * 128, rng.Next(257) * 128));
+        auto alone = colours;
+        auto order = std::make_unique<SearchOrder>();
+        e->Transform16(alone.data(), int32_t(alone.size()), *order);
+        const auto ownBefore = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+        const std::vector<int32_t> own(ownBefore.begin(), ownBefore.end());
+
+        const ColorEngine& shared = *e;
+        std::vector<ColorRecord16> results[2] = {colours, colours};
+        std::unique_ptr<SearchOrder> orders[2] = {std::make_unique<SearchOrder>(),
+                                                  std::make_unique<SearchOrder>()};
+        std::thread threads[2];
+        for (int k = 0; k < 2; ++k)
+            threads[k] = std::thread([&, k] {
+                shared.Transform16(results[k].data(), int32_t(results[k].size()), *orders[k]);
+            });
+        for (auto& t : threads)
+            t.join();
+        for (const auto& r : results)
+            for (size_t i = 0; i < r.size(); ++i)
+                ASSERT_EQ(std::tie(r[i].c1, r[i].c2, r[i].c3),
+                          std::tie(alone[i].c1, alone[i].c2, alone[i].c3))
+                    << i;
+        const auto ownAfter = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+        EXPECT_TRUE(std::equal(own.begin(), own.end(), ownAfter.begin(), ownAfter.end()));
+
+        const auto moved = chromaOnly ? order->Triangles() : order->Tetrahedra();
+        ASSERT_FALSE(std::is_sorted(moved.begin(), moved.end()));
+        e->SetFuzziness(0.3f);
+        ColorRecord16 c = Lab(0, 0, 0);
+        e->Transform16(&c, 1, *order);
+        const auto fresh = chromaOnly ? order->Triangles() : order->Tetrahedra();
+        ASSERT_EQ(int32_t(fresh.size()), chromaOnly ? e->TriangleCount() : e->TetrahedronCount());
+        for (size_t i = 1; i < fresh.size(); ++i)
+            if (fresh[i] != int32_t(i)) EXPECT_EQ(fresh[0], int32_t(i)) << i;
     }
 }
 

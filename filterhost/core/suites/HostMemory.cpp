@@ -2,6 +2,7 @@
 
 #include "core/HostFailure.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -83,6 +84,8 @@ struct HostMemoryProcs {
             return filterBadParameters;
         auto* b = new BufferRecord{std::vector<char>(size_t(size))};
         gMemory->buffers_.insert(b);
+        gMemory->bufferBytes_ += size_t(size);
+        gMemory->peakBufferBytes_ = std::max(gMemory->peakBufferBytes_, gMemory->bufferBytes_);
         *id = b;
         return noErr;
     }
@@ -93,6 +96,7 @@ struct HostMemoryProcs {
     static void UnlockBuffer(BufferID id) { Live(id); }
     static void FreeBuffer(BufferID id) {
         if (BufferRecord* b = Live(id)) {
+            gMemory->bufferBytes_ -= b->bytes.size();
             gMemory->buffers_.erase(b);
             delete b;
         }

@@ -23,6 +23,8 @@ class HostMemory {
 
     size_t LiveHandles() const { return handles_.size(); }
     size_t LiveBuffers() const { return buffers_.size(); }
+    // The most bytes of buffers lent at one time.
+    size_t PeakBufferBytes() const { return peakBufferBytes_; }
     // Calls that named a handle or buffer this host never gave out, or gave out and took back.
     int InvalidCalls() const { return invalidCalls_; }
 
@@ -40,6 +42,8 @@ class HostMemory {
     std::unordered_set<HandleRecord*> handles_;
     std::unordered_set<BufferRecord*> buffers_;
     int invalidCalls_ = 0;
+    size_t bufferBytes_ = 0;
+    size_t peakBufferBytes_ = 0;
 
     friend struct HostMemoryProcs;
 };
