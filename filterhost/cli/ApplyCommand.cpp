@@ -4,17 +4,11 @@
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
+#include "cli/PictureJob.h"
 
 #include "core/HostFailure.h"
-#include "core/actions/ActionFile.h"
-#include "core/documents/AtomicFile.h"
 #include "core/documents/ImageFiles.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <chrono>
-#include <csignal>
 #include <iostream>
 #include <optional>
 #include <variant>
@@ -33,60 +27,6 @@ struct ApplyOptions {
     int64_t maxPixels = kMaxImagePixels;
 };
 
-std::atomic<bool> gInterrupted{false};
-
-// A second signal does not wait for the next test: the temporary file goes and the run ends.
-extern "C" void OnInterrupt(int) {
-    if (!gInterrupted.exchange(true)) return;
-    RemoveTemporaryFileNow();
-    static const char kMessage[] = "quillon: cancelled\n";
-    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-    _exit(kExitFailure);
-}
-
-// Ctrl-C or SIGTERM asks reading, the filter and writing to stop at their next test.
-class InterruptScope {
-  public:
-    InterruptScope() {
-        gInterrupted = false;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        for (size_t i = 0; i < 2; ++i)
-            sigaction(kSignals[i], &action, &previous_[i]);
-    }
-    ~InterruptScope() {
-        for (size_t i = 0; i < 2; ++i)
-            sigaction(kSignals[i], &previous_[i], nullptr);
-    }
-
-  private:
-    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
-    struct sigaction previous_[2]{};
-};
-
-// A progress bar on standard error when it is a terminal, once the work has taken more than a
-// second.
-class ProgressBar {
-  public:
-    void Update(int32_t done, int32_t total) {
-        using namespace std::chrono;
-        if (!terminal_ || total <= 0 || steady_clock::now() - start_ < seconds(1)) return;
-        const int percent = int(int64_t(done) * 100 / total);
-        const int filled = percent / 4;
-        std::cerr << "\rquillon: [" << std::string(size_t(filled), '#')
-                  << std::string(size_t(25 - filled), ' ') << "] " << percent << "%" << std::flush;
-        shown_ = true;
-    }
-    ~ProgressBar() {
-        if (shown_) std::cerr << "\n";
-    }
-
-  private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    bool terminal_ = isatty(STDERR_FILENO) == 1;
-    bool shown_ = false;
-};
-
 // The Colors text the plug-in recorded moves no colour.
 bool MovesNothing(const FilterResult& result) {
     const DescriptorItem* colors =
@@ -103,39 +43,14 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
               const std::filesystem::path& in, const std::filesystem::path& out,
               bool showProgress) {
     InterruptScope interrupts;
-    const CancelCheck cancelled = [] { return gInterrupted.load(); };
-    // Everything the run will write is checked before any work. The format comes from OUT's
-    // name, else from the name of the file a link leads to; a device or pipe may have neither
-    // and then gets IN's format.
-    CheckWritable(out);
-    if (o.record) CheckWritable(*o.record);
-    for (const auto& part : o.filter.colors)
-        if (!part.mapping) CheckColorsText(part.text);
-    const bool stream = IsDeviceOrPipe(out);
-    const auto named = FormatOfName(out) ? out : WriteTarget(out);
-    const std::optional<FileFormat> asked =
-        stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
-
-    LoadedImage image = ReadImageFile(in, o.maxPixels, cancelled);
-    const FileFormat format = asked.value_or(image.format);
-    std::vector<Document*> pages{&image.document};
-    for (Document& page : image.morePages)
-        pages.push_back(&page);
-    if (pages.size() > 1 && format != FileFormat::Tiff)
-        throw HostFailure(in.string() + " has " + std::to_string(pages.size()) +
-                          " pages and only TIFF holds more than one; " + out.string() +
-                          " not written");
-    for (size_t i = 0; i < pages.size(); ++i)
-        for (const std::string& note : pages[i]->notes)
-            std::cerr << "quillon: note: " << in.string()
-                      << (pages.size() > 1 ? " page " + std::to_string(i + 1) : "") << ": " << note
-                      << "\n";
+    const CancelCheck cancelled = [] { return InterruptScope::Interrupted(); };
+    PictureJob job = OpenPicture(in, out, o.record, o.filter, o.maxPixels, cancelled);
+    const std::vector<Document*> pages = job.Pages();
 
     RunOptions run;
     run.tileWidth = run.tileHeight = o.tile;
     ProgressBar bar;
-    // A bar is for a person watching; in a log it would only add lines to a message.
-    if (showProgress && isatty(STDERR_FILENO) == 1)
+    if (showProgress)
         run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = cancelled;
     // Every page with the same parameters; OUT is written only once all have been filtered.
@@ -153,13 +68,7 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
         std::cerr << "quillon: note: no adjustment moves any colour; " << out.string()
                   << " is written as " << in.string() << " was read\n";
 
-    WriteImageFile(std::vector<const Document*>(pages.begin(), pages.end()), format, out,
-                   cancelled);
-    KeepSettings(result);
-    if (o.record) {
-        if (!result.recorded) throw HostFailure("the filter recorded no parameters");
-        WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, *o.record);
-    }
+    SavePicture(job, out, result, o.record, cancelled);
 }
 
 int Apply(const GlobalOptions& global, const HostSettings& settings, const ApplyOptions& o) {

@@ -27,6 +27,8 @@ void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSetting
                    int& status);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
+void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                    int& status);
 
 // Runs a command; a failure the user can mend (HostFailure, a file system error) becomes one
 // line on standard error and exit status 1.

@@ -49,7 +49,7 @@ std::string ResultMessage(int16_t result) {
 
 FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSettings,
                        const FilterOptions& o, Document& document, RunOptions run,
-                       const std::filesystem::path& target) {
+                       const std::filesystem::path& target, const RunSetup& setup) {
     const auto folder = PluginFolder(global);
     const ModuleScan scan = ScanPluginFolder(folder);
     const PluginModule& module = FindFilter(scan, o.filter, folder);
@@ -68,7 +68,10 @@ FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSett
     std::optional<Document> original;
     if (o.amount < 100) original = document;
 
+    std::unique_ptr<RunScope> scope;
+    if (setup) scope = setup(session, module, run);
     const RunReport report = session.Run(module, document, run);
+    if (scope) scope->Finished(target);
     if (report.result == 0 && run.abort && run.abort())
         throw HostFailure("cancelled; " + target.string() + " not written");
     // A host service that failed names the real cause; the plug-in's code only passes it on.

@@ -1,6 +1,6 @@
-// One run of a filter on a document without its dialog, as every command does it: the module
-// found by name, the previous use's settings when asked, the parameters handed for play-back,
-// the host's fade by --amount afterwards.
+// One run of a filter on a document, as every command does it: the module found by name, the
+// previous use's settings when asked, the parameters handed for play-back (or to the dialog as
+// its starting state), the host's fade by --amount afterwards.
 #pragma once
 
 #include "cli/Commands.h"
@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,11 +26,24 @@ struct FilterResult {
     std::vector<uint8_t> settings; // the plug-in's settings block after the run
 };
 
+// What lives around the filter while it runs, such as the user interface of its dialog. Finished
+// is told once the filter is done, before its result is looked at; it may throw HostFailure.
+class RunScope {
+  public:
+    virtual ~RunScope() = default;
+    virtual void Finished(const std::filesystem::path& target) = 0;
+};
+// Called once the module is found and the parameters are known to be good, just before the run.
+using RunSetup = std::function<std::unique_ptr<RunScope>(filterhost::FilterSession& session,
+                                                         const filterhost::PluginModule& module,
+                                                         filterhost::RunOptions& run)>;
+
 // Filters the document in place; `run` brings tiles, progress and abort. Throws HostFailure
 // (naming `target`, the file that will not be written, when the filter fails or is cancelled).
 FilterResult RunFilter(const GlobalOptions& global, const HostSettings& host,
                        const FilterOptions& options, filterhost::Document& document,
-                       filterhost::RunOptions run, const std::filesystem::path& target);
+                       filterhost::RunOptions run, const std::filesystem::path& target,
+                       const RunSetup& setup = {});
 
 // Keeps the plug-in's settings for the next --last: call once the result is safely written.
 void KeepSettings(const FilterResult& result);

@@ -115,6 +115,7 @@ bool ApplyHostCursor(QWidget& widget, const char* name) {
     const auto it = Cursors().find(name);
     if (it == Cursors().end()) return false;
     widget.setCursor(it->second);
+    widget.setProperty(kHostCursorProperty, QString::fromUtf8(name));
     return true;
 }
 

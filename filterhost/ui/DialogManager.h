@@ -74,7 +74,9 @@ class DialogManager : public filterhost::SessionPart {
     QWidget* tracked_ = nullptr;
 };
 
-// Shows a host cursor by name on a widget; false for a name the host does not know.
+// Shows a host cursor by name on a widget, and keeps the name in the widget's property
+// kHostCursorProperty; false for a name the host does not know.
 bool ApplyHostCursor(QWidget& widget, const char* name);
+inline constexpr const char* kHostCursorProperty = "quillonHostCursor";
 
 } // namespace quillon::ui

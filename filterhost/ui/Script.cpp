@@ -69,14 +69,20 @@ void Point(int line, const std::vector<std::string_view>& words, ScriptCommand& 
     command.y = Number(line, words[2], -kScriptMaxCoordinate, kScriptMaxCoordinate, "y");
 }
 
-// The rest of the line after the verb, so file names may hold spaces.
-std::string FileArgument(int line, std::string_view text, std::string_view verb,
-                         std::string_view extension) {
+// The rest of the line after the verb and the blanks that follow it, without trailing blanks.
+std::string_view Rest(std::string_view text, std::string_view verb) {
     std::string_view rest = text.substr(text.find(verb) + verb.size());
     while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
         rest.remove_prefix(1);
     while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r'))
         rest.remove_suffix(1);
+    return rest;
+}
+
+// File names may hold spaces.
+std::string FileArgument(int line, std::string_view text, std::string_view verb,
+                         std::string_view extension) {
+    const std::string_view rest = Rest(text, verb);
     if (rest.size() <= extension.size() || rest.substr(rest.size() - extension.size()) != extension)
         throw ScriptError(line, "'" + std::string(verb) + "' needs a file name ending in " +
                                     std::string(extension));
@@ -92,7 +98,7 @@ ScriptCommand ParseLine(int line, std::string_view text,
         {"key", ScriptVerb::Key},         {"hold", ScriptVerb::Hold},
         {"letgo", ScriptVerb::LetGo},     {"wait", ScriptVerb::Wait},
         {"resize", ScriptVerb::Resize},   {"screenshot", ScriptVerb::Screenshot},
-        {"state", ScriptVerb::State}};
+        {"state", ScriptVerb::State},     {"type", ScriptVerb::Type}};
     const auto verb = kVerbs.find(words[0]);
     if (verb == kVerbs.end())
         throw ScriptError(line, "unknown command '" + std::string(words[0]) + "'");
@@ -149,6 +155,10 @@ ScriptCommand ParseLine(int line, std::string_view text,
         break;
     case ScriptVerb::State:
         command.file = FileArgument(line, text, words[0], ".json");
+        break;
+    case ScriptVerb::Type:
+        command.text = std::string(Rest(text, words[0]));
+        if (command.text.empty()) throw ScriptError(line, "'type' needs the text to type");
         break;
     }
     return command;

@@ -23,7 +23,8 @@ enum class ScriptVerb {
     Wait,
     Resize,
     Screenshot,
-    State
+    State,
+    Type
 };
 
 // Modifier keys as bits.
@@ -41,6 +42,7 @@ struct ScriptCommand {
     char character = 0; // printable ASCII
     int32_t milliseconds = 0;
     std::string file;
+    std::string text; // for type: UTF-8, typed one character at a time
 };
 
 class ScriptError : public std::runtime_error {

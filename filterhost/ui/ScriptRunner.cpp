@@ -1,6 +1,7 @@
 #include "ui/ScriptRunner.h"
 
 #include "ui/AdmObjects.h"
+#include "ui/DialogManager.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -44,6 +45,9 @@ nlohmann::json DescribeItem(const AdmItem& item) {
                            {"bounds", Bounds(item.Widget()->geometry())},
                            {"text", item.Text()},
                            {"enabled", item.Widget()->isEnabled()}};
+    const QVariant cursor = item.Widget()->property(kHostCursorProperty);
+    json["cursor"] = cursor.isValid() ? nlohmann::json(cursor.toString().toStdString())
+                                      : nlohmann::json(nullptr);
     switch (item.Kind()) {
     case ItemKind::Slider:
     case ItemKind::TextEdit:
@@ -52,9 +56,19 @@ nlohmann::json DescribeItem(const AdmItem& item) {
     case ItemKind::CheckBox:
         json["value"] = item.Boolean();
         break;
-    case ItemKind::PopupMenu:
-        json["value"] = item.List()->Active() ? item.List()->Active()->id : -1;
+    case ItemKind::PopupMenu: {
+        const AdmEntry* active = item.List()->Active();
+        json["value"] = active ? active->id : -1;
+        json["chosen"] = active ? nlohmann::json(active->text) : nlohmann::json(nullptr);
+        nlohmann::json entries = nlohmann::json::array();
+        for (ADMInt32 i = 0; i < item.List()->Count(); ++i) {
+            const AdmEntry* entry = item.List()->At(i);
+            entries.push_back(
+                {{"id", entry->id}, {"text", entry->text}, {"separator", entry->separator}});
+        }
+        json["entries"] = entries;
         break;
+    }
     default:
         json["value"] = nullptr;
         break;
@@ -259,6 +273,16 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
         break;
     case ScriptVerb::Resize:
         dialog->resize(command.x, command.y);
+        break;
+    case ScriptVerb::Type:
+        for (const QChar character : QString::fromUtf8(command.text)) {
+            // Qt names letter keys by their capitals.
+            const int key = character.toUpper().unicode();
+            Key(dialog, key, QString(character), true, 0);
+            if (!guard) break;
+            Key(dialog, key, QString(character), false, 0);
+            if (!guard) break;
+        }
         break;
     case ScriptVerb::Screenshot:
         Screenshot(dialog, command);

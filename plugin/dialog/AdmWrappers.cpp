@@ -77,6 +77,12 @@ void detail::AbandonDialog(ADMDialogRef dialog, int32_t code) noexcept {
         static_cast<const ADMDialogSuite4*>(gDialog.suite)->EndModal(dialog, 2, true);
 }
 
+ADMDialogRef detail::DialogOfItem(ADMItemRef item) noexcept {
+    // The item suite was acquired before the item could call back.
+    return gItem.suite && item ? static_cast<const ADMItemSuite3*>(gItem.suite)->GetDialog(item)
+                               : nullptr;
+}
+
 ADMPoint Tracker::Point() const {
     ADMPoint point{};
     TrackerSuite().GetPoint(ref_, &point);

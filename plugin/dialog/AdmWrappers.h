@@ -228,9 +228,13 @@ void SetCursor(const char* cursorName);
 // to its end.
 template <typename Body> bool Guarded(ADMDialogRef dialog, Body&& body) noexcept;
 
+// The same for an item's callback: a failure ends the dialog that owns the item.
+template <typename Body> bool GuardedItem(ADMItemRef item, Body&& body) noexcept;
+
 namespace detail {
 void AbandonDialog(ADMDialogRef dialog, int32_t code) noexcept;
-}
+ADMDialogRef DialogOfItem(ADMItemRef item) noexcept;
+} // namespace detail
 
 } // namespace quillon::dialog
 
@@ -244,6 +248,18 @@ template <typename Body> bool quillon::dialog::Guarded(ADMDialogRef dialog, Body
         detail::AbandonDialog(dialog, error.code);
     } catch (...) {
         detail::AbandonDialog(dialog, kSPBadParameterError);
+    }
+    return false;
+}
+
+template <typename Body> bool quillon::dialog::GuardedItem(ADMItemRef item, Body&& body) noexcept {
+    try {
+        body();
+        return true;
+    } catch (const suites::HostError& error) {
+        detail::AbandonDialog(detail::DialogOfItem(item), error.code);
+    } catch (...) {
+        detail::AbandonDialog(detail::DialogOfItem(item), kSPBadParameterError);
     }
     return false;
 }

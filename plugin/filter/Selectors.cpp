@@ -1,5 +1,6 @@
 #include "filter/Selectors.h"
 
+#include "dialog/MainDialog.h"
 #include "filter/AboutBox.h"
 #include "filter/FilteringPass.h"
 #include "filter/ScriptingParameters.h"
@@ -57,6 +58,18 @@ void DoStart() {
         // pixel.
         if (!state.showDialog && !ReadRecordedParameters()) {
             *state.result = filterBadParameters;
+            return;
+        }
+    }
+
+    // The dialog opens on the built mesh; the recorded parameters become its starting state.
+    if (state.showDialog) {
+        const dialog::MainDialogServices services{[] {
+            engine::ColorEngine::EditBatch batch(suites::Engine());
+            ReadRecordedParameters();
+        }};
+        if (!dialog::RunMainDialog(services)) {
+            *state.result = userCanceledErr;
             return;
         }
     }

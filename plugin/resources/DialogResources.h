@@ -13,6 +13,7 @@ inline constexpr int32_t kAboutDialogID = 392;
 inline constexpr int32_t kAboutPictureID = 80;
 inline constexpr int32_t kAboutPictureItem = 82;
 inline constexpr int32_t kUpdateButtonItem = 83;
+inline constexpr int32_t kMainDialogID = 101;
 
 struct TemplateItem {
     int32_t id;
@@ -26,6 +27,8 @@ struct TemplateItem {
 std::vector<uint8_t> BuildDialogTemplate(uint16_t width, uint16_t height, const std::string& title,
                                          const std::vector<TemplateItem>& items);
 std::vector<uint8_t> BuildAboutDialog();
+// The main dialog's resource holds only its buttons; everything else is built when it opens.
+std::vector<uint8_t> BuildMainDialog();
 
 // The picture painted by the build, in the bitmap resource format.
 std::span<const uint8_t> AboutPicture();

@@ -39,4 +39,11 @@ std::vector<uint8_t> BuildAboutDialog() {
          {kUpdateButtonItem, kADMTextPushButtonType, 135, 234, 110, 24, 0, "Check for Update"}});
 }
 
+std::vector<uint8_t> BuildMainDialog() {
+    return BuildDialogTemplate(600, 300, "Nerrow Quillon",
+                               {{1, kADMTextPushButtonType, 490, 10, 100, 24, 0, "OK"},
+                                {2, kADMTextPushButtonType, 490, 40, 100, 24, 0, "Cancel"},
+                                {99, kADMTextPushButtonType, 380, 40, 100, 24, 0, "Open Sample"}});
+}
+
 } // namespace quillon::resources

@@ -9,6 +9,7 @@ namespace {
 const std::vector<uint8_t> kPropertyList = quillon::resources::BuildPropertyList();
 const std::vector<uint8_t> kTerminology = quillon::resources::BuildTerminology();
 const std::vector<uint8_t> kAboutDialog = quillon::resources::BuildAboutDialog();
+const std::vector<uint8_t> kMainDialog = quillon::resources::BuildMainDialog();
 
 PIResourceEntry Entry(uint32 type, int32 id, std::span<const uint8_t> bytes) {
     return {type, id, bytes.data(), static_cast<uint32>(bytes.size())};
@@ -19,6 +20,7 @@ std::vector<PIResourceEntry> MakeEntries() {
         Entry(kPIPropertyListType, kPIPropertyListID, kPropertyList),
         Entry(kPITerminologyType, quillon::resources::kTerminologyID, kTerminology),
         Entry(kPIDialogType, quillon::resources::kAboutDialogID, kAboutDialog),
+        Entry(kPIDialogType, quillon::resources::kMainDialogID, kMainDialog),
         Entry(kPIBitmapType, quillon::resources::kAboutPictureID,
               quillon::resources::AboutPicture()),
         Entry(kPIFilesType, quillon::resources::kSampleChartID, quillon::resources::SampleChart()),

@@ -130,7 +130,7 @@ TEST_F(BatchApplyTest, InterruptStopsTheBatchAndLeavesNothingPartial) {
                 "until pgrep -P $pid >/dev/null; do sleep 0.01; done; sleep 0.3; "
                 "pkill -INT -P $pid; kill -INT $pid;");
     EXPECT_EQ(outcome.status, 1) << outcome.error;
-    EXPECT_NE(outcome.error.find("cancelled; out/p"), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.error.find(".png: cancelled"), std::string::npos) << outcome.error;
     const std::size_t at = outcome.error.find("interrupted; ");
     ASSERT_NE(at, std::string::npos) << outcome.error;
     const int notStarted = std::atoi(outcome.error.c_str() + at + 13);

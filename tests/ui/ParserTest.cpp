@@ -121,8 +121,9 @@ TEST(Script, ParsesEveryCommand) {
                                       "  wait 250\n"
                                       "resize 640 480\n"
                                       "screenshot out dir/shot one.png\n"
-                                      "state state.json\n");
-    ASSERT_EQ(commands.size(), 14u);
+                                      "state state.json\n"
+                                      "type  8.5 and more \r\n");
+    ASSERT_EQ(commands.size(), 15u);
     EXPECT_EQ(commands[0].line, 2);
     EXPECT_EQ(commands[0].verb, ScriptVerb::Click);
     EXPECT_EQ(commands[0].y, 20);
@@ -137,6 +138,8 @@ TEST(Script, ParsesEveryCommand) {
     EXPECT_EQ(commands[10].milliseconds, 250);
     EXPECT_EQ(commands[12].file, "out dir/shot one.png");
     EXPECT_EQ(commands[13].verb, ScriptVerb::State);
+    EXPECT_EQ(commands[14].verb, ScriptVerb::Type);
+    EXPECT_EQ(commands[14].text, "8.5 and more");
 }
 
 struct BadLine {
@@ -171,7 +174,8 @@ INSTANTIATE_TEST_SUITE_P(Scripts, BadScriptTest,
                                            BadLine{"key space", 1, "unknown key 'space'"},
                                            BadLine{"hold shift ctrl", 1, "takes 1 arguments"},
                                            BadLine{"\n\nscreenshot shot.jpg", 3, "ending in .png"},
-                                           BadLine{"state", 1, "ending in .json"}),
+                                           BadLine{"state", 1, "ending in .json"},
+                                           BadLine{"type \t ", 1, "needs the text to type"}),
                          [](const auto& info) {
                              // The command's word and the case number, e.g. "click_1".
                              std::string name;

@@ -1,0 +1,90 @@
+// quillon edit: one picture through a filter with its dialog, on the screen or driven by a script.
+#include "cli/Commands.h"
+#include "cli/FilterOptions.h"
+#include "cli/FilterRun.h"
+#include "cli/HostSettings.h"
+#include "cli/PictureJob.h"
+#include "cli/ScriptedUi.h"
+
+#include "core/HostFailure.h"
+#include "core/documents/ImageFiles.h"
+#include "ui/ColorPicker.h"
+
+#include <memory>
+#include <optional>
+
+namespace quillon::cli {
+namespace {
+
+using namespace filterhost;
+
+struct EditOptions {
+    std::filesystem::path in, out;
+    FilterOptions filter;
+    std::optional<std::filesystem::path> record;
+    int tile = 256;
+    int64_t maxPixels = kMaxImagePixels;
+    ScriptOptions script;
+};
+
+int RunEdit(const GlobalOptions& global, const HostSettings& settings, const EditOptions& o) {
+    int status = kExitOk;
+    std::optional<std::vector<ui::ScriptCommand>> commands;
+    if (!o.script.script.empty() && !(commands = LoadScript(o.script.script, status)))
+        return status;
+
+    // Everything that can be wrong with the input is found before the dialog opens: here, and
+    // in RunFilter before it calls the setup.
+    InterruptScope interrupts;
+    const CancelCheck cancelled = [] { return InterruptScope::Interrupted(); };
+    PictureJob job = OpenPicture(o.in, o.out, o.record, o.filter, o.maxPixels, cancelled);
+    // One dialog gives one set of parameters; apply --last then filters a file's other pages.
+    if (!job.image.morePages.empty())
+        throw HostFailure(o.in.string() + " has " + std::to_string(job.Pages().size()) +
+                          " pages and edit shows one; edit a one-page picture, then give the "
+                          "others its parameters with apply --last");
+
+    RunOptions run;
+    run.showDialog = true;
+    run.tileWidth = run.tileHeight = o.tile;
+    ProgressBar bar;
+    run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
+    run.abort = cancelled;
+    const auto showDialog = [&](FilterSession& session, const PluginModule& module,
+                                RunOptions& options) -> std::unique_ptr<RunScope> {
+        ChooseDisplay(bool(commands), o.script.show, "the dialog");
+        auto dialogs = std::make_unique<DialogSession>(session, module, settings,
+                                                       std::move(commands), o.script.script);
+        options.pickColor = ui::MakeColorPicker(session.Suites());
+        return dialogs;
+    };
+    const FilterResult result =
+        RunFilter(global, settings, o.filter, job.image.document, run, o.out, showDialog);
+    SavePicture(job, o.out, result, o.record, cancelled);
+    return kExitOk;
+}
+
+} // namespace
+
+void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                    int& status) {
+    auto options = std::make_shared<EditOptions>();
+    auto* edit = app.add_subcommand("edit", "recolour IN into OUT in the filter's dialog");
+    edit->add_option("IN", options->in, "picture to edit (PNG, JPEG, TIFF)")->required();
+    edit->add_option("OUT", options->out,
+                     "where OK writes the result; its extension may change the format")
+        ->required();
+    AddFilterOptions(*edit, options->filter);
+    edit->add_option("--record", options->record, "write what OK applied as an action file");
+    edit->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
+    edit->add_option("--max-pixels", options->maxPixels, "largest picture to open, in pixels")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    AddScriptOptions(*edit, options->script);
+    edit->callback([edit, &global, &settings, &status, options] {
+        GatherFilterOptions(*edit, options->filter);
+        status = ReportingFailures([&] { return RunEdit(global, settings, *options); });
+    });
+}
+
+} // namespace quillon::cli

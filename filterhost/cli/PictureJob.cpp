@@ -1,0 +1,120 @@
+#include "cli/PictureJob.h"
+
+#include "cli/ColorsCheck.h"
+
+#include "core/HostFailure.h"
+#include "core/actions/ActionFile.h"
+#include "core/documents/AtomicFile.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <iostream>
+#include <string>
+#include <utility>
+
+namespace quillon::cli {
+namespace {
+
+using namespace filterhost;
+
+std::atomic<bool> gInterrupted{false};
+
+// A second signal does not wait for the next test: the temporary file goes and the run ends.
+extern "C" void OnInterrupt(int) {
+    if (!gInterrupted.exchange(true)) return;
+    RemoveTemporaryFileNow();
+    static const char kMessage[] = "quillon: cancelled\n";
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(kExitFailure);
+}
+
+} // namespace
+
+InterruptScope::InterruptScope() {
+    gInterrupted = false;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    for (size_t i = 0; i < 2; ++i)
+        sigaction(kSignals[i], &action, &previous_[i]);
+}
+
+InterruptScope::~InterruptScope() {
+    for (size_t i = 0; i < 2; ++i)
+        sigaction(kSignals[i], &previous_[i], nullptr);
+}
+
+bool InterruptScope::Interrupted() {
+    return gInterrupted.load();
+}
+
+// A bar is for a person watching; in a log it would only add lines to a message.
+void ProgressBar::Update(int32_t done, int32_t total) {
+    using namespace std::chrono;
+    static const bool terminal = isatty(STDERR_FILENO) == 1;
+    if (!terminal || total <= 0 || steady_clock::now() - start_ < seconds(1)) return;
+    const int percent = int(int64_t(done) * 100 / total);
+    const int filled = percent / 4;
+    std::cerr << "\rquillon: [" << std::string(size_t(filled), '#')
+              << std::string(size_t(25 - filled), ' ') << "] " << percent << "%" << std::flush;
+    shown_ = true;
+}
+
+ProgressBar::~ProgressBar() {
+    if (shown_) std::cerr << "\n";
+}
+
+std::vector<Document*> PictureJob::Pages() {
+    std::vector<Document*> pages{&image.document};
+    for (Document& page : image.morePages)
+        pages.push_back(&page);
+    return pages;
+}
+
+std::vector<const Document*> PictureJob::Pages() const {
+    std::vector<const Document*> pages{&image.document};
+    for (const Document& page : image.morePages)
+        pages.push_back(&page);
+    return pages;
+}
+
+PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::path& out,
+                       const std::optional<std::filesystem::path>& record,
+                       const FilterOptions& filter, int64_t maxPixels,
+                       const CancelCheck& cancelled) {
+    CheckWritable(out);
+    if (record) CheckWritable(*record);
+    for (const auto& part : filter.colors)
+        if (!part.mapping) CheckColorsText(part.text);
+    const bool stream = IsDeviceOrPipe(out);
+    const auto named = FormatOfName(out) ? out : WriteTarget(out);
+    const std::optional<FileFormat> asked =
+        stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
+
+    PictureJob job{ReadImageFile(in, maxPixels, cancelled), FileFormat::Png};
+    job.format = asked.value_or(job.image.format);
+    const std::vector<const Document*> pages = std::as_const(job).Pages();
+    if (pages.size() > 1 && job.format != FileFormat::Tiff)
+        throw HostFailure(in.string() + " has " + std::to_string(pages.size()) +
+                          " pages and only TIFF holds more than one; " + out.string() +
+                          " not written");
+    for (size_t i = 0; i < pages.size(); ++i)
+        for (const std::string& note : pages[i]->notes)
+            std::cerr << "quillon: note: " << in.string()
+                      << (pages.size() > 1 ? " page " + std::to_string(i + 1) : "") << ": " << note
+                      << "\n";
+    return job;
+}
+
+void SavePicture(const PictureJob& job, const std::filesystem::path& out,
+                 const FilterResult& result, const std::optional<std::filesystem::path>& record,
+                 const CancelCheck& cancelled) {
+    WriteImageFile(job.Pages(), job.format, out, cancelled);
+    KeepSettings(result);
+    if (record) {
+        if (!result.recorded) throw HostFailure("the filter recorded no parameters");
+        WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, *record);
+    }
+}
+
+} // namespace quillon::cli

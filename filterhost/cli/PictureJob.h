@@ -1,0 +1,67 @@
+// What apply and edit share around one picture: outputs checked before any work, the picture
+// read with its notes told, Ctrl-C and SIGTERM turned into a cancel test, a progress bar for a
+// person watching, and the result written whole with the settings kept and the action recorded.
+#pragma once
+
+#include "cli/FilterRun.h"
+
+#include "core/documents/ImageFiles.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace quillon::cli {
+
+// Ctrl-C or SIGTERM asks reading, the filter and writing to stop at their next test; a second
+// signal removes the temporary file and ends the process at once.
+class InterruptScope {
+  public:
+    InterruptScope();
+    ~InterruptScope();
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+    static bool Interrupted();
+
+  private:
+    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
+    struct sigaction previous_[2]{};
+};
+
+// A progress bar on standard error when it is a terminal, once the work has taken more than a
+// second.
+class ProgressBar {
+  public:
+    void Update(int32_t done, int32_t total);
+    ~ProgressBar();
+
+  private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    bool shown_ = false;
+};
+
+struct PictureJob {
+    filterhost::LoadedImage image;
+    filterhost::FileFormat format; // what OUT is written as
+
+    // Every page, first page first.
+    std::vector<filterhost::Document*> Pages();
+    std::vector<const filterhost::Document*> Pages() const;
+};
+
+// Checks that OUT (and the action file) can be written and the Colors texts are sound, then reads
+// IN and tells its notes. The format comes from OUT's name, else from the name of the file a
+// link leads to; a device or pipe may have neither and then gets IN's format.
+PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::path& out,
+                       const std::optional<std::filesystem::path>& record,
+                       const FilterOptions& filter, int64_t maxPixels,
+                       const filterhost::CancelCheck& cancelled);
+
+// Writes every page to OUT, keeps the plug-in's settings, and records the action when asked.
+void SavePicture(const PictureJob& job, const std::filesystem::path& out,
+                 const FilterResult& result, const std::optional<std::filesystem::path>& record,
+                 const filterhost::CancelCheck& cancelled);
+
+} // namespace quillon::cli
