@@ -242,7 +242,8 @@ struct DescriptorProcs {
     }
     static OSErr PutFloat(PIWriteDescriptor token, DescriptorKeyID key,
                           const double* value) noexcept {
-        return value ? Put(token, key, typeFloat, *value) : filterBadParameters;
+        if (!value) return filterBadParameters;
+        return Put(token, key, typeFloat, *value);
     }
     static OSErr PutBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean value) noexcept {
         return Put(token, key, typeBoolean, value != 0);
