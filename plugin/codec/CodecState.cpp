@@ -10,12 +10,13 @@ struct ThreadRecord {
     int lastError = kCodecOk;
 };
 
-// Records of every thread that used the layer; they live until the library is unloaded. The lock
+// Records of every thread that used the layer; they live until the library is unloaded, and are
+// freed then, since a module that holds the layer may be loaded and unloaded many times. The lock
 // is taken only when a thread's record is created.
 std::mutex gRecordsLock;
 std::deque<ThreadRecord>& Records() {
-    static auto* records = new std::deque<ThreadRecord>;
-    return *records;
+    static std::deque<ThreadRecord> records;
+    return records;
 }
 
 ThreadRecord& ThisThread() {
