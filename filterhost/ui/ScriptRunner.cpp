@@ -157,6 +157,8 @@ void ScriptRunner::Step() {
     Execute(command, dialog);
 }
 
+constexpr int kTypingIntervalMilliseconds = 10;
+
 // Types the next character of the command and queues the step after it; false once the whole
 // text is typed.
 bool ScriptRunner::TypeNext(const ScriptCommand& command, QWidget* dialog) {
@@ -166,7 +168,9 @@ bool ScriptRunner::TypeNext(const ScriptCommand& command, QWidget* dialog) {
         return false;
     }
     const QChar character = text[typed_++];
-    QTimer::singleShot(0, this, [this] { Step(); });
+    // A person's pace: widgets that look things up in the background (a file dialog following
+    // the folders of a typed path) keep up between keys.
+    QTimer::singleShot(kTypingIntervalMilliseconds, this, [this] { Step(); });
     const QPointer<QWidget> guard(dialog);
     // Qt names letter keys by their capitals.
     const int key = character.toUpper().unicode();
