@@ -17,3 +17,18 @@ echo
 echo "before: $(realpath "$demo/demo-input.png")"
 echo "after:  $(realpath "$demo/demo-output.png")"
 echo "action: $(realpath "$demo/demo-action.json") (replay with: quillon apply IN OUT --action FILE)"
+echo
+echo "The same adjustment in the dialog, driven by a script off screen; OK writes the picture:"
+echo "  quillon edit demo-input.png demo-edited.png --action demo-action.json --script demo-dialog.txt"
+cat >"$demo/demo-dialog.txt" <<SCRIPT
+resize 1000 600
+wait 100
+move 930 52
+wait 100
+screenshot $demo/demo-dialog.png
+click 940 22
+SCRIPT
+"$quillon" edit "$demo/demo-input.png" "$demo/demo-edited.png" --action "$demo/demo-action.json" \
+  --script "$demo/demo-dialog.txt"
+echo "dialog: $(realpath "$demo/demo-dialog.png")"
+echo "edited: $(realpath "$demo/demo-edited.png")"

@@ -5,12 +5,6 @@
 
 #include "core/module/PluginModule.h"
 #include "core/session/FilterDriver.h"
-#include "core/suites/ActionControl.h"
-#include "ui/ColorPicker.h"
-#include "ui/DialogManager.h"
-#include "ui/ScriptRunner.h"
-
-#include <QApplication>
 
 #include <iostream>
 #include <optional>
@@ -18,23 +12,12 @@
 namespace quillon::cli {
 namespace {
 
-struct AboutOptions {
-    std::string script;
-    bool show = false;
-};
-
 int RunAbout(const GlobalOptions& global, const HostSettings& settings,
-             const AboutOptions& options) {
+             const ScriptOptions& options) {
     int status = kExitOk;
     std::optional<std::vector<ui::ScriptCommand>> commands;
     if (!options.script.empty() && !(commands = LoadScript(options.script, status))) return status;
-
     if (!ChooseDisplay(bool(commands), options.show, "the about box")) return kExitFailure;
-    int argc = 1;
-    char name[] = "quillon";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
-    QApplication::setStyle("Fusion");
 
     // The host outlives the modules: unloading one releases its suites through the host.
     filterhost::FilterHost host;
@@ -47,16 +30,7 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
         return kExitFailure;
     }
     const filterhost::PluginModule& module = *scan.modules.front();
-
-    ui::DialogManager dialogs(
-        host.Suites(), [&module](uint32_t type, int32_t id) { return module.Resource(type, id); },
-        [&module](const std::string& message) {
-            std::cerr << "quillon: " << module.File().filename().string() << ": " << message
-                      << "\n";
-        });
-    filterhost::ActionControl actions(host.Suites(), host.Descriptors(), settings.eyedropper);
-    std::optional<ui::ScriptRunner> runner;
-    if (commands) runner.emplace(std::move(*commands));
+    DialogSession session(host, module, settings, std::move(commands));
 
     const int16_t result = host.About(module);
     // A failing plug-in explains a script left without its dialog, so it is told first.
@@ -65,12 +39,10 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
                   << " failed with code " << result << "\n";
         return kExitFailure;
     }
-    if (runner) {
-        const std::string failure = runner->Failure();
-        if (!failure.empty()) {
-            std::cerr << "quillon: " << options.script << ": " << failure << "\n";
-            return kExitFailure;
-        }
+    const std::string failure = session.ScriptFailure();
+    if (!failure.empty()) {
+        std::cerr << "quillon: " << options.script << ": " << failure << "\n";
+        return kExitFailure;
     }
     return kExitOk;
 }
@@ -79,11 +51,9 @@ int RunAbout(const GlobalOptions& global, const HostSettings& settings,
 
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status) {
-    auto options = std::make_shared<AboutOptions>();
+    auto options = std::make_shared<ScriptOptions>();
     auto* about = app.add_subcommand("about", "show the plug-in's about box");
-    about->add_option("--script", options->script,
-                      "replay the commands of FILE against the dialogs, headless unless --show");
-    about->add_flag("--show", options->show, "show the dialogs on the screen while a script runs");
+    AddScriptOptions(*about, *options);
     about->callback(
         [&global, &settings, &status, options] { status = RunAbout(global, settings, *options); });
 }

@@ -99,15 +99,7 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, int& status) {
     apply->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
     apply->add_option("--filter", options->filter, "menu name of the filter to use");
     apply->callback([&global, &status, options] {
-        try {
-            status = RunApply(global, *options);
-        } catch (const HostFailure& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        } catch (const std::filesystem::filesystem_error& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        }
+        status = ReportingFailures([&] { return RunApply(global, *options); });
     });
 }
 

@@ -6,12 +6,7 @@
 
 #include "core/HostFailure.h"
 #include "core/actions/ConfigFolder.h"
-#include "core/suites/ActionControl.h"
 #include "ui/ColorPicker.h"
-#include "ui/DialogManager.h"
-#include "ui/ScriptRunner.h"
-
-#include <QApplication>
 
 #include <iostream>
 #include <optional>
@@ -27,14 +22,14 @@ struct EditOptions {
     std::optional<std::filesystem::path> action;
     bool last = false;
     int tile = 256;
-    std::string script;
-    bool show = false;
+    ScriptOptions script;
 };
 
 int RunEdit(const GlobalOptions& global, const HostSettings& settings, const EditOptions& o) {
     int status = kExitOk;
     std::optional<std::vector<ui::ScriptCommand>> commands;
-    if (!o.script.empty() && !(commands = LoadScript(o.script, status))) return status;
+    if (!o.script.script.empty() && !(commands = LoadScript(o.script.script, status)))
+        return status;
 
     // Everything that can be wrong with the input is found before the dialog opens. The host
     // outlives the modules: unloading one releases its suites through the host.
@@ -51,21 +46,8 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
     if (o.action) run.playback = ReadPlayback(*o.action, module);
     if (o.last) host.SetDataSlotBytes(ReadSettings(module));
 
-    if (!ChooseDisplay(bool(commands), o.show, "the dialog")) return kExitFailure;
-    int argc = 1;
-    char name[] = "quillon";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
-    QApplication::setStyle("Fusion");
-    ui::DialogManager dialogs(
-        host.Suites(), [&module](uint32_t type, int32_t id) { return module.Resource(type, id); },
-        [&module](const std::string& message) {
-            std::cerr << "quillon: " << module.File().filename().string() << ": " << message
-                      << "\n";
-        });
-    ActionControl actions(host.Suites(), host.Descriptors(), settings.eyedropper);
-    std::optional<ui::ScriptRunner> runner;
-    if (commands) runner.emplace(std::move(*commands));
+    if (!ChooseDisplay(bool(commands), o.script.show, "the dialog")) return kExitFailure;
+    DialogSession session(host, module, settings, std::move(commands));
 
     ProgressBar bar;
     run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
@@ -74,10 +56,8 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
     const RunReport report = host.Run(module, image.document, run);
 
     const std::string notWritten = "; " + o.out.string() + " not written";
-    if (runner) {
-        const std::string failure = runner->Failure();
-        if (!failure.empty()) throw HostFailure(o.script + ": " + failure + notWritten);
-    }
+    const std::string failure = session.ScriptFailure();
+    if (!failure.empty()) throw HostFailure(o.script.script + ": " + failure + notWritten);
     if (report.result == 0 && InterruptScope::Interrupted())
         throw HostFailure("cancelled" + notWritten);
     if (report.result != 0) throw HostFailure(ResultMessage(report.result) + notWritten);
@@ -101,19 +81,9 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
         ->check(CLI::ExistingFile);
     edit->add_flag("--last", options->last, "start the dialog from the previous use's settings");
     edit->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
-    edit->add_option("--script", options->script,
-                     "replay the commands of FILE against the dialog, headless unless --show");
-    edit->add_flag("--show", options->show, "show the dialog on the screen while a script runs");
+    AddScriptOptions(*edit, options->script);
     edit->callback([&global, &settings, &status, options] {
-        try {
-            status = RunEdit(global, settings, *options);
-        } catch (const HostFailure& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        } catch (const std::filesystem::filesystem_error& e) {
-            std::cerr << "quillon: " << e.what() << "\n";
-            status = kExitFailure;
-        }
+        status = ReportingFailures([&] { return RunEdit(global, settings, *options); });
     });
 }
 

@@ -1,5 +1,7 @@
 #include "cli/FilterRun.h"
 
+#include "cli/Commands.h"
+
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
 #include "core/actions/ConfigFolder.h"
@@ -54,6 +56,17 @@ Descriptor ReadPlayback(const std::filesystem::path& file, const PluginModule& m
         throw HostFailure(file.string() + ": recorded by another plug-in (" +
                           (action.pluginName.empty() ? action.pluginKey : action.pluginName) + ")");
     return std::move(action.descriptor);
+}
+
+int ReportingFailures(const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const HostFailure& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::cerr << "quillon: " << e.what() << "\n";
+    }
+    return kExitFailure;
 }
 
 std::string ResultMessage(int16_t result) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ std::vector<uint8_t> ReadSettings(const filterhost::PluginModule& module);
 // one recorded by another plug-in.
 filterhost::Descriptor ReadPlayback(const std::filesystem::path& action,
                                     const filterhost::PluginModule& module);
+
+// Runs a command's body; a HostFailure or a file-system error becomes its one line on standard
+// error and exit status 1.
+int ReportingFailures(const std::function<int()>& body);
 
 // Says what a selector's result code means.
 std::string ResultMessage(int16_t result);

@@ -1,8 +1,17 @@
-// What the commands that show dialogs share: the script that may drive them and the display
-// they appear on.
+// What the commands that show a plug-in's dialogs share: the script that may drive them, the
+// display they appear on, and the user interface the host offers the module while it runs.
 #pragma once
 
+#include "cli/HostSettings.h"
+#include "core/module/PluginModule.h"
+#include "core/session/FilterDriver.h"
+#include "core/suites/ActionControl.h"
+#include "ui/DialogManager.h"
 #include "ui/Script.h"
+#include "ui/ScriptRunner.h"
+
+#include <CLI/CLI.hpp>
+#include <QApplication>
 
 #include <optional>
 #include <string>
@@ -10,13 +19,45 @@
 
 namespace quillon::cli {
 
+struct ScriptOptions {
+    std::string script;
+    bool show = false;
+};
+
+// --script FILE and --show.
+void AddScriptOptions(CLI::App& command, ScriptOptions& options);
+
 // Reads and checks the whole script before any dialog opens; on failure says why on standard
 // error and sets status (1 unreadable, 2 malformed).
 std::optional<std::vector<ui::ScriptCommand>> LoadScript(const std::string& file, int& status);
 
 // Chooses where the dialogs appear, before the application starts: Qt's offscreen platform for a
-// script that is not to be seen, else the user's display. False (with a line on standard error)
-// when there is no display to show `what` on.
+// script that is not to be seen (with the options QT_QPA_PLATFORM gives it, if it names that
+// platform), else the user's display. False (with a line on standard error) when there is no
+// display to show `what` on.
 bool ChooseDisplay(bool scripted, bool show, const char* what);
+
+// The application, the dialog manager over the module's resources and the application's action
+// services, offered to the module while this lives, and the script that drives the dialogs.
+class DialogSession {
+  public:
+    DialogSession(filterhost::FilterHost& host, const filterhost::PluginModule& module,
+                  const HostSettings& settings,
+                  std::optional<std::vector<ui::ScriptCommand>> commands);
+    DialogSession(const DialogSession&) = delete;
+    DialogSession& operator=(const DialogSession&) = delete;
+
+    // The script's first failure; empty when it ran whole or there is none.
+    std::string ScriptFailure() const { return runner_ ? runner_->Failure() : std::string(); }
+
+  private:
+    int argc_ = 1;
+    char name_[8] = "quillon";
+    char* argv_[2] = {name_, nullptr};
+    QApplication application_;
+    ui::DialogManager dialogs_;
+    filterhost::ActionControl actions_;
+    std::optional<ui::ScriptRunner> runner_;
+};
 
 } // namespace quillon::cli

@@ -37,10 +37,12 @@ const std::map<std::string, ItemKind>& KindsByName() {
     return kKinds;
 }
 
-// Static texts show a single '&' as nothing (it marks a shortcut) and "&&" as '&'.
+// Static texts show a single '&' as nothing (it marks a shortcut) and "&&" as '&'; a line break
+// may come as "\n\r" or "\r\n" as well as "\n".
 QString WithoutMnemonics(const std::string& text) {
     QString shown;
-    const QString source = QString::fromStdString(text);
+    QString source = QString::fromStdString(text);
+    source.replace("\n\r", "\n").replace("\r\n", "\n").replace('\r', '\n');
     for (qsizetype i = 0; i < source.size(); ++i) {
         if (source[i] == '&' && i + 1 < source.size()) ++i;
         shown += source[i];
@@ -268,6 +270,8 @@ void AdmItem::BuildWidget() {
     case ItemKind::TextStatic: {
         auto* label = new QLabel(parent);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // Like the window system's static texts, long lines wrap at word breaks.
+        label->setWordWrap(true);
         widget_ = label;
         break;
     }
@@ -420,11 +424,14 @@ void AdmItem::SetPicture(ADMInt32 resourceID) {
     if (canvas_) canvas_->MarkInvalid();
 }
 
+// A menu too narrow for the chosen entry's text shows only its arrow, as a drop-down button.
 void AdmItem::ShowActiveEntry() {
     if (kind_ != ItemKind::PopupMenu) return;
     const AdmEntry* active = list_->Active();
-    static_cast<QToolButton*>(widget_)->setText(active ? QString::fromStdString(active->text)
-                                                       : QString::fromStdString(text_));
+    auto* button = static_cast<QToolButton*>(widget_);
+    const QString text = QString::fromStdString(active ? active->text : text_);
+    const int room = button->width() - button->iconSize().width();
+    button->setText(button->fontMetrics().horizontalAdvance(text) <= room ? text : QString());
 }
 
 // Puts the value on the widget without any notifier firing.
@@ -525,6 +532,11 @@ AdmDialog::AdmDialog(DialogManager& manager, const DialogTemplate& layout, bool 
     palette.setColor(QPalette::Window, StandardColor(kADMPaneColor));
     setPalette(palette);
     setAutoFillBackground(true);
+    // Dialog layouts are made for the dialog manager's 11-pixel font; a larger one would not fit
+    // the texts into their items.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     resize(layout.width, layout.height);
     if (popup) setFixedSize(layout.width, layout.height);
     installEventFilter(this);
@@ -671,6 +683,9 @@ bool AdmDialog::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
         return TrackKey(watched, event);
+    case QEvent::Resize:
+        if (AdmItem* item = ItemOfWidget(watched)) item->ShowActiveEntry();
+        return false;
     default:
         return false;
     }

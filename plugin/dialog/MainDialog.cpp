@@ -68,10 +68,17 @@ void PlaceKeepingHeight(Item item, int32_t x, int32_t y, int32_t width) {
     Place(item, x, y, width, bounds.bottom - bounds.top);
 }
 
-void WriteZoomLabel(Dialog dialog, const ZoomControl& zoom, ADMInt32 label) {
+// The zoom's label shows its factor and its menu checks its level (none for the hidden one).
+void ShowZoom(Dialog dialog, const ZoomControl& zoom) {
+    const bool left = &zoom == &LeftZoom();
     char text[32];
     std::snprintf(text, sizeof text, "%3.2f%%", zoom.Factor() * 100.0);
-    dialog.GetItem(label).SetText(text);
+    dialog.GetItem(left ? gItems.leftZoomLabel : gItems.rightZoomLabel).SetText(text);
+    const List menu = dialog.GetItem(left ? gItems.leftZoomMenu : gItems.rightZoomMenu).GetList();
+    for (ADMInt32 i = 0; i < menu.Count(); ++i) {
+        Entry entry = menu.At(i);
+        entry.Select(entry.ID() == zoom.Level());
+    }
 }
 
 void OnZoomChanged(ZoomControl& zoom, Dialog dialog, bool fitOnScreen) {
@@ -83,8 +90,7 @@ void OnZoomChanged(ZoomControl& zoom, Dialog dialog, bool fitOnScreen) {
         pane.CenterOn(std::nullopt);
         pane.GetItem().Invalidate();
     }
-    WriteZoomLabel(dialog, zoom,
-                   &zoom == &LeftZoom() ? gItems.leftZoomLabel : gItems.rightZoomLabel);
+    ShowZoom(dialog, zoom);
 }
 
 // --- the custom items' callbacks ------------------------------------------------------------
@@ -148,7 +154,10 @@ class DialogHistoryView : public history::HistoryView {
     Dialog dialog_;
 };
 
+// A commit that leaves the fuzziness as it was (a click on the slider's handle, the same number
+// typed again) is no edit to undo.
 void RecordFuzziness(float before, float after) {
+    if (before == after) return;
     history::HistoryEntry entry;
     entry.kind = history::EditKind::Fuzz;
     entry.fuzzinessBefore = before;
@@ -226,7 +235,7 @@ void OnOpenSample(Dialog dialog) {
         RightPane().GetItem().Invalidate();
     }
     UpdateControlStates(dialog);
-    WriteZoomLabel(dialog, RightZoom(), gItems.rightZoomLabel);
+    ShowZoom(dialog, RightZoom());
 }
 
 // Returns false when the notification is to go no further.
@@ -542,11 +551,11 @@ void LayoutDialog(Dialog dialog) {
     left.SetPaneSize(pane, paneHeight);
     left.SetImageSize(document.width, document.height);
     LeftZoom().SetFit(document.width, document.height, left.InnerWidth(), left.InnerHeight());
-    WriteZoomLabel(dialog, LeftZoom(), gItems.leftZoomLabel);
+    ShowZoom(dialog, LeftZoom());
     right.SetPaneSize(pane, paneHeight);
     RightZoom().SetFit(right.ImageWidth(), right.ImageHeight(), right.InnerWidth(),
                        right.InnerHeight());
-    if (right.InnerWidth() > 0) WriteZoomLabel(dialog, RightZoom(), gItems.rightZoomLabel);
+    if (right.InnerWidth() > 0) ShowZoom(dialog, RightZoom());
     Swatches().UpdateVisibleRows();
     left.ComputeGeometry();
     right.ComputeGeometry();

@@ -164,6 +164,25 @@ TEST_F(EditCommandTest, ZoomKeysChangeTheLeftZoomOnly) {
     EXPECT_EQ(Nth(State("out.json"), "ADM Text Static Type", kRightZoomLabel)["text"], "100.00%");
 }
 
+TEST_F(EditCommandTest, TheZoomMenuChoosesALevelAndChecksTheCurrentOne) {
+    // The menu drops below its button; its first entry is 6%.
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "state fit.json\nclick 57 279\nwait 50\n" +
+             "click 110 297\nwait 50\nstate chosen.json\nkey = ctrl\n" + "state stepped.json\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    struct Case {
+        const char* file;
+        json chosen;
+        const char* label;
+    };
+    for (const Case& c : {Case{"fit.json", nullptr, "100.00%"}, Case{"chosen.json", "6%", "6.25%"},
+                          Case{"stepped.json", "12%", "12.50%"}}) {
+        const json state = State(c.file);
+        EXPECT_EQ(Nth(state, "ADM Popup Menu Type", 0)["chosen"], c.chosen) << c.file;
+        EXPECT_EQ(Nth(state, "ADM Text Static Type", kLeftZoomLabel)["text"], c.label) << c.file;
+    }
+}
+
 TEST_F(EditCommandTest, FuzzinessControlsFollowTheTable) {
     ASSERT_EQ(Edit(std::string(kSmall) + "state plain.json\n").status, 1);
     const json plain = State("plain.json");
@@ -241,6 +260,36 @@ TEST_F(EditCommandTest, UndoAndRedoRestoreFuzzinessAndLuminosity) {
     const json recorded = Recorded("done.json");
     ASSERT_TRUE(Key(recorded, "PrsL"));
     EXPECT_EQ((*Key(recorded, "PrsL"))["value"], !start);
+}
+
+TEST_F(EditCommandTest, ACommitThatChangesNothingIsNoEditToUndo) {
+    RecordAction("one.json");
+    // Luminosity toggled, then the fuzziness it had typed again: undo takes back the toggle.
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "state before.json\nclick 245 50\n" +
+                 "click 464 18\nkey a ctrl\ntype 5\nkey tab\nkey z ctrl\n" + "state undone.json\n",
+             "--action one.json");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    EXPECT_EQ(Nth(State("undone.json"), "ADM Text Check Box Type", 0)["value"],
+              Nth(State("before.json"), "ADM Text Check Box Type", 0)["value"]);
+}
+
+TEST_F(EditCommandTest, TheHintLineExplainsTheItemUnderTheMouse) {
+    const Outcome outcome = Edit(std::string(kSmall) +
+                                 "move 540 52\nstate cancel.json\nmove 22 114\nstate hand.json\n" +
+                                 "move 22 90\nstate pressed.json\nmove 300 290\nstate away.json\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    struct Case {
+        const char* file;
+        const char* hint;
+    };
+    for (const Case& c :
+         {Case{"cancel.json", "Click Cancel to quit.\n\rAlt-Cancel resets parameters."},
+          Case{"hand.json", "Choose this tool to display a different part of the image."},
+          // The pressed tool's button, and the dialog's background: what the tool does.
+          Case{"pressed.json", "Select a color that needs to be adjusted in the left image."},
+          Case{"away.json", "Select a color that needs to be adjusted in the left image."}})
+        EXPECT_EQ(Nth(State(c.file), "ADM Text Static Type", 0)["text"], c.hint) << c.file;
 }
 
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
