@@ -8,6 +8,7 @@
 #include "suites/PluginState.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -94,9 +95,10 @@ void QLNImagePane::ComputeGeometry() {
         scrollY_ = int32_t(imageHeight_ - displayHeight_ / z);
     scrollX_ = std::max(scrollX_, 0);
     scrollY_ = std::max(scrollY_, 0);
-    source_ = {scrollY_, scrollX_, int32_t(scrollY_ + displayHeight_ / z),
-               int32_t(scrollX_ + displayWidth_ / z)};
-    // A rounding of the division must not reach past the image.
+    // A partly shown last column or row is part of the view, or it could never be seen; the
+    // view never reaches past the image.
+    source_ = {scrollY_, scrollX_, int32_t(std::ceil(scrollY_ + displayHeight_ / z)),
+               int32_t(std::ceil(scrollX_ + displayWidth_ / z))};
     source_.bottom = std::min(std::max(source_.bottom, source_.top + 1), imageHeight_);
     source_.right = std::min(std::max(source_.right, source_.left + 1), imageWidth_);
     samplerPane_ = ToPane(samplerImage_);
