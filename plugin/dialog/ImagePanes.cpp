@@ -380,32 +380,6 @@ void QLNPreviewImagePane::OnShiftUp() {
 
 // --- the document preview -------------------------------------------------------------------
 
-namespace {
-
-// The plane each channel type fills: components 0 to 3 of the preview's colour records.
-int32_t PlaneOf(int16_t channelType) {
-    switch (channelType) {
-    case ctCyan:
-        return 0;
-    case ctRed:
-    case ctMagenta:
-    case ctL:
-        return 1;
-    case ctGreen:
-    case ctYellow:
-    case ctA:
-        return 2;
-    case ctBlue:
-    case ctBlack:
-    case ctB:
-        return 3;
-    default:
-        return -1;
-    }
-}
-
-} // namespace
-
 bool QLNPreviewImagePane::CreateDisplay() {
     if (!QLNImagePane::CreateDisplay()) return false;
     if (!row_.empty()) return true;
@@ -433,19 +407,10 @@ void QLNPreviewImagePane::Render() {
     const FilterRecord* record = suites::State().filterRecord;
     if (!record || !record->documentInfo || !record->channelPortProcs || !engine_) return;
     if (!CreateDisplay()) return;
-    // The host scales the shown part of each channel to the display, at 8 bits per sample.
-    const VRect destination{0, 0, displayHeight_, displayWidth_};
-    const PSScaling scaling{{source_.top, source_.left, source_.bottom, source_.right},
-                            destination};
-    for (const ReadChannelDesc* channel = record->documentInfo->targetCompositeChannels; channel;
-         channel = channel->next) {
-        const int32_t plane = PlaneOf(channel->channelType);
-        if (plane < 0) continue;
-        const PixelMemoryDesc memory{planes_[plane].data(), displayWidth_ * 8, 8, 0, 8};
-        VRect wrote{};
-        record->channelPortProcs->readPixelsProc(channel->port, &scaling, &destination, &memory,
-                                                 &wrote);
-    }
+    ReadPreviewPlanes(record->documentInfo->targetCompositeChannels, *record->channelPortProcs,
+                      {source_.top, source_.left, source_.bottom, source_.right}, displayWidth_,
+                      displayHeight_,
+                      {planes_[0].data(), planes_[1].data(), planes_[2].data(), planes_[3].data()});
     const PreviewPlanes planes{
         {planes_[0].data(), planes_[1].data(), planes_[2].data(), planes_[3].data()},
         displayWidth_,

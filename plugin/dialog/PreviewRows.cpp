@@ -34,7 +34,43 @@ void WriteRow(const Record* records, int32_t width, uint8_t* out, int32_t pixelB
     }
 }
 
+// The plane each channel type fills: components 0 to 3 of the preview's colour records.
+int32_t PlaneOf(int16_t channelType) {
+    switch (channelType) {
+    case ctCyan:
+        return 0;
+    case ctRed:
+    case ctMagenta:
+    case ctL:
+        return 1;
+    case ctGreen:
+    case ctYellow:
+    case ctA:
+        return 2;
+    case ctBlue:
+    case ctBlack:
+    case ctB:
+        return 3;
+    default:
+        return -1;
+    }
+}
+
 } // namespace
+
+void ReadPreviewPlanes(const ReadChannelDesc* channels, const ChannelPortProcs& ports,
+                       const VRect& source, int32_t width, int32_t height,
+                       const std::array<uint8_t*, 4>& planes) {
+    const VRect destination{0, 0, height, width};
+    const PSScaling scaling{source, destination};
+    for (const ReadChannelDesc* channel = channels; channel; channel = channel->next) {
+        const int32_t plane = PlaneOf(channel->channelType);
+        if (plane < 0) continue;
+        const PixelMemoryDesc memory{planes[size_t(plane)], width * 8, 8, 0, 8};
+        VRect wrote{};
+        ports.readPixelsProc(channel->port, &scaling, &destination, &memory, &wrote);
+    }
+}
 
 void ConvertPreviewRows(const PreviewPlanes& p, engine::ColorEngine& engine,
                         const PSColorSpaceSuite1& cs, Color16* row, const DisplayPixels& display) {

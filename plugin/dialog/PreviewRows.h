@@ -4,11 +4,21 @@
 #pragma once
 
 #include "engine/ColorEngine.h"
+#include "pluginapi/PIChannelPorts.h"
 #include "pluginapi/PIColorSpace.h"
+#include "pluginapi/PIFilter.h"
 
+#include <array>
 #include <cstdint>
 
 namespace quillon::dialog {
+
+// Reads the source rectangle of every colour channel, scaled by the host to width x height at 8
+// bits per sample, into the plane of its component (cyan 0; red, magenta, L 1; green, yellow, a 2;
+// blue, black, b 3). Only the shown part of the document is read, whatever the zoom.
+void ReadPreviewPlanes(const ReadChannelDesc* channels, const ChannelPortProcs& ports,
+                       const VRect& source, int32_t width, int32_t height,
+                       const std::array<uint8_t*, 4>& planes);
 
 struct PreviewPlanes {
     // Components 0 to 3 of every pixel, each plane width x height bytes; unused planes are zero.
