@@ -2,6 +2,7 @@
 // the right, driven by scripts on Qt's offscreen platform.
 #include "CliTest.h"
 
+#include "Fixtures.h"
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
 
@@ -65,9 +66,28 @@ class PickingTest : public quillon::testing::CliTest {
         std::ofstream(folder_ / "notes.txt") << "not a picture at all\n";
     }
 
-    Outcome Edit(const std::string& script) {
+    Outcome Edit(const std::string& script, const std::string& arguments = "") {
         std::ofstream(folder_ / "script.txt") << script;
-        return Quillon("edit in.png out.png --script script.txt");
+        return Quillon("edit in.png out.png --script script.txt " + arguments);
+    }
+
+    // The "Colors" text an action recorded.
+    std::string RecordedColors(const std::string& file) {
+        std::ifstream in(folder_ / file);
+        const json action = json::parse(in);
+        for (const json& item : action["descriptor"])
+            if (item["key"] == "smpl") return item["value"];
+        ADD_FAILURE() << "no colors in " << file;
+        return {};
+    }
+
+    // The document with its halves swapped: green where red was.
+    void SwapHalves() {
+        Document d = ReadImageFile(folder_ / "in.png").document;
+        for (int32_t y = 0; y < d.height; ++y)
+            for (int32_t x = 0; x < d.width; ++x)
+                std::swap(d.At(0, x, y), d.At(1, x, y));
+        WriteImageFile(d, FileFormat::Png, folder_ / "in.png");
     }
 
     // The file dialog opens in the working folder, the test's own.
@@ -203,17 +223,79 @@ TEST_F(PickingTest, ASamplerDragIsOneEditEndingAtTheReleasePoint) {
     EXPECT_FALSE(sliderEnabled);
 }
 
+// Files the codec layer refuses, each after the blue sample: the message, and the blue sample
+// and its path stay.
 TEST_F(PickingTest, AFileThatIsNotAPictureKeepsTheSampleAndItsPath) {
-    const Outcome outcome =
-        Edit(std::string(kSmall) + OpenSample("blue.png") + OpenSample("notes.txt") +
-             "state message.json\nkey enter\n" + "wait 20\n" + kClickRed + kLuminosityOff +
-             kClickSample + kClickOK);
+    std::ifstream in(folder_ / "blue.png", std::ios::binary);
+    const std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(folder_ / "truncated.png", std::ios::binary) << png.substr(0, png.size() / 2);
+    // The header of a 100000 x 100000 picture, and no pixels.
+    std::string huge = png.substr(0, 33);
+    for (int at : {16, 20}) {
+        huge[size_t(at)] = 0, huge[size_t(at) + 1] = 0x01, huge[size_t(at) + 2] = char(0x86),
+        huge[size_t(at) + 3] = char(0xA0);
+    }
+    std::ofstream(folder_ / "huge.png", std::ios::binary) << huge;
+    quillon::codec::fixtures::PsdLayout lab;
+    lab.width = lab.height = 4;
+    lab.mode = 9;
+    lab.channels.assign(3, quillon::codec::fixtures::Bytes(16, 0x80));
+    const auto psd = quillon::codec::fixtures::MakePsd(lab);
+    std::ofstream(folder_ / "lab.psd", std::ios::binary)
+        .write(reinterpret_cast<const char*>(psd.data()), std::streamsize(psd.size()));
+
+    const char* const files[] = {"notes.txt", "truncated.png", "huge.png", "lab.psd"};
+    std::string script = std::string(kSmall) + OpenSample("blue.png");
+    for (const char* file : files)
+        script += OpenSample(file) + "state " + file + ".json\nkey enter\nwait 20\n";
+    const Outcome outcome = Edit(script + kClickRed + kLuminosityOff + kClickSample + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
-    EXPECT_EQ(State("message.json")["text"], kNotAnImage);
+    for (const char* file : files)
+        EXPECT_EQ(State(std::string(file) + ".json")["text"], kNotAnImage) << file;
     ExpectNear(At(Out(), 10, 10), At(Mapped({255, 0, 0}, {0, 0, 255}), 10, 10), 1, "red half");
     const std::string registry = Registry();
     EXPECT_NE(registry.find((folder_ / "blue.png").string()), std::string::npos);
-    EXPECT_EQ(registry.find("notes.txt"), std::string::npos);
+    for (const char* file : files)
+        EXPECT_EQ(registry.find(file), std::string::npos) << file;
+}
+
+// Positions recorded against one document are checked against the next: kept where the colour
+// is still there, dropped where it moved; a change of sample forgets the sample positions.
+TEST_F(PickingTest, RememberedPositionsFollowTheirPictures) {
+    ASSERT_EQ(
+        Edit(std::string(kSmall) + OpenSample("blue.png") + kClickRed + kClickSample + kClickOK,
+             "--record first.json")
+            .status,
+        0);
+    const std::string first = RecordedColors("first.json");
+    ASSERT_NE(first.find("][9,24]:"), std::string::npos) << first;
+    ASSERT_NE(first.find("][15,16] "), std::string::npos) << first;
+
+    struct Case {
+        const char* name;
+        bool swapHalves;
+        const char* script;
+        bool documentKept, sampleKept;
+    };
+    const Case cases[] = {
+        {"same pictures", false, "", true, true},
+        {"document changed", true, "", false, true},
+        // The document stays swapped from here on.
+        {"built-in chart", false, "hold alt\nclick 430 50 alt\nletgo alt\nwait 20\n", false, false},
+    };
+    for (const Case& c : cases) {
+        if (c.swapHalves) SwapHalves();
+        ASSERT_EQ(Edit(std::string(kSmall) + c.script + kClickOK,
+                       "--action first.json --record second.json")
+                      .status,
+                  0)
+            << c.name;
+        const std::string second = RecordedColors("second.json");
+        EXPECT_EQ(second.find("][9,24]:") != std::string::npos, c.documentKept)
+            << c.name << ": " << second;
+        EXPECT_EQ(second.find("][15,16] ") != std::string::npos, c.sampleKept)
+            << c.name << ": " << second;
+    }
 }
 
 } // namespace
