@@ -80,7 +80,7 @@ void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t
     std::vector<uint8_t> planes[4];
     for (auto& plane : planes)
         plane.assign(size_t(width) * size_t(height), 0);
-    std::vector<Color16> row(size_t(width));
+    std::vector<Color16> row(static_cast<size_t>(width));
     std::vector<uint8_t> display(size_t(width) * size_t(height) * 4);
     const dialog::PreviewPlanes preview{
         {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()},
