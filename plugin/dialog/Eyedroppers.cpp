@@ -96,22 +96,6 @@ void TakeSelectionSnapshot() {
     gSnapshotIndex = Engine().Selected();
 }
 
-int16_t DocumentSpace(int32_t imageMode) {
-    switch (imageMode) {
-    case plugInModeRGBColor:
-    case plugInModeRGB48:
-        return plugIncolorServicesRGBSpace;
-    case plugInModeCMYKColor:
-    case plugInModeCMYK64:
-        return plugIncolorServicesCMYKSpace;
-    case plugInModeLabColor:
-    case plugInModeLab48:
-        return plugIncolorServicesLabSpace;
-    default:
-        return -1;
-    }
-}
-
 // --- reading pixels -------------------------------------------------------------------------
 
 bool QLNPreviewEyedropper::ReadPixel(ImagePoint point, Color16& color, int16_t& space) const {
@@ -122,7 +106,7 @@ bool QLNPreviewEyedropper::ReadPixel(ImagePoint point, Color16& color, int16_t& 
         point.y >= bounds.bottom)
         return false;
     color = {};
-    space = DocumentSpace(record->imageMode);
+    space = suites::ImageModeToSpace(record->imageMode);
     const int16_t* types = space == plugIncolorServicesCMYKSpace  ? kCmykTypes
                            : space == plugIncolorServicesLabSpace ? kLabTypes
                                                                   : kRgbTypes;

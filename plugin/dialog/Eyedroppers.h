@@ -11,9 +11,6 @@
 
 namespace quillon::dialog {
 
-// The host colour space of a document's image mode (0 RGB, 2 CMYK, 3 Lab), or -1.
-int16_t DocumentSpace(int32_t imageMode);
-
 // One pixel as four components on the 16-bit scale and the host colour space they are in.
 class QLNEyedropper {
   public:

@@ -415,7 +415,7 @@ void QLNPreviewImagePane::Render() {
         {planes_[0].data(), planes_[1].data(), planes_[2].data(), planes_[3].data()},
         displayWidth_,
         displayHeight_,
-        DocumentSpace(record->imageMode),
+        suites::ImageModeToSpace(record->imageMode),
         record->depth == 16,
         liveAdjustment_};
     if (planes.space < 0) return;

@@ -176,6 +176,30 @@ TEST_F(PickingTest, RedBecomesASwatchOfTheBuiltInChart) {
     ExpectGreenUnchanged(out);
 }
 
+// The zoom tool zooms in on the clicked point and, with Alt, out again; the eyedropper's picks
+// land where the zoomed picture shows them.
+TEST_F(PickingTest, TheZoomToolZoomsAtTheClickedPoint) {
+    const std::string zoomTool = "click 22 138\nwait 20\n";
+    const std::string eyedropper = "click 22 90\nwait 20\n";
+    // At 200% the document covers client x 104..231, red left of 168.
+    const Outcome outcome =
+        Edit(std::string(kSmall) + zoomTool + "click 145 175\nwait 50\nstate in.json\n" +
+             "hold alt\nwait 120\nclick 145 175 alt\nletgo alt\nwait 50\nstate out.json\n" +
+             "click 145 175\nwait 50\n" + eyedropper + "click 140 175\nwait 20\n" +
+             OpenSample("blue.png") + kLuminosityOff + kClickSample + kClickOK);
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    auto leftZoom = [](const json& state) {
+        size_t seen = 0;
+        for (const json& item : state["items"])
+            if (item["type"] == "ADM Text Static Type" && seen++ == 1) return item["text"];
+        return json();
+    };
+    EXPECT_EQ(leftZoom(State("in.json")), "200.00%");
+    EXPECT_EQ(leftZoom(State("out.json")), "100.00%");
+    ExpectNear(At(Out(), 10, 10), At(Mapped({255, 0, 0}, {0, 0, 255}), 10, 10), 1, "red half");
+    ExpectGreenUnchanged(Out());
+}
+
 TEST_F(PickingTest, ShiftClickAddsALockedAdjustmentThatChangesNothing) {
     const Outcome outcome = Edit(std::string(kSmall) + "hold shift\nclick 145 175 shift\n" +
                                  "letgo shift\nwait 20\n" + kClickOK);
