@@ -180,26 +180,29 @@ void QLNImagePane::MoveMarkNow(std::optional<ADMPoint> from, ADMPoint to) {
 }
 
 void QLNImagePane::PlaceSampler(std::optional<ImagePoint> point) {
+    // The mark is drawn while the state still says where the shown mark is: a drawer made now
+    // may first redraw the pane from that state.
     if (!point) {
-        if (samplerShown_) {
-            samplerShown_ = false;
-            if (ItemRef() && showSampler_ && OnShownImage(samplerPane_)) {
-                ItemDrawer drawer(GetItem());
-                DrawMark(drawer, samplerPane_);
-            }
+        if (samplerShown_ && ItemRef() && showSampler_ && OnShownImage(samplerPane_)) {
+            ItemDrawer drawer(GetItem());
+            DrawMark(drawer, samplerPane_);
         }
+        samplerShown_ = false;
         samplerImage_ = {-1, 0};
         return;
     }
     const std::optional<ADMPoint> old =
         samplerShown_ ? std::optional<ADMPoint>(samplerPane_) : std::nullopt;
-    samplerImage_ = *point;
-    samplerPane_ = ToPane(*point);
-    samplerShown_ = true;
-    if (OnShownImage(samplerPane_)) {
-        MoveMarkNow(old, samplerPane_);
+    const ADMPoint to = ToPane(*point);
+    if (OnShownImage(to)) {
+        MoveMarkNow(old, to);
+        samplerImage_ = *point;
+        samplerPane_ = to;
+        samplerShown_ = true;
         return;
     }
+    samplerImage_ = *point;
+    samplerShown_ = true;
     CenterOn(*point);
     if (ItemRef()) GetItem().Invalidate();
 }
@@ -296,12 +299,10 @@ void QLNImagePane::TrackDown(const Tracker& tracker) {
     }
     if (!OnShownImage(point)) return;
     draggingSampler_ = true;
-    const std::optional<ADMPoint> old =
-        samplerShown_ ? std::optional<ADMPoint>(samplerPane_) : std::nullopt;
+    MoveMarkNow(samplerShown_ ? std::optional<ADMPoint>(samplerPane_) : std::nullopt, point);
     samplerPane_ = point;
     samplerImage_ = ToImage(point);
     dragAnchor_ = point;
-    MoveMarkNow(old, point);
     samplerShown_ = true;
     UpdateZone(point);
     Report(tracker, PaneEvent::SamplerPlaced);
