@@ -73,3 +73,29 @@ echo "Hald CLUT:    $(realpath "$demo/look-hald.png")"
 if [ -f "$demo/landscape-ffmpeg.png" ]; then
   echo "ffmpeg:       $(realpath "$demo/landscape-ffmpeg.png")"
 fi
+
+echo
+echo "Picking colours in the dialog: the green patch takes a teal of the built-in chart, the red"
+echo "patch an orange; screenshots before and after the two picks:"
+cat >"$demo/demo-picking.txt" <<SCRIPT
+resize 1000 600
+wait 100
+screenshot $demo/demo-picking-before.png
+click 232 420
+wait 50
+click 747 349
+wait 50
+click 88 420
+wait 50
+click 715 461
+wait 100
+move 600 300
+wait 100
+screenshot $demo/demo-picking-after.png
+click 940 22
+SCRIPT
+XDG_CONFIG_HOME="$demo/picking-config" "$quillon" edit "$demo/demo-input.png" \
+  "$demo/demo-picked.png" --script "$demo/demo-picking.txt"
+echo "before: $(realpath "$demo/demo-picking-before.png")"
+echo "after:  $(realpath "$demo/demo-picking-after.png")"
+echo "picked: $(realpath "$demo/demo-picked.png")"

@@ -148,11 +148,35 @@ void ScriptRunner::Step() {
         started_ = false;
         return;
     }
-    const ScriptCommand& command = commands_[next_++];
+    const ScriptCommand& command = commands_[next_];
+    if (command.verb == ScriptVerb::Type && TypeNext(command, dialog)) return;
+    ++next_;
     const int delay = command.verb == ScriptVerb::Wait ? command.milliseconds : 0;
     if (command.verb == ScriptVerb::Wait) timestamp_ += ulong(command.milliseconds);
     QTimer::singleShot(delay, this, [this] { Step(); });
     Execute(command, dialog);
+}
+
+constexpr int kTypingIntervalMilliseconds = 10;
+
+// Types the next character of the command and queues the step after it; false once the whole
+// text is typed.
+bool ScriptRunner::TypeNext(const ScriptCommand& command, QWidget* dialog) {
+    const QString text = QString::fromUtf8(command.text);
+    if (typed_ >= text.size()) {
+        typed_ = 0;
+        return false;
+    }
+    const QChar character = text[typed_++];
+    // A person's pace: widgets that look things up in the background (a file dialog following
+    // the folders of a typed path) keep up between keys.
+    QTimer::singleShot(kTypingIntervalMilliseconds, this, [this] { Step(); });
+    const QPointer<QWidget> guard(dialog);
+    // Qt names letter keys by their capitals.
+    const int key = character.toUpper().unicode();
+    Key(dialog, key, QString(character), true, 0);
+    if (guard) Key(dialog, key, QString(character), false, 0);
+    return true;
 }
 
 void ScriptRunner::Fail(const ScriptCommand& command, const std::string& message) {
@@ -275,14 +299,6 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
         dialog->resize(command.x, command.y);
         break;
     case ScriptVerb::Type:
-        for (const QChar character : QString::fromUtf8(command.text)) {
-            // Qt names letter keys by their capitals.
-            const int key = character.toUpper().unicode();
-            Key(dialog, key, QString(character), true, 0);
-            if (!guard) break;
-            Key(dialog, key, QString(character), false, 0);
-            if (!guard) break;
-        }
         break;
     case ScriptVerb::Screenshot:
         Screenshot(dialog, command);

@@ -31,6 +31,7 @@ class ScriptRunner : public QObject {
 
   private:
     void Step();
+    bool TypeNext(const ScriptCommand& command, QWidget* dialog);
     void Execute(const ScriptCommand& command, QWidget* dialog);
     void Fail(const ScriptCommand& command, const std::string& message);
     void CancelOpenDialogs();
@@ -43,6 +44,9 @@ class ScriptRunner : public QObject {
 
     std::vector<ScriptCommand> commands_;
     size_t next_ = 0;
+    // Characters of the current type command already typed: one goes per step, so the event
+    // loop runs between keys as it does for a person typing.
+    qsizetype typed_ = 0;
     bool started_ = false;
     bool finished_ = false;
     std::string failure_;

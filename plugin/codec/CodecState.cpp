@@ -1,8 +1,5 @@
 #include "codec/CodecState.h"
 
-#include <deque>
-#include <mutex>
-
 namespace quillon::codec {
 namespace {
 
@@ -10,21 +7,11 @@ struct ThreadRecord {
     int lastError = kCodecOk;
 };
 
-// Records of every thread that used the layer; they live until the library is unloaded. The lock
-// is taken only when a thread's record is created.
-std::mutex gRecordsLock;
-std::deque<ThreadRecord>& Records() {
-    static auto* records = new std::deque<ThreadRecord>;
-    return *records;
-}
-
+// Each thread's own record. Nothing is allocated for it, so a module that holds the layer may be
+// loaded and unloaded any number of times without leaving anything behind.
 ThreadRecord& ThisThread() {
-    thread_local ThreadRecord* record = nullptr;
-    if (record == nullptr) {
-        std::lock_guard<std::mutex> lock(gRecordsLock);
-        record = &Records().emplace_back();
-    }
-    return *record;
+    thread_local ThreadRecord record;
+    return record;
 }
 
 } // namespace

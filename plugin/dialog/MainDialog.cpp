@@ -1,8 +1,10 @@
 #include "dialog/MainDialog.h"
 
 #include "dialog/DialogObjects.h"
+#include "dialog/Eyedroppers.h"
 #include "dialog/HintLine.h"
 #include "dialog/RememberedSample.h"
+#include "dialog/SampleLoading.h"
 #include "dialog/ToolButtons.h"
 #include "resources/DialogResources.h"
 #include "suites/PluginState.h"
@@ -126,15 +128,6 @@ ADMBoolean TrackSwatches(ADMItemRef item, ADMTrackerRef tracker) noexcept {
     return false;
 }
 
-// What the panes and the strip report ends with the controls brought up to date.
-void OnPaneEvent(QLNImagePane& pane, const Tracker&, PaneEvent) {
-    UpdateControlStates(pane.GetItem().GetDialog());
-}
-
-void OnSwatchChange(SwatchPane& pane, const Tracker&, SwatchChange) {
-    UpdateControlStates(pane.GetItem().GetDialog());
-}
-
 // --- history --------------------------------------------------------------------------------
 
 // Undo and redo show their effects through the dialog's controls and frames.
@@ -155,7 +148,7 @@ class DialogHistoryView : public history::HistoryView {
         SyncFuzzinessControls(dialog_);
         LeftPane().GetItem().Invalidate();
     }
-    void SnapshotSelection() override { Engine().CopySelected(SelectionSnapshot()); }
+    void SnapshotSelection() override { TakeSelectionSnapshot(); }
 
   private:
     Dialog dialog_;
@@ -226,8 +219,16 @@ void OnLuminosityChanged(Item box) {
 
 // Alt-Open Sample goes back to the built-in sample and forgets the file.
 void OnOpenSample(Dialog dialog) {
+    bool changed = false;
     if (gAltHeld) {
         suites::State().sampleFilePath[0] = 0;
+        LoadBuiltInSample();
+        changed = true;
+    } else {
+        ChooseSampleFile(dialog);
+        changed = RightPane().HasUserSample();
+    }
+    if (changed) {
         RememberSample(suites::State().basic, suites::State().sampleFilePath);
         RightZoom().SetLevelFitAtMost100();
         RightPane().ComputeGeometry();
@@ -352,7 +353,7 @@ Item CreateFrame(Dialog dialog, const char* failure) {
 }
 
 void BindPane(QLNImagePane& pane, Item frame, ADMItemDrawProc draw, ADMItemTrackProc track,
-              ZoomControl& zoom) {
+              ZoomControl& zoom, PaneEventCallback events) {
     frame.SetDrawProc(draw);
     frame.SetTrackProc(track);
     frame.SetMask(kADMAllActionsMask);
@@ -360,7 +361,7 @@ void BindPane(QLNImagePane& pane, Item frame, ADMItemDrawProc draw, ADMItemTrack
     pane.SetZoomControl(&zoom);
     pane.SetEngine(&Engine());
     pane.SetHintCallback(&UpdateHint);
-    pane.SetEventCallback(&OnPaneEvent);
+    pane.SetEventCallback(events);
 }
 
 Item CreateStandard(Dialog dialog, const char* type) {
@@ -386,13 +387,13 @@ void CreateItems(Dialog dialog) {
     }
 
     Item left = CreateFrame(dialog, "Could not create source frame");
-    BindPane(LeftPane(), left, &DrawLeftPane, &TrackLeftPane, LeftZoom());
+    BindPane(LeftPane(), left, &DrawLeftPane, &TrackLeftPane, LeftZoom(), &OnLeftPaneEvent);
     LeftPane().SetShowSampler(true);
     LeftPane().SetLiveAdjustment(true);
     gItems.leftFrame = left.ID();
 
     Item right = CreateFrame(dialog, "Could not create target frame");
-    BindPane(RightPane(), right, &DrawRightPane, &TrackRightPane, RightZoom());
+    BindPane(RightPane(), right, &DrawRightPane, &TrackRightPane, RightZoom(), &OnRightPaneEvent);
     gItems.rightFrame = right.ID();
 
     Item swatches = dialog.CreateItem(kADMFrameType, kNoBounds);
@@ -401,7 +402,7 @@ void CreateItems(Dialog dialog) {
     swatches.SetMask(kADMAllActionsMask);
     Swatches().Bind(swatches.Ref());
     Swatches().SetEngine(&Engine());
-    Swatches().SetChangeCallback(&OnSwatchChange);
+    Swatches().SetChangeCallback(&OnSwatchEdit);
     Swatches().SetHintCallback(&UpdateHint);
     gItems.swatchFrame = swatches.ID();
 
@@ -461,12 +462,18 @@ void InitMainDialog(ADMDialogRef ref) noexcept {
         suites::PluginState& state = suites::State();
         state.sampleFilePath[0] = 0;
         LoadRememberedSample(state.basic, state.sampleFilePath);
+        // A remembered file that is gone or unreadable gives way to the chart without a word.
+        if (!state.sampleFilePath[0] || !LoadSampleFile(state.sampleFilePath, true))
+            LoadBuiltInSample();
         if (gServices && gServices->applyRecordedParameters) gServices->applyRecordedParameters();
         // The table is refilled at every opening, so earlier edits no longer name its records.
         History().Clear();
-        Engine().CopySelected(SelectionSnapshot());
+        TakeSelectionSnapshot();
+        CheckRememberedPositions();
 
         FitDialogToScreen(dialog);
+        PlaceLeftSampler();
+        PlaceRightSampler();
         SyncFuzzinessControls(dialog);
         UpdateControlStates(dialog);
     });
@@ -566,6 +573,8 @@ void FitDialogToScreen(Dialog dialog) {
 
 void ResetAdjustments(Dialog dialog) {
     Engine().ClearAdjustments();
+    PlaceLeftSampler();
+    PlaceRightSampler();
     SyncFuzzinessControls(dialog);
     UpdateControlStates(dialog);
     dialog.Invalidate();
@@ -577,6 +586,9 @@ bool RunMainDialog(const MainDialogServices& services) {
         ~Done() {
             gServices = nullptr;
             gItems = {};
+            // The display images belong to the dialog manager's session of this opening.
+            LeftPane().ReleaseDisplay();
+            RightPane().ReleaseDisplay();
             // The items are gone with the dialog; the objects wait for the next opening.
             for (QLNItem* item :
                  std::initializer_list<QLNItem*>{&LeftPane(), &RightPane(), &Swatches()})

@@ -315,6 +315,12 @@ void ColorEngine::ForgetSamplePositions() {
         table_[i].samplePosition.h = -1;
 }
 
+void ColorEngine::ForgetPositions(int32_t index, bool document, bool sample) {
+    if (index < firstUser_ || index >= entryCount_) return;
+    if (document) table_[index].documentPosition.h = -1;
+    if (sample) table_[index].samplePosition.h = -1;
+}
+
 void ColorEngine::RefreshVertex(const Adjustment& record) {
     // Init rereads the vertex positions; the boxes only change if a record was replaced
     // since the build.

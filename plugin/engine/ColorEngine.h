@@ -189,6 +189,8 @@ class ColorEngine {
     bool AppendAdjustment(const Adjustment& record);
     void ReplaceSelected(const Adjustment& record);
     void ForgetSamplePositions();
+    // Marks a user adjustment's document or sample position unknown; the mesh is unaffected.
+    void ForgetPositions(int32_t index, bool document, bool sample);
 
     void Rebuild();
     // Builds of the meshes so far (both modes).

@@ -22,22 +22,6 @@ VRect Widen(const Rect& r) {
 
 } // namespace
 
-int16_t ImageModeToSpace(int32_t imageMode) {
-    switch (imageMode) {
-    case plugInModeRGBColor:
-    case plugInModeRGB48:
-        return plugIncolorServicesRGBSpace;
-    case plugInModeCMYKColor:
-    case plugInModeCMYK64:
-        return plugIncolorServicesCMYKSpace;
-    case plugInModeLabColor:
-    case plugInModeLab48:
-        return plugIncolorServicesLabSpace;
-    default:
-        return -1;
-    }
-}
-
 VRect FilterRectangle() {
     const FilterRecord& record = *suites::State().filterRecord;
     return Uses32BitCoordinates(record) ? record.bigDocumentData->filterRect32

@@ -3,11 +3,11 @@
 
 #include "pluginapi/PIColorSpace.h"
 #include "pluginapi/PIFilter.h"
+#include "suites/HostSuites.h"
 
 namespace quillon::filter {
 
-// The host colour-space code of an image mode (0 RGB, 2 CMYK, 3 Lab), or -1 when unsupported.
-int16_t ImageModeToSpace(int32_t imageMode);
+using suites::ImageModeToSpace;
 
 // Filters the filter rectangle tile by tile through the engine and writes the selector's result.
 void RunFilteringPass();

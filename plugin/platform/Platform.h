@@ -18,6 +18,13 @@ void ShowMessageBox(const SPBasicSuite* basic, const char* title, const char* te
 // address to type and returns false.
 bool OpenWebPage(const SPBasicSuite* basic, const char* address);
 
+// The open-file dialog of the host's dialog manager, owned by `ownerDialog` (a dialog-manager
+// dialog reference). `filters` holds NUL-terminated description and pattern strings in pairs,
+// ended by an empty string. A chosen path is written into `path` as NUL-terminated UTF-8.
+enum class FileChoice { Chosen, Cancelled, Unavailable };
+FileChoice ChooseFile(const SPBasicSuite* basic, void* ownerDialog, const char* filters,
+                      std::span<char> path);
+
 // The bytes of one of the module's own resources, empty when there is none.
 std::span<const uint8_t> ModuleResource(uint32_t type, int32_t id);
 

@@ -7,6 +7,9 @@
 #include <spawn.h>
 #include <sys/types.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +57,23 @@ bool OpenWebPage(const SPBasicSuite* basic, const char* address) {
                   address);
     ShowMessageBox(basic, "Error", message);
     return false;
+}
+
+FileChoice ChooseFile(const SPBasicSuite* basic, void* ownerDialog, const char* filters,
+                      std::span<char> path) {
+    if (path.empty()) return FileChoice::Cancelled;
+    path[0] = 0;
+    const void* suite = nullptr;
+    if (!basic || basic->AcquireSuite(kADMBasicSuite, kADMBasicSuiteVersion9, &suite) != 0 ||
+        !suite)
+        return FileChoice::Unavailable;
+    const auto* admBasic = static_cast<const ADMBasicSuite9*>(suite);
+    const bool chosen =
+        admBasic->GetFile(static_cast<ADMDialogRef>(ownerDialog), nullptr, filters, path.data(),
+                          ADMInt32(std::min<size_t>(path.size(), INT32_MAX)));
+    basic->ReleaseSuite(kADMBasicSuite, kADMBasicSuiteVersion9);
+    if (!chosen) path[0] = 0;
+    return chosen && path[0] ? FileChoice::Chosen : FileChoice::Cancelled;
 }
 
 std::span<const uint8_t> ModuleResource(uint32_t type, int32_t id) {

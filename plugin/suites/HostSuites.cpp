@@ -6,6 +6,7 @@ namespace {
 // Constant-initialised, so they are whole before any code runs and still whole at unload.
 SuiteHolder gColorSpace{nullptr, kPSColorSpaceSuiteVersion1, kPSColorSpaceSuite, 0};
 SuiteHolder gHandle{nullptr, kPSHandleSuiteVersion2, kPSHandleSuite, 0};
+SuiteHolder gChannelPorts{nullptr, kPSChannelPortsSuiteVersion2, kPSChannelPortsSuite, 0};
 
 } // namespace
 
@@ -14,6 +15,9 @@ SuiteHolder& ColorSpaceSuite() {
 }
 SuiteHolder& HandleSuite() {
     return gHandle;
+}
+SuiteHolder& ChannelPortsSuite() {
+    return gChannelPorts;
 }
 
 } // namespace quillon::suites

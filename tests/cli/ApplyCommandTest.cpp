@@ -259,7 +259,9 @@ TEST_F(ApplyCommandTest, InterruptCancelsAndWritesNothing) {
         "apply big.tif out.tif --tile 4 --colors 'Lab[0,16384,16384]:Lab[900,16384,16384] '",
         "sleep 1; kill -INT $pid;");
     EXPECT_EQ(outcome.status, 1) << outcome.error;
-    EXPECT_NE(outcome.error.find("cancelled; out.tif not written"), std::string::npos)
+    // Reading may still be going on when the interrupt comes on a busy machine.
+    EXPECT_TRUE(outcome.error == "quillon: cancelled; out.tif not written\n" ||
+                outcome.error == "quillon: cancelled; nothing written\n")
         << outcome.error;
     EXPECT_FALSE(fs::exists(folder_ / "out.tif"));
 }

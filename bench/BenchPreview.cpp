@@ -1,0 +1,124 @@
+// One frame of the dialog's document preview: the shown part of a 24-megapixel document read
+// through the host's channel ports at display size, converted to the engine's space, transformed
+// through 30 adjustments and converted to the display's RGB, as the left pane does at every draw.
+#include "core/documents/Document.h"
+#include "core/session/FilterSession.h"
+#include "core/suites/ChannelPorts.h"
+#include "core/suites/ColorServices.h"
+#include "dialog/PreviewRows.h"
+#include "engine/ColorEngine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace quillon;
+
+constexpr int32_t kDocumentWidth = 6000;
+constexpr int32_t kDocumentHeight = 4000;
+// The left pane of a 1200 x 800 dialog, less its frame.
+constexpr int32_t kInnerWidth = (1200 - 126) / 2 - 4;
+constexpr int32_t kInnerHeight = 800 - 110 - 4;
+constexpr int kAdjustments = 30;
+
+// Smooth light and colour gradients with a fine ripple: a landscape seen from afar.
+const filterhost::Document& Picture() {
+    static const filterhost::Document document = [] {
+        filterhost::Document d = filterhost::MakeDocument(filterhost::ColorMode::RGB, 8,
+                                                          kDocumentWidth, kDocumentHeight);
+        for (int32_t y = 0; y < kDocumentHeight; ++y)
+            for (int32_t x = 0; x < kDocumentWidth; ++x) {
+                const double u = double(x) / kDocumentWidth, v = double(y) / kDocumentHeight;
+                const double ripple = 12 * std::sin(x * 0.05) * std::cos(y * 0.07);
+                d.At(0, x, y) = uint16_t(std::clamp(90 + 120 * u + ripple, 0.0, 255.0));
+                d.At(1, x, y) = uint16_t(std::clamp(170 - 90 * v + ripple, 0.0, 255.0));
+                d.At(2, x, y) = uint16_t(std::clamp(60 + 150 * v * (1 - u), 0.0, 255.0));
+            }
+        return d;
+    }();
+    return document;
+}
+
+void Convert16(void*, uint16_t from, uint16_t to, engine::ColorRecord16* records, int32_t count) {
+    filterhost::ColorServices::Suite()->Convert16(
+        int16_t(from), int16_t(to), reinterpret_cast<Color16*>(records), int16_t(count));
+}
+
+// Thirty adjustments spread over the colours of the picture.
+std::unique_ptr<engine::ColorEngine> Adjusted() {
+    auto engine = std::make_unique<engine::ColorEngine>();
+    engine->SetConvert16(&Convert16, nullptr);
+    for (int k = 0; k < kAdjustments; ++k) {
+        engine::StoredAdjustment a;
+        a.original[0] = 6000 + k * 800;
+        a.original[1] = 16384 + int32_t(5000 * std::sin(k * 1.7));
+        a.original[2] = 16384 + int32_t(5000 * std::cos(k * 2.3));
+        a.target[0] = a.original[0] + 1500;
+        a.target[1] = a.original[1] - 2000;
+        a.target[2] = a.original[2] + 1000;
+        engine->LoadAdjustment(a);
+    }
+    engine->Rebuild();
+    return engine;
+}
+
+// One frame at a zoom factor, the view's top-left at `scroll`.
+void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t scrollY) {
+    const filterhost::Document& document = Picture();
+    filterhost::FilterSession session;
+    session.OpenColors();
+    filterhost::ChannelPorts& ports = session.OpenPorts(document);
+    const auto engine = Adjusted();
+    const int32_t width = std::min(kInnerWidth, int32_t(kDocumentWidth * zoom));
+    const int32_t height = std::min(kInnerHeight, int32_t(kDocumentHeight * zoom));
+    const VRect source{scrollY, scrollX,
+                       std::min(kDocumentHeight, int32_t(std::ceil(scrollY + height / zoom))),
+                       std::min(kDocumentWidth, int32_t(std::ceil(scrollX + width / zoom)))};
+    std::vector<uint8_t> planes[4];
+    for (auto& plane : planes)
+        plane.assign(size_t(width) * size_t(height), 0);
+    std::vector<Color16> row(static_cast<size_t>(width));
+    std::vector<uint8_t> display(size_t(width) * size_t(height) * 4);
+    const dialog::PreviewPlanes preview{
+        {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()},
+        width,
+        height,
+        plugIncolorServicesRGBSpace,
+        false,
+        true};
+    for (auto _ : state) {
+        dialog::ReadPreviewPlanes(
+            ports.Channels(), *ports.Procs(), source, width, height,
+            {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
+        dialog::ConvertPreviewRows(preview, *engine, *filterhost::ColorServices::Suite(),
+                                   row.data(), {display.data(), ptrdiff_t(width) * 4, 4});
+        benchmark::DoNotOptimize(display.data());
+    }
+    state.counters["display_pixels"] = double(width) * height;
+}
+
+// "Fit in View": the whole document in the pane.
+void BM_PreviewFitInView(benchmark::State& state) {
+    RenderFrames(
+        state,
+        std::min(double(kInnerWidth) / kDocumentWidth, double(kInnerHeight) / kDocumentHeight), 0,
+        0);
+}
+BENCHMARK(BM_PreviewFitInView)->Unit(benchmark::kMillisecond);
+
+// 100% and 200% in the middle of the document: only the shown region is read, so a frame costs
+// about the same as at "Fit in View".
+void BM_PreviewZoomed(benchmark::State& state) {
+    const double zoom = double(state.range(0)) / 100.0;
+    RenderFrames(state, zoom, kDocumentWidth / 2, kDocumentHeight / 2);
+}
+BENCHMARK(BM_PreviewZoomed)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

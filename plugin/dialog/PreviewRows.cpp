@@ -1,0 +1,119 @@
+#include "dialog/PreviewRows.h"
+
+#include <algorithm>
+
+namespace quillon::dialog {
+namespace {
+
+// The host converts at most this many records per call.
+constexpr int32_t kConvertBatch = 32767;
+
+static_assert(sizeof(Color8) == sizeof(engine::ColorRecord8));
+static_assert(sizeof(Color16) == sizeof(engine::ColorRecord16));
+
+void Convert8(const PSColorSpaceSuite1& cs, int16_t from, int16_t to, Color8* records,
+              int32_t count) {
+    for (int32_t done = 0; done < count; done += kConvertBatch)
+        cs.Convert8(from, to, records + done, int16(std::min(kConvertBatch, count - done)));
+}
+
+void Convert16(const PSColorSpaceSuite1& cs, int16_t from, int16_t to, Color16* records,
+               int32_t count) {
+    for (int32_t done = 0; done < count; done += kConvertBatch)
+        cs.Convert16(from, to, records + done, int16(std::min(kConvertBatch, count - done)));
+}
+
+// Records of one row: 16-bit records in place, 8-bit ones in the first quarter of the same
+// storage.
+template <typename Record>
+void WriteRow(const Record* records, int32_t width, uint8_t* out, int32_t pixelBytes, int shift) {
+    for (int32_t x = 0; x < width; ++x, out += pixelBytes) {
+        out[0] = uint8_t(std::min(255, records[x].c3 >> shift));
+        out[1] = uint8_t(std::min(255, records[x].c2 >> shift));
+        out[2] = uint8_t(std::min(255, records[x].c1 >> shift));
+    }
+}
+
+// The plane each channel type fills: components 0 to 3 of the preview's colour records.
+int32_t PlaneOf(int16_t channelType) {
+    switch (channelType) {
+    case ctCyan:
+        return 0;
+    case ctRed:
+    case ctMagenta:
+    case ctL:
+        return 1;
+    case ctGreen:
+    case ctYellow:
+    case ctA:
+        return 2;
+    case ctBlue:
+    case ctBlack:
+    case ctB:
+        return 3;
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+void ReadPreviewPlanes(const ReadChannelDesc* channels, const ChannelPortProcs& ports,
+                       const VRect& source, int32_t width, int32_t height,
+                       const std::array<uint8_t*, 4>& planes) {
+    const VRect destination{0, 0, height, width};
+    const PSScaling scaling{source, destination};
+    for (const ReadChannelDesc* channel = channels; channel; channel = channel->next) {
+        const int32_t plane = PlaneOf(channel->channelType);
+        if (plane < 0) continue;
+        const PixelMemoryDesc memory{planes[size_t(plane)], width * 8, 8, 0, 8};
+        VRect wrote{};
+        ports.readPixelsProc(channel->port, &scaling, &destination, &memory, &wrote);
+    }
+}
+
+void ConvertPreviewRows(const PreviewPlanes& p, engine::ColorEngine& engine,
+                        const PSColorSpaceSuite1& cs, Color16* row, const DisplayPixels& display) {
+    const auto ics = int16_t(engine.IcsCode());
+    auto* row8 = reinterpret_cast<Color8*>(row);
+    for (int32_t y = 0; y < p.height; ++y) {
+        const size_t offset = size_t(y) * size_t(p.width);
+        const uint8_t* c0 = p.planes[0] + offset;
+        const uint8_t* c1 = p.planes[1] + offset;
+        const uint8_t* c2 = p.planes[2] + offset;
+        const uint8_t* c3 = p.planes[3] + offset;
+        uint8_t* out = display.base + display.rowBytes * y;
+        if (p.live && p.sixteenBit) {
+            for (int32_t x = 0; x < p.width; ++x)
+                row[x] = {uint16_t(c0[x] << 7), uint16_t(c1[x] << 7), uint16_t(c2[x] << 7),
+                          uint16_t(c3[x] << 7)};
+            if (p.space != ics) Convert16(cs, p.space, ics, row, p.width);
+            engine.Transform16(reinterpret_cast<engine::ColorRecord16*>(row), p.width);
+            if (ics != plugIncolorServicesRGBSpace)
+                Convert16(cs, ics, plugIncolorServicesRGBSpace, row, p.width);
+            WriteRow(row, p.width, out, display.pixelBytes, 7);
+            continue;
+        }
+        if (!p.live && p.space == plugIncolorServicesRGBSpace) {
+            for (int32_t x = 0; x < p.width; ++x, out += display.pixelBytes) {
+                out[0] = c3[x];
+                out[1] = c2[x];
+                out[2] = c1[x];
+            }
+            continue;
+        }
+        for (int32_t x = 0; x < p.width; ++x)
+            row8[x] = {c0[x], c1[x], c2[x], c3[x]};
+        if (p.live) {
+            if (p.space != ics) Convert8(cs, p.space, ics, row8, p.width);
+            engine.Transform8(reinterpret_cast<engine::ColorRecord8*>(row8), p.width);
+            if (ics != plugIncolorServicesRGBSpace)
+                Convert8(cs, ics, plugIncolorServicesRGBSpace, row8, p.width);
+        } else {
+            Convert8(cs, p.space, plugIncolorServicesRGBSpace, row8, p.width);
+        }
+        WriteRow(row8, p.width, out, display.pixelBytes, 0);
+    }
+}
+
+} // namespace quillon::dialog
