@@ -136,6 +136,9 @@ class DialogHistoryView : public history::HistoryView {
     explicit DialogHistoryView(Dialog dialog) : dialog_(dialog) {}
     void RefreshAfterRemoval() override { RefreshAfterRecordChange(); }
     void RefreshAfterRecordChange() override {
+        // The selection moved with the table: each pane's mark follows it.
+        PlaceLeftSampler();
+        PlaceRightSampler();
         Swatches().GetItem().Invalidate();
         LeftPane().GetItem().Invalidate();
         UpdateControlStates(dialog_);
