@@ -4,6 +4,8 @@
 #include "suites/HostSuites.h"
 #include "suites/PluginState.h"
 
+#include <utility>
+
 namespace quillon::dialog {
 namespace {
 
@@ -218,6 +220,7 @@ void SwatchPane::OnMouseMoved(ADMPoint point) {
 }
 
 void SwatchPane::OnButtonDown(const Tracker& tracker) {
+    pressedState_ = swatchState_;
     const bool onRow = swatchState_ == kSwatchOverRow || swatchState_ == kSwatchOverSelectedRow;
     if (onRow && tracker.TestModifier(kADMDoubleClickModifier)) {
         PickTarget(tracker);
@@ -226,11 +229,15 @@ void SwatchPane::OnButtonDown(const Tracker& tracker) {
     if (const std::optional<int32_t> row = Layout().RowAt(tracker.Point())) engine_->Select(*row);
     GetItem().Invalidate();
     Changed(tracker, SwatchChange::Selection);
-    // The row under the mouse may be the selected one now.
+    // The row under the mouse may be the selected one now, with its wastebasket.
     OnMouseMoved(tracker.Point());
 }
 
 void SwatchPane::OnButtonUp(const Tracker& tracker) {
+    // A press on a row that only brought the wastebasket under the mouse, or a drag from one
+    // button to another, is no click on what it was released over.
+    const int32_t pressed = std::exchange(pressedState_, kSwatchOverNothing);
+    if (pressed != swatchState_) return;
     // The table may have changed under a resting mouse (undo from the keyboard): each action
     // checks that what it acts on is still there.
     const SwatchLayout layout = Layout();

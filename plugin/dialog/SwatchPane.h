@@ -114,6 +114,9 @@ class SwatchPane : public QLNItem {
     engine::ColorEngine* engine_ = nullptr;
     SwatchChangeCallback change_ = nullptr;
     int32_t swatchState_ = kSwatchOverNothing;
+    // The state when the button went down: the wastebasket and the page buttons act when it is
+    // released over what it was pressed on.
+    int32_t pressedState_ = kSwatchOverNothing;
     int32_t visibleRows_ = 2;
 };
 
