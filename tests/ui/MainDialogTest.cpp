@@ -94,6 +94,29 @@ TEST_F(MainDialogTest, OneToolButtonIsPressedAndTheToolOutlivesTheDialog) {
     EXPECT_EQ(cursor, "Photoshop Cursor Hand");
 }
 
+// Edits of one opening are not undone in the next: the table there is filled anew from the
+// saved settings, and an undo of the first opening's click would remove the adjustment it
+// brought back.
+TEST_F(MainDialogTest, UndoDoesNotReachIntoAnEarlierOpening) {
+    auto sliderEnabled = [this](const std::string& file) {
+        std::ifstream in(File(file));
+        const nlohmann::json state = nlohmann::json::parse(in);
+        for (const auto& item : state["items"])
+            if (item["type"] == kADMSliderType) return item["enabled"].get<bool>();
+        ADD_FAILURE() << "no slider in " << file;
+        return false;
+    };
+    // The 40 x 30 document sits in the middle of the left pane.
+    EXPECT_EQ(Open("resize 600 300\nwait 50\nclick 168 175\nwait 20\nstate " + File("one.json") +
+                   "\nclick 540 22\n"),
+              0);
+    ASSERT_TRUE(sliderEnabled("one.json"));
+    EXPECT_EQ(Open("resize 600 300\nwait 50\nkey z ctrl\nwait 20\nstate " + File("two.json") +
+                   "\nclick 540 52\n"),
+              userCanceledErr);
+    EXPECT_TRUE(sliderEnabled("two.json"));
+}
+
 // The dialog suite of the host, but the n-th frame it is asked for cannot be made.
 const ADMDialogSuite4* gRealDialogSuite = nullptr;
 int gFramesMade = 0;
