@@ -99,3 +99,37 @@ XDG_CONFIG_HOME="$demo/picking-config" "$quillon" edit "$demo/demo-input.png" \
 echo "before: $(realpath "$demo/demo-picking-before.png")"
 echo "after:  $(realpath "$demo/demo-picking-after.png")"
 echo "picked: $(realpath "$demo/demo-picked.png")"
+
+echo
+echo "Thirty adjustments in the swatch strip between the pictures, a page at a time: the next-page"
+echo "button, then the wastebasket beside the selected pair, then Ctrl+Z to bring it back:"
+many=""
+for i in $(seq 0 29); do
+  l=$((6000 + i * 997 % 22000)) a=$((8384 + i * 3001 % 16000)) b=$((8384 + i * 7919 % 16000))
+  if [ $((i % 7)) -eq 1 ]; then
+    many+="Lab[$l,$a,$b] "
+  else
+    many+="Lab[$l,$a,$b]:Lab[$((32768 - l)),$((32768 - a)),$b] "
+  fi
+done
+cat >"$demo/demo-strip.txt" <<SCRIPT
+resize 1000 600
+wait 100
+move 600 300
+wait 50
+screenshot $demo/demo-strip-first.png
+click 534 560
+wait 50
+screenshot $demo/demo-strip-next.png
+click 537 91
+wait 50
+key z ctrl
+wait 50
+screenshot $demo/demo-strip-undone.png
+click 940 22
+SCRIPT
+XDG_CONFIG_HOME="$demo/strip-config" "$quillon" edit "$demo/demo-input.png" \
+  "$demo/demo-strip.png" --colors "$many" --script "$demo/demo-strip.txt"
+for shot in first next undone; do
+  echo "strip ($shot): $(realpath "$demo/demo-strip-$shot.png")"
+done
