@@ -21,18 +21,77 @@ const char* FuzzinessHint() {
            "include colors that are less similar.";
 }
 
-// The text an item asks for when the mouse enters it or its state under the mouse changes;
-// null for the general text.
-const char* ItemHint(ADMItemRef ref) {
-    const MainItems& items = MainDialogItems();
-    const ADMInt32 id = Item(ref).ID();
-    if (ref == LeftPane().ItemRef() || ref == RightPane().ItemRef()) {
-        if (CurrentTool() == Tool::Hand) return "Use the mouse to drag the image around.";
-        if (CurrentTool() == Tool::Zoom) return "Click to zoom in.\n\rAlt-click to zoom out.";
+bool HasSelection() {
+    const engine::ColorEngine& engine = suites::Engine();
+    return engine.Selected() >= engine.FirstUserIndex();
+}
+
+const char* SwatchHint(int32_t state) {
+    switch (state) {
+    case 1:
+        return "Click to select this color adjustment.";
+    case 2:
+        return "Double-click for color picker dialog.";
+    case 3:
+        return "Click to remove the selected color adjustment";
+    case 4:
+        return "Display previous set of color adjustments";
+    case 5:
+        return "Display next set of color adjustments";
+    default:
         return nullptr;
     }
+}
+
+constexpr const char* kDragSampler = "You can drag the sampler to a different part of the image.";
+
+const char* LeftPaneHint(CursorZone zone) {
+    switch (zone) {
+    case CursorZone::Image:
+        return HasSelection() ? "Click to select another color for adjustment.\n\rCtrl-click to "
+                                "move the sampler.\n\rShift-click to lock an original "
+                                "color.\n\rHold Shift key to view original image."
+                              : "Select a color that needs to be adjusted.";
+    case CursorZone::Sampler:
+        return kDragSampler;
+    case CursorZone::Elsewhere:
+        break;
+    }
+    return nullptr;
+}
+
+const char* RightPaneHint(CursorZone zone) {
+    if (!RightPane().HasUserSample())
+        return "Use the Open Sample button to load a sample image.\n\rSelect a color that needs "
+               "to be adjusted in the left image.";
+    if (!HasSelection()) return "Select a color that needs to be adjusted in the left image first.";
+    switch (zone) {
+    case CursorZone::Image:
+        return "Select the desired color from this image to adjust the left image.";
+    case CursorZone::Sampler:
+        return kDragSampler;
+    case CursorZone::Elsewhere:
+        break;
+    }
+    return nullptr;
+}
+
+// What the swatch strip and the image panes say in their current state under the mouse; null for
+// the general text.
+const char* FrameHint(ADMItemRef ref) {
+    if (ref == Swatches().ItemRef()) return SwatchHint(Swatches().SwatchState());
+    if (CurrentTool() == Tool::Hand) return "Use the mouse to drag the image around.";
+    if (CurrentTool() == Tool::Zoom) return "Click to zoom in.\n\rAlt-click to zoom out.";
+    return ref == LeftPane().ItemRef() ? LeftPaneHint(LeftPane().Zone())
+                                       : RightPaneHint(RightPane().Zone());
+}
+
+// What a control says when the mouse enters it; null for the general text.
+const char* ControlHint(ADMItemRef ref) {
+    const MainItems& items = MainDialogItems();
     if (const QLNToolButton* button = ToolButtonOfItem(ref))
         return button->Pressed() ? nullptr : kToolHints[int32_t(button->ButtonTool())];
+    const ADMInt32 id = Item(ref).ID();
     if (id == kOKItem) return "Click Ok to apply the color change to the current document";
     if (id == kCancelItem) return "Click Cancel to quit.\n\rAlt-Cancel resets parameters.";
     if (id == kOpenSampleItem)
@@ -47,10 +106,19 @@ const char* ItemHint(ADMItemRef ref) {
     return nullptr;
 }
 
+// The frames speak on entering and whenever their state under the mouse changes; the controls
+// only on entering. Leaving always gives the general text.
+const char* ItemHint(ADMItemRef ref, HintReason reason) {
+    if (reason == HintReason::Left) return nullptr;
+    if (ref == LeftPane().ItemRef() || ref == RightPane().ItemRef() || ref == Swatches().ItemRef())
+        return FrameHint(ref);
+    return reason == HintReason::Entered ? ControlHint(ref) : nullptr;
+}
+
 void Show(ADMItemRef ref, HintReason reason) {
     if (reason == HintReason::Entered && ref == gLastHinted) return;
     gLastHinted = ref;
-    const char* text = reason == HintReason::Left ? nullptr : ItemHint(ref);
+    const char* text = ItemHint(ref, reason);
     ShowHintText(text ? text : GeneralHint());
     if (reason == HintReason::Left) gLastHinted = nullptr;
 }
@@ -66,9 +134,7 @@ const char* GeneralHint() {
     case Tool::Eyedropper:
         break;
     }
-    const engine::ColorEngine& engine = suites::Engine();
-    if (engine.Selected() < engine.FirstUserIndex())
-        return "Select a color that needs to be adjusted in the left image.";
+    if (!HasSelection()) return "Select a color that needs to be adjusted in the left image.";
     if (RightPane().HasUserSample())
         return "Use the left image to add another color adjustment.\n\rUse the right image to "
                "pick the desired color.";

@@ -383,6 +383,8 @@ TEST_F(EditCommandTest, BadInputFailsBeforeTheDialogOpens) {
     std::ofstream(folder_ / "notes.txt") << "not a picture";
     std::ofstream(folder_ / "broken.json") << "{\"format\": \"quillon-action\", \"version\": 1, ";
     std::ofstream(folder_ / "ok.txt") << "state opened.json\n";
+    const Document page = ReadImageFile(folder_ / "in.png").document;
+    WriteImageFile({&page, &page}, FileFormat::Tiff, folder_ / "pages.tif");
     struct Case {
         std::string arguments;
         int status;
@@ -395,6 +397,8 @@ TEST_F(EditCommandTest, BadInputFailsBeforeTheDialogOpens) {
         {"edit in.png out.png --action broken.json --script ok.txt", 1, "malformed action file"},
         {"edit in.png out.png --last --script ok.txt", 1, "no settings from an earlier use"},
         {"edit in.png out.png --script notes.txt", 2, "notes.txt: line 1: unknown command 'not'"},
+        {"edit pages.tif out.tif --script ok.txt", 1, "pages.tif has 2 pages and edit shows one"},
+        {"edit in.png out.png --max-pixels 100 --script ok.txt", 1, "picture too large (64 x 48)"},
     };
     for (const Case& c : cases) {
         const Outcome outcome = Quillon(c.arguments);

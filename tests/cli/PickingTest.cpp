@@ -323,3 +323,60 @@ TEST_F(PickingTest, RememberedPositionsFollowTheirPictures) {
 }
 
 } // namespace
+
+// The hint line follows the mouse over the panes, the buttons and the controls, in every state
+// of the tool, the selection and the sample; leaving an item gives what the tool does.
+TEST_F(PickingTest, TheHintLineSaysWhatTheItemUnderTheMouseDoes) {
+    struct Step {
+        std::string script;
+        const char* hint;
+    };
+    const std::string away = "move 300 290\nwait 20\n";
+    const Step steps[] = {
+        {"move 150 160\n", "Select a color that needs to be adjusted."},
+        {"move 470 175\n", "Use the Open Sample button to load a sample image.\n\rSelect a color "
+                           "that needs to be adjusted in the left image."},
+        {"move 430 50\n", "Open a sample image. You will use it to choose desired colors."},
+        {away, "Select a color that needs to be adjusted in the left image."},
+        {OpenSample("blue.png") + away + "move 430 50\n",
+         "Open a different sample image.\n\rAlt-Open Sample to close the sample image."},
+        {"move 470 175\n", "Select a color that needs to be adjusted in the left image first."},
+        {kClickRed, "You can drag the sampler to a different part of the image."},
+        {"move 190 190\n",
+         "Click to select another color for adjustment.\n\rCtrl-click to move the sampler.\n\r"
+         "Shift-click to lock an original color.\n\rHold Shift key to view original image."},
+        {"move 470 175\n", "Select the desired color from this image to adjust the left image."},
+        {"move 540 22\n", "Click Ok to apply the color change to the current document"},
+        {"move 370 20\n", "Choose a small value to adjust only very similar colors.\n\rIncrease "
+                          "fuzziness to include colors that are less similar."},
+        {"move 250 50\n", "When checked, the luminosity (brightness) of the original colors is "
+                          "preserved.\n\rWhen unchecked, the luminosity is adjusted along with "
+                          "the colors."},
+        {away, "Use the left image to add another color adjustment.\n\rUse the right image to "
+               "pick the desired color."},
+        {"move 22 138\n", "Choose this tool to zoom in or out."},
+        {"click 22 138\nwait 20\n" + away,
+         "Click on either the left or the right image to zoom in.\n\rAlt-click to zoom out."},
+        {"move 22 138\n",
+         "Click on either the left or the right image to zoom in.\n\rAlt-click to zoom out."},
+        {"move 150 175\n", "Click to zoom in.\n\rAlt-click to zoom out."},
+        {"click 22 114\nwait 20\n" + away,
+         "Drag either the left or the right image to display a different part."},
+        {"move 470 175\n", "Use the mouse to drag the image around."},
+    };
+    std::string script = kSmall;
+    for (size_t i = 0; i < std::size(steps); ++i)
+        script += steps[i].script + "wait 30\nstate hint" + std::to_string(i) + ".json\n";
+    const Outcome outcome = Edit(script + "click 540 52\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const json state = State("hint" + std::to_string(i) + ".json");
+        std::string text;
+        for (const json& item : state["items"])
+            if (item["type"] == "ADM Text Static Type") {
+                text = item["text"];
+                break;
+            }
+        EXPECT_EQ(text, steps[i].hint) << "step " << i << ": " << steps[i].script;
+    }
+}

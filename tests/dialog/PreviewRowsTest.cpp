@@ -61,7 +61,9 @@ TEST(PreviewRows, EachDocumentTakesItsPath) {
             EXPECT_EQ(gCalls.first16.c1, 200 * 128) << c.name;
             EXPECT_EQ(gCalls.first16.c3, 50 * 128) << c.name;
         }
-        if (c.convert8 > 0) EXPECT_EQ(gCalls.first8.c1, 200) << c.name;
+        if (c.convert8 > 0) {
+            EXPECT_EQ(gCalls.first8.c1, 200) << c.name;
+        }
         // Blue, green, red in the display; conversions that change nothing leave the planes.
         if (c.space == plugIncolorServicesRGBSpace) {
             EXPECT_NEAR(display[0], 50, 1) << c.name;

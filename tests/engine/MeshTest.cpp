@@ -162,7 +162,9 @@ TEST(MeshLimitTest, TwoHundredAdjustmentsAtLowestFuzzinessStillCoverTheCube) {
         EXPECT_EQ(e->UserCount(), kMaxUserAdjustments);
         EXPECT_LE(e->PointCount(), kPointLimit);
         EXPECT_GT(e->PointCount(), e->EntryCount()); // some anchors still placed
-        if (!chromaOnly) EXPECT_LE(e->TetrahedronCount(), kTetrahedronLimit);
+        if (!chromaOnly) {
+            EXPECT_LE(e->TetrahedronCount(), kTetrahedronLimit);
+        }
         ExpectGridCovered(*e, 1024);
         // Every user adjustment reaches its target.
         for (int32_t i = e->FirstUserIndex(); i < e->EntryCount(); i += 7) {

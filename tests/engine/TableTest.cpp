@@ -247,7 +247,9 @@ TEST(TableTest, DuplicateTestsFollowTheMode) {
         e->AddAdjustment(c.second, Rgb(c.second), {0, 0}, false);
         const Adjustment& a = e->Record(13);
         EXPECT_EQ(a.original[1] != c.second.c2, c.jittered) << c.chromaOnly << " " << c.second.c1;
-        if (c.jittered) EXPECT_EQ(a.original[1], c.second.c2 + 127);
+        if (c.jittered) {
+            EXPECT_EQ(a.original[1], c.second.c2 + 127);
+        }
     }
 }
 

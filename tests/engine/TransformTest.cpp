@@ -144,7 +144,9 @@ TEST(TransformTest, FoundSimplexMovesToTheFront) {
     EXPECT_EQ(order[0], 8);
     EXPECT_EQ(order[8], 0);
     for (int i = 1; i < 17; ++i)
-        if (i != 8) EXPECT_EQ(order[i], i);
+        if (i != 8) {
+            EXPECT_EQ(order[i], i);
+        }
 
     // A colour of the first tetrahedron is now found at position 8 and swaps back.
     ColorRecord16 corner = Lab(100, 100, 100);
@@ -238,7 +240,9 @@ TEST(TransformTest, CallersWithTheirOwnOrdersEvaluateTogether) {
         const auto fresh = chromaOnly ? order->Triangles() : order->Tetrahedra();
         ASSERT_EQ(int32_t(fresh.size()), chromaOnly ? e->TriangleCount() : e->TetrahedronCount());
         for (size_t i = 1; i < fresh.size(); ++i)
-            if (fresh[i] != int32_t(i)) EXPECT_EQ(fresh[0], int32_t(i)) << i;
+            if (fresh[i] != int32_t(i)) {
+                EXPECT_EQ(fresh[0], int32_t(i)) << i;
+            }
     }
 }
 

@@ -228,7 +228,9 @@ TEST_F(EditHistoryTest, EditsOfAnotherTableNeverTouchARecordOutsideIt) {
         e.indexB = User(c.indexB);
         e.entryA = e.entryB = some;
         history.Push(e);
-        if (c.redo) ASSERT_TRUE(history.Undo(*engine, view));
+        if (c.redo) {
+            ASSERT_TRUE(history.Undo(*engine, view));
+        }
 
         engine->ClearAdjustments();
         Click(5000, 6000, 7000, false);

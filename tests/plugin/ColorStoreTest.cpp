@@ -187,7 +187,9 @@ TEST_F(ColorStoreTest, StoredPassWritesWhatTheUncachedPassWrites) {
                 const Difference d = Compare(stored, expected);
                 EXPECT_LE(d.pixels * 10000, int64_t(c.picture.width) * c.picture.height)
                     << d.pixels << " pixels differ";
-                if (mode == ColorMode::Lab) EXPECT_LE(d.largest, 1);
+                if (mode == ColorMode::Lab) {
+                    EXPECT_LE(d.largest, 1);
+                }
                 // Every picture here is large enough for the pass to keep a store.
                 EXPECT_LE(host_.Memory().PeakBufferBytes(), size_t(64) << 20);
                 EXPECT_GE(host_.Memory().PeakBufferBytes(), size_t(32) << 20);

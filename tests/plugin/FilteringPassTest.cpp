@@ -51,7 +51,9 @@ TEST_F(FilteringPassTest, TilesRowsAndProgressFollowTheFilterRectangle) {
             EXPECT_EQ(count(c.space, lab), c.convertedRows) << ModeName(c.mode);
             EXPECT_GE(count(lab, c.space), c.convertedRows) << ModeName(c.mode);
         }
-        if (c.space == plugIncolorServicesCMYKSpace) EXPECT_EQ(count(lab, c.space), 300 * 4);
+        if (c.space == plugIncolorServicesCMYKSpace) {
+            EXPECT_EQ(count(lab, c.space), 300 * 4);
+        }
     }
 }
 

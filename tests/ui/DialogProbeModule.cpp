@@ -184,7 +184,7 @@ PluginMain(int16 selector, void* block, intptr_t* data, int16* result) noexcept 
     state.basic = static_cast<AboutRecord*>(block)->sSPBasic;
     try {
         const ADMInt32 closedBy = Dialog::Modal(nullptr, "Probe", 1, 0, &InitProbe, nullptr, 0);
-        *result = closedBy == 1 && gFailed.empty() ? noErr : int16(1);
+        *result = closedBy == 1 && gFailed.empty() ? int16(noErr) : int16(1);
     } catch (const suites::HostError& error) {
         *result = suites::ToSelectorResult(error.code);
     }

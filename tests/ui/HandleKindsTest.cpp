@@ -206,13 +206,15 @@ void RunTable(ADMDialogRef dialog, HandleKind extraKind, void* extra) {
         const auto own = live.find(probe.expects);
         if (own == live.end()) continue; // a tracker probe inside the notifier, or the reverse
         probed.insert(probe.expects);
-        if (probe.checkAccepted)
+        if (probe.checkAccepted) {
             EXPECT_FALSE(probe.refused(own->second))
                 << probe.name << " refused its own kind, a " << KindName(probe.expects);
+        }
         for (const auto& [kind, handle] : live)
-            if (kind != probe.expects)
+            if (kind != probe.expects) {
                 EXPECT_TRUE(probe.refused(handle))
                     << probe.name << " took a live " << KindName(kind);
+            }
     }
     EXPECT_EQ(probed.size(), live.size()) << "a kind without a probe";
 

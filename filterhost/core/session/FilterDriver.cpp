@@ -46,8 +46,8 @@ FilterDriver* Driver() {
 
 OSErr AdvanceState() noexcept {
     FilterDriver* driver = Driver();
-    return driver ? GuardedCall<OSErr>(filterBadParameters, [driver] { return driver->Advance(); })
-                  : filterBadParameters;
+    if (!driver) return filterBadParameters;
+    return GuardedCall<OSErr>(filterBadParameters, [driver] { return driver->Advance(); });
 }
 
 void ReportProgress(int32 done, int32 total) noexcept {
