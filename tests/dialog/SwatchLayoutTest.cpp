@@ -44,8 +44,12 @@ TEST(SwatchLayout, ThePageHoldsTheSelectionAndTheButtonsReachTheNeighbours) {
         EXPECT_EQ(layout.Shown(), c.shown) << c.name;
         EXPECT_EQ(layout.HasPrevious(), c.previous) << c.name;
         EXPECT_EQ(layout.HasNext(), c.next) << c.name;
-        if (c.previous) EXPECT_EQ(layout.PreviousTarget(), c.previousTarget) << c.name;
-        if (c.next) EXPECT_EQ(layout.NextTarget(), c.nextTarget) << c.name;
+        if (c.previous) {
+            EXPECT_EQ(layout.PreviousTarget(), c.previousTarget) << c.name;
+        }
+        if (c.next) {
+            EXPECT_EQ(layout.NextTarget(), c.nextTarget) << c.name;
+        }
     }
 }
 
