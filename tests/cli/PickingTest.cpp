@@ -1,6 +1,6 @@
 // Picking colours in quillon edit: the document on the left, a sample or the built-in chart on
 // the right, driven by scripts on Qt's offscreen platform.
-#include "QuillonRun.h"
+#include "PickingPictures.h"
 
 #include "Fixtures.h"
 #include "core/documents/ImageFiles.h"
@@ -26,7 +26,6 @@ namespace fs = std::filesystem;
 // sits in the middle of the right pane (client x 455..486, y 159..190).
 constexpr const char* kSmall = "resize 600 300\nwait 50\n";
 constexpr const char* kClickOK = "click 540 22\n";
-constexpr const char* kOpenSample = "click 430 50\nwait 50\n";
 constexpr const char* kClickRed = "click 145 175\nwait 20\n";
 constexpr const char* kClickSample = "click 470 175\nwait 20\n";
 constexpr const char* kLuminosityOff = "click 245 50\nwait 20\n";
@@ -46,29 +45,11 @@ std::string LabText(Rgb c) {
            std::to_string(lab.c3) + "]";
 }
 
-class PickingTest : public quillon::testing::QuillonTest {
+class PickingTest : public quillon::testing::PickingPicturesTest {
   protected:
     void SetUp() override {
-        QuillonTest::SetUp();
-        Document d = MakeDocument(ColorMode::RGB, 8, 64, 48);
-        for (int32_t y = 0; y < d.height; ++y)
-            for (int32_t x = 0; x < d.width; ++x) {
-                d.At(0, x, y) = x < 32 ? 255 : 0;
-                d.At(1, x, y) = x < 32 ? 0 : 255;
-                d.At(2, x, y) = 0;
-            }
-        WriteImageFile(d, FileFormat::Png, folder_ / "in.png");
-        Document blue = MakeDocument(ColorMode::RGB, 8, 32, 32);
-        for (int32_t y = 0; y < 32; ++y)
-            for (int32_t x = 0; x < 32; ++x)
-                blue.At(2, x, y) = 255;
-        WriteImageFile(blue, FileFormat::Png, folder_ / "blue.png");
+        PickingPicturesTest::SetUp();
         std::ofstream(folder_ / "notes.txt") << "not a picture at all\n";
-    }
-
-    Outcome Edit(const std::string& script, const std::string& arguments = "") {
-        std::ofstream(folder_ / "script.txt") << script;
-        return Quillon("edit in.png out.png --script script.txt " + arguments);
     }
 
     // The "Colors" text an action recorded.
@@ -88,11 +69,6 @@ class PickingTest : public quillon::testing::QuillonTest {
             for (int32_t x = 0; x < d.width; ++x)
                 std::swap(d.At(0, x, y), d.At(1, x, y));
         WriteImageFile(d, FileFormat::Png, folder_ / "in.png");
-    }
-
-    // The file dialog opens in the working folder, the test's own.
-    std::string OpenSample(const std::string& file) {
-        return std::string(kOpenSample) + "type " + file + "\nkey enter\nwait 50\n";
     }
 
     json State(const std::string& file) {

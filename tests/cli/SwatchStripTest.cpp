@@ -1,15 +1,17 @@
 // The swatch strip and undo and redo in quillon edit: selecting, paging, removing and recolouring
 // adjustments, driven by scripts on Qt's offscreen platform and read back from the recorded
 // action, the written picture and screenshots.
-#include "QuillonRun.h"
+#include "PickingPictures.h"
 
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,7 +28,6 @@ using quillon::testing::Outcome;
 // right pane.
 constexpr const char* kSmall = "resize 600 300\nwait 50\n";
 constexpr const char* kClickOK = "click 540 22\n";
-constexpr const char* kOpenSample = "click 430 50\nwait 50\n";
 constexpr const char* kClickRed = "click 145 175\nwait 20\n";
 constexpr const char* kClickSample = "click 470 175\nwait 20\n";
 constexpr const char* kLuminosity = "click 245 50\nwait 20\n";
@@ -82,24 +83,8 @@ int Widen(int v) {
     return int(std::lround(v * 32768.0 / 255.0));
 }
 
-class SwatchStripTest : public quillon::testing::QuillonTest {
+class SwatchStripTest : public quillon::testing::PickingPicturesTest {
   protected:
-    void SetUp() override {
-        QuillonTest::SetUp();
-        Document d = MakeDocument(ColorMode::RGB, 8, 64, 48);
-        for (int32_t y = 0; y < d.height; ++y)
-            for (int32_t x = 0; x < d.width; ++x) {
-                d.At(0, x, y) = x < 32 ? 255 : 0;
-                d.At(1, x, y) = x < 32 ? 0 : 255;
-            }
-        WriteImageFile(d, FileFormat::Png, folder_ / "in.png");
-        Document blue = MakeDocument(ColorMode::RGB, 8, 32, 32);
-        for (int32_t y = 0; y < 32; ++y)
-            for (int32_t x = 0; x < 32; ++x)
-                blue.At(2, x, y) = 255;
-        WriteImageFile(blue, FileFormat::Png, folder_ / "blue.png");
-    }
-
     // An action file with these adjustments and Preserve Luminosity off.
     void WriteAction(const std::vector<std::string>& items) {
         std::string colors;
@@ -114,11 +99,6 @@ class SwatchStripTest : public quillon::testing::QuillonTest {
                                {{"key", "Fzns"}, {"type", "doub"}, {"value", 5.0}},
                                {{"key", "smpl"}, {"type", "TEXT"}, {"value", colors}}}}};
         std::ofstream(folder_ / "action.json") << action.dump();
-    }
-
-    Outcome Edit(const std::string& script, const std::string& arguments = "") {
-        std::ofstream(folder_ / "script.txt") << script;
-        return Quillon("edit in.png out.png --script script.txt " + arguments);
     }
 
     // Runs the script on the action's adjustments and confirms with OK; the recorded action.
@@ -142,10 +122,6 @@ class SwatchStripTest : public quillon::testing::QuillonTest {
             }
         ADD_FAILURE() << "no colors recorded";
         return {};
-    }
-
-    std::string OpenSample(const std::string& file) {
-        return std::string(kOpenSample) + "type " + file + "\nkey enter\nwait 50\n";
     }
 
     Document Picture(const std::string& file) { return ReadImageFile(folder_ / file).document; }
