@@ -157,6 +157,35 @@ TEST_F(SwatchStripTest, UndoTakesBackBothPicksAndRedoBringsThemBack) {
     }
 }
 
+// The document pane's mark shows where the selected adjustment was picked; undo and redo move
+// the selection and the mark with it.
+TEST_F(SwatchStripTest, UndoAndRedoMoveTheMarkWithTheSelection) {
+    const Outcome outcome =
+        Edit(std::string(kSmall) + kClickRed + "click 185 160\nwait 20\n" +
+             "move 590 290\nwait 20\nscreenshot two.png\nkey z ctrl\n" +
+             "wait 20\nscreenshot undone.png\nkey y ctrl\nwait 20\n" + "screenshot redone.png\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    // Each half of the document is one colour: a square around a picked point that is not of
+    // one colour holds the mark.
+    auto marked = [this](const std::string& file, int cx, int cy) {
+        const Document shot = Picture(file);
+        for (int y = cy - 6; y <= cy + 6; ++y)
+            for (int x = cx - 6; x <= cx + 6; ++x)
+                for (int c = 0; c < 3; ++c)
+                    if (shot.At(c, x, y) != shot.At(c, cx - 6, cy - 6)) return true;
+        return false;
+    };
+    struct Case {
+        const char* file;
+        bool atRed, atGreen;
+    };
+    for (const Case& c : {Case{"two.png", false, true}, Case{"undone.png", true, false},
+                          Case{"redone.png", false, true}}) {
+        EXPECT_EQ(marked(c.file, 145, 175), c.atRed) << c.file;
+        EXPECT_EQ(marked(c.file, 185, 160), c.atGreen) << c.file;
+    }
+}
+
 // --- removing -------------------------------------------------------------------------------
 
 TEST_F(SwatchStripTest, TheWastebasketRemovesTheSelectedAdjustmentAndUndoPutsItBack) {
