@@ -388,6 +388,30 @@ TEST_F(SwatchStripTest, ScreenshotsShowSwatchesPadlocksAndPageButtons) {
     }
 }
 
+// The wastebasket turns red and a page button blue while the mouse is over it.
+TEST_F(SwatchStripTest, TheMouseHighlightsTheWastebasketAndThePageButtons) {
+    WriteAction(Adjustments(30));
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "move 337 91\nwait 20\nscreenshot bin.png\n"
+                                   "move 335 260\nwait 20\nscreenshot next.png\n"
+                                   "move 590 290\nwait 20\nscreenshot away.png\n",
+             "--action action.json");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    // A pixel of the first row's wastebasket, and of the next button's arrow.
+    auto red = [](Rgb p) { return p.r > p.g + 60; };
+    auto blue = [](Rgb p) { return p.b > p.r + 80; };
+    struct Case {
+        const char* file;
+        bool bin, next;
+    };
+    for (const Case& c : {Case{"bin.png", true, false}, Case{"next.png", false, true},
+                          Case{"away.png", false, false}}) {
+        const Document shot = Picture(c.file);
+        EXPECT_EQ(red(At(shot, kStripLeft + 42, kStripTop + 15)), c.bin) << c.file;
+        EXPECT_EQ(blue(At(shot, kStripLeft + 38, kStripTop + 180)), c.next) << c.file;
+    }
+}
+
 // --- stored adjustments the strip must cope with --------------------------------------------
 
 // The most adjustments the table takes, locked ones among them, with document and sample
