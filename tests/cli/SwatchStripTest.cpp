@@ -412,6 +412,39 @@ TEST_F(SwatchStripTest, TheMouseHighlightsTheWastebasketAndThePageButtons) {
     }
 }
 
+// The hint line follows the mouse across the strip: a row, the selected row, its wastebasket and
+// the page buttons each say what a click there does; off the strip the tool's text returns.
+TEST_F(SwatchStripTest, TheHintLineSaysWhatAClickOnTheStripDoes) {
+    WriteAction(Adjustments(30));
+    const std::string swatch = std::to_string(kStripLeft + 9) + " ";
+    const std::pair<std::string, const char*> steps[] = {
+        {"move " + swatch + std::to_string(RowCentre(1)), "Click to select this color adjustment."},
+        {"move " + swatch + std::to_string(RowCentre(0)), "Double-click for color picker dialog."},
+        {"move 337 91", "Click to remove the selected color adjustment"},
+        {"move 335 260", "Display next set of color adjustments"},
+        {std::string(kNext) + "move 305 260", "Display previous set of color adjustments"},
+        {"move 590 290", "Use the Open Sample button to open a sample image.\n\rOr double-click "
+                         "on a swatch to adjust selected color.\n\rOr pick a color from the right "
+                         "set of swatches."},
+    };
+    std::string script = kSmall;
+    for (size_t i = 0; i < std::size(steps); ++i)
+        script += steps[i].first + "\nwait 20\nstate hint" + std::to_string(i) + ".json\n";
+    const Outcome outcome = Edit(script, "--action action.json");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        std::ifstream in(folder_ / ("hint" + std::to_string(i) + ".json"));
+        const json state = json::parse(in);
+        std::string text;
+        for (const json& item : state["items"])
+            if (item["type"] == "ADM Text Static Type") {
+                text = item["text"];
+                break;
+            }
+        EXPECT_EQ(text, steps[i].second) << steps[i].first;
+    }
+}
+
 // --- stored adjustments the strip must cope with --------------------------------------------
 
 // The most adjustments the table takes, locked ones among them, with document and sample
