@@ -66,6 +66,19 @@ TEST_F(ColorPickerTest, CancellingKeepsTheColour) {
     EXPECT_EQ(picked, (std::array<uint8_t, 4>{0, 10, 20, 30}));
 }
 
+// The boxes show whole percents, which cannot hold every stored value: OK on a colour nobody
+// changed gives back exactly the colour handed in.
+TEST_F(ColorPickerTest, AcceptingAnUntouchedColourKeepsEveryComponent) {
+    struct Case {
+        ColorSpace space;
+        std::array<uint8_t, 4> start;
+    };
+    for (const Case& c : {Case{plugIncolorServicesLabSpace, {0, 201, 100, 150}},
+                          Case{plugIncolorServicesCMYKSpace, {13, 77, 200, 5}},
+                          Case{plugIncolorServicesRGBSpace, {0, 10, 20, 30}}})
+        EXPECT_EQ(Pick(c.space, c.start, "key enter"), c.start) << c.space;
+}
+
 TEST_F(ColorPickerTest, CmykInPercent) {
     const std::string state = ::testing::TempDir() + "picker_cmyk.json";
     Pick(plugIncolorServicesCMYKSpace, {255, 0, 0, 0}, "state " + state + "\nkey escape");
