@@ -13,14 +13,6 @@
 namespace quillon::dialog {
 namespace {
 
-constexpr DescriptorKeyID kEyedropperKey = PI_FOURCC('E', 'y', 'D', 'r');
-constexpr DescriptorTypeID kPropertyClass = PI_FOURCC('P', 'r', 'p', 'r');
-constexpr DescriptorTypeID kApplicationClass = PI_FOURCC('c', 'a', 'p', 'p');
-constexpr DescriptorTypeID kOrdinalType = PI_FOURCC('O', 'r', 'd', 'n');
-constexpr uint32_t kTargetValue = PI_FOURCC('T', 'r', 'g', 't');
-constexpr uint32_t kPointSample = PI_FOURCC('S', 'm', 'p', 'P');
-constexpr uint32_t kThreeByThree = PI_FOURCC('S', 'm', 'p', '3');
-
 // A colour whose L, a or b moved by more than this no longer lies at its remembered position.
 constexpr int32_t kPositionTolerance = 128;
 
@@ -160,17 +152,17 @@ SampleSize HostSampleSize() {
     if (references->Make(&reference) != kSPNoError || !reference) return SampleSize::Point;
     PIActionDescriptor result = nullptr;
     DescriptorTypeID type = 0;
-    uint32_t value = kPointSample;
+    uint32_t value = eyedropperPoint;
     const bool ok =
-        references->PutProperty(reference, kPropertyClass, kEyedropperKey) == kSPNoError &&
-        references->PutEnumerated(reference, kApplicationClass, kOrdinalType, kTargetValue) ==
+        references->PutProperty(reference, classProperty, keyEyedropperSample) == kSPNoError &&
+        references->PutEnumerated(reference, classApplication, typeOrdinal, enumTarget) ==
             kSPNoError &&
         control->Get(&result, reference) == kSPNoError && result &&
-        descriptors->GetEnumerated(result, kEyedropperKey, &type, &value) == kSPNoError;
+        descriptors->GetEnumerated(result, keyEyedropperSample, &type, &value) == kSPNoError;
     if (result) descriptors->Free(result);
     references->Free(reference);
-    if (!ok || value == kPointSample) return SampleSize::Point;
-    return value == kThreeByThree ? SampleSize::ThreeByThree : SampleSize::FiveByFive;
+    if (!ok || value == eyedropperPoint) return SampleSize::Point;
+    return value == eyedropper3x3 ? SampleSize::ThreeByThree : SampleSize::FiveByFive;
 }
 
 Color16 AverageAt(const QLNEyedropper& eyedropper, ImagePoint point, SampleSize size,

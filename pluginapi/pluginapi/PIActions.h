@@ -22,6 +22,16 @@ typedef Handle PIDescriptorHandle;
 #define typePath PI_FOURCC('P', 't', 'h', ' ')
 #define typeNull PI_FOURCC('n', 'u', 'l', 'l')
 
+/* The application's eyedropper size, read as property 'EyDr' of the target application. */
+#define classProperty PI_FOURCC('P', 'r', 'p', 'r')
+#define classApplication PI_FOURCC('c', 'a', 'p', 'p')
+#define typeOrdinal PI_FOURCC('O', 'r', 'd', 'n')
+#define enumTarget PI_FOURCC('T', 'r', 'g', 't')
+#define keyEyedropperSample PI_FOURCC('E', 'y', 'D', 'r')
+#define eyedropperPoint PI_FOURCC('S', 'm', 'p', 'P')
+#define eyedropper3x3 PI_FOURCC('S', 'm', 'p', '3')
+#define eyedropper5x5 PI_FOURCC('S', 'm', 'p', '5')
+
 /* Reading: open with a 0-terminated list of the keys the plug-in understands; getKey hands out the
    keys present in the descriptor, one per call, in the host's order. */
 typedef struct ReadDescriptorProcs {

@@ -9,12 +9,6 @@
 namespace quillon::filterhost {
 namespace {
 
-constexpr DescriptorKeyID kEyedropperKey = PI_FOURCC('E', 'y', 'D', 'r');
-constexpr DescriptorTypeID kPropertyClass = PI_FOURCC('P', 'r', 'p', 'r');
-constexpr DescriptorTypeID kApplicationClass = PI_FOURCC('c', 'a', 'p', 'p');
-constexpr DescriptorTypeID kOrdinalType = PI_FOURCC('O', 'r', 'd', 'n');
-constexpr uint32_t kTargetValue = PI_FOURCC('T', 'r', 'g', 't');
-
 struct ReferencePart {
     bool property; // else enumerated
     DescriptorTypeID desiredClass;
@@ -83,10 +77,10 @@ bool NamesEyedropper(const Reference& r) {
     if (r.parts.size() != 2) return false;
     const ReferencePart& property = r.parts[0];
     const ReferencePart& application = r.parts[1];
-    return property.property && property.desiredClass == kPropertyClass &&
-           property.keyOrType == kEyedropperKey && !application.property &&
-           application.desiredClass == kApplicationClass && application.keyOrType == kOrdinalType &&
-           application.value == kTargetValue;
+    return property.property && property.desiredClass == classProperty &&
+           property.keyOrType == keyEyedropperSample && !application.property &&
+           application.desiredClass == classApplication && application.keyOrType == typeOrdinal &&
+           application.value == enumTarget;
 }
 
 SPErr ControlGet(PIActionDescriptor* result, PIActionReference reference) noexcept {
@@ -97,8 +91,8 @@ SPErr ControlGet(PIActionDescriptor* result, PIActionReference reference) noexce
     const ActionControl& control = *Session()->Actions();
     return GuardedCall<SPErr>(kSPBadParameterError, [&] {
         Descriptor answer;
-        answer.Put(
-            {kEyedropperKey, typeEnumerated, int32_t(EyedropperSampleCode(control.Eyedropper()))});
+        answer.Put({keyEyedropperSample, typeEnumerated,
+                    int32_t(EyedropperSampleCode(control.Eyedropper()))});
         *result = control.Descriptors().Hand(std::move(answer));
         return SPErr(kSPNoError);
     });
@@ -113,13 +107,13 @@ const PSBasicActionControlProcs kControlSuite = {&ControlGet};
 uint32_t EyedropperSampleCode(EyedropperSample sample) {
     switch (sample) {
     case EyedropperSample::Point:
-        return PI_FOURCC('S', 'm', 'p', 'P');
+        return eyedropperPoint;
     case EyedropperSample::Average3x3:
-        return PI_FOURCC('S', 'm', 'p', '3');
+        return eyedropper3x3;
     case EyedropperSample::Average5x5:
-        return PI_FOURCC('S', 'm', 'p', '5');
+        return eyedropper5x5;
     }
-    return PI_FOURCC('S', 'm', 'p', 'P');
+    return eyedropperPoint;
 }
 
 ActionControl::ActionControl(SuiteRegistry& suites, DescriptorServices& descriptors,
