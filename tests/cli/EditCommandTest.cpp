@@ -1,5 +1,6 @@
 // quillon edit end to end: the real dialog of the real plug-in, driven by scripts on Qt's
 // offscreen platform.
+#include "DialogScript.h"
 #include "QuillonRun.h"
 
 #include "core/documents/ImageFiles.h"
@@ -16,16 +17,12 @@ namespace {
 using namespace quillon::filterhost;
 using nlohmann::json;
 using quillon::testing::Outcome;
+using namespace quillon::testing;
 namespace fs = std::filesystem;
 
 constexpr const char* kSettings = "config/quillon/d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings";
 // Mid grey, which the picture holds, becomes a red.
 constexpr const char* kAdjustment = "Lab[16384,16384,16384]:Lab[16384,24000,18000] ";
-
-// Where things are at 600 x 300.
-constexpr const char* kSmall = "resize 600 300\nwait 50\n";
-constexpr const char* kClickOK = "click 540 22\n";
-constexpr const char* kClickCancel = "click 540 52\n";
 
 class EditCommandTest : public quillon::testing::QuillonTest {
   protected:
@@ -63,15 +60,6 @@ class EditCommandTest : public quillon::testing::QuillonTest {
         return json::parse(in)["descriptor"];
     }
 };
-
-// The n-th item of a type, in the order the dialog made them.
-json Nth(const json& state, const std::string& type, size_t n) {
-    size_t seen = 0;
-    for (const json& item : state["items"])
-        if (item["type"] == type && seen++ == n) return item;
-    ADD_FAILURE() << "no " << type << " number " << n;
-    return json::object();
-}
 
 json WithID(const json& state, int id) {
     for (const json& item : state["items"])
@@ -139,7 +127,7 @@ TEST_F(EditCommandTest, OpensFillingTheScreenWithZoomsThatNeverEnlarge) {
     EXPECT_EQ(state["width"], 796);
     EXPECT_EQ(state["height"], 796);
     // A 64 x 48 picture in a pane far bigger: fit, but at most 100%.
-    EXPECT_EQ(Nth(state, "ADM Text Static Type", kLeftZoomLabel)["text"], "100.00%");
+    EXPECT_EQ(Nth(state, kTextStatic, kLeftZoomLabel)["text"], "100.00%");
     const json menu = Nth(state, "ADM Popup Menu Type", 0);
     std::vector<std::string> labels;
     for (const json& entry : menu["entries"])
@@ -157,11 +145,11 @@ TEST_F(EditCommandTest, ZoomKeysChangeTheLeftZoomOnly) {
     ASSERT_EQ(outcome.status, 1) << outcome.error;
     // 64 x 48 at 600 x 300 starts at 100%; in goes to 200%, out twice to 66%; "=" without Ctrl
     // does nothing.
-    EXPECT_EQ(Nth(State("in.json"), "ADM Text Static Type", kLeftZoomLabel)["text"], "200.00%");
-    EXPECT_EQ(Nth(State("out.json"), "ADM Text Static Type", kLeftZoomLabel)["text"], "66.67%");
-    EXPECT_EQ(Nth(State("same.json"), "ADM Text Static Type", kLeftZoomLabel)["text"], "66.67%");
+    EXPECT_EQ(Nth(State("in.json"), kTextStatic, kLeftZoomLabel)["text"], "200.00%");
+    EXPECT_EQ(Nth(State("out.json"), kTextStatic, kLeftZoomLabel)["text"], "66.67%");
+    EXPECT_EQ(Nth(State("same.json"), kTextStatic, kLeftZoomLabel)["text"], "66.67%");
     // The right zoom is not touched: the built-in chart, 256 x 384, fits at 186 / 384.
-    EXPECT_EQ(Nth(State("out.json"), "ADM Text Static Type", kRightZoomLabel)["text"], "48.44%");
+    EXPECT_EQ(Nth(State("out.json"), kTextStatic, kRightZoomLabel)["text"], "48.44%");
 }
 
 TEST_F(EditCommandTest, TheZoomMenuChoosesALevelAndChecksTheCurrentOne) {
@@ -179,7 +167,7 @@ TEST_F(EditCommandTest, TheZoomMenuChoosesALevelAndChecksTheCurrentOne) {
                           Case{"stepped.json", "12%", "12.50%"}}) {
         const json state = State(c.file);
         EXPECT_EQ(Nth(state, "ADM Popup Menu Type", 0)["chosen"], c.chosen) << c.file;
-        EXPECT_EQ(Nth(state, "ADM Text Static Type", kLeftZoomLabel)["text"], c.label) << c.file;
+        EXPECT_EQ(Nth(state, kTextStatic, kLeftZoomLabel)["text"], c.label) << c.file;
     }
 }
 
@@ -289,7 +277,7 @@ TEST_F(EditCommandTest, TheHintLineExplainsTheItemUnderTheMouse) {
           // The pressed tool's button, and the dialog's background: what the tool does.
           Case{"pressed.json", "Select a color that needs to be adjusted in the left image."},
           Case{"away.json", "Select a color that needs to be adjusted in the left image."}})
-        EXPECT_EQ(Nth(State(c.file), "ADM Text Static Type", 0)["text"], c.hint) << c.file;
+        EXPECT_EQ(HintText(State(c.file)), c.hint) << c.file;
 }
 
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {

@@ -1,5 +1,6 @@
 // Picking colours in quillon edit: the document on the left, a sample or the built-in chart on
 // the right, driven by scripts on Qt's offscreen platform.
+#include "DialogScript.h"
 #include "PickingPictures.h"
 
 #include "Fixtures.h"
@@ -19,16 +20,9 @@ namespace {
 using namespace quillon::filterhost;
 using nlohmann::json;
 using quillon::testing::Outcome;
+using namespace quillon::testing;
 namespace fs = std::filesystem;
 
-// Where things are at 600 x 300. The 64 x 48 document sits at 100% in the middle of the left
-// pane (client x 136..199, y 151..198), red left of x 168 and green right of it; a 32 x 32 sample
-// sits in the middle of the right pane (client x 455..486, y 159..190).
-constexpr const char* kSmall = "resize 600 300\nwait 50\n";
-constexpr const char* kClickOK = "click 540 22\n";
-constexpr const char* kClickRed = "click 145 175\nwait 20\n";
-constexpr const char* kClickSample = "click 470 175\nwait 20\n";
-constexpr const char* kLuminosityOff = "click 245 50\nwait 20\n";
 constexpr const char* kNotAnImage = "Cannot open file, it doesn't appear to be a valid image.";
 
 struct Rgb {
@@ -123,7 +117,7 @@ void ExpectGreenUnchanged(const Document& out) {
 
 TEST_F(PickingTest, RedBecomesTheBlueOfAnOpenedSample) {
     const Outcome outcome = Edit(std::string(kSmall) + OpenSample("blue.png") + kClickRed +
-                                 kLuminosityOff + kClickSample + kClickOK);
+                                 kClickLuminosity + kClickSample + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
     const Document out = Out();
     const Document mapped = Mapped({255, 0, 0}, {0, 0, 255});
@@ -144,8 +138,8 @@ TEST_F(PickingTest, RedBecomesASwatchOfTheBuiltInChart) {
     const int x = 353 + (237 - displayWidth) / 2 + int(8 * z);
     const int y = 80 + 2 + int(376 * z);
     const Outcome outcome =
-        Edit(std::string(kSmall) + kClickRed + kLuminosityOff + "click " + std::to_string(x) + " " +
-             std::to_string(y) + "\nwait 20\n" + kClickOK);
+        Edit(std::string(kSmall) + kClickRed + kClickLuminosity + "click " + std::to_string(x) +
+             " " + std::to_string(y) + "\nwait 20\n" + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
     const Document out = Out();
     ExpectNear(At(out, 10, 10), At(Mapped({255, 0, 0}, {0, 0, 128}), 10, 10), 2, "red half");
@@ -162,14 +156,9 @@ TEST_F(PickingTest, TheZoomToolZoomsAtTheClickedPoint) {
         Edit(std::string(kSmall) + zoomTool + "click 145 175\nwait 50\nstate in.json\n" +
              "hold alt\nwait 120\nclick 145 175 alt\nletgo alt\nwait 50\nstate out.json\n" +
              "click 145 175\nwait 50\n" + eyedropper + "click 140 175\nwait 20\n" +
-             OpenSample("blue.png") + kLuminosityOff + kClickSample + kClickOK);
+             OpenSample("blue.png") + kClickLuminosity + kClickSample + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
-    auto leftZoom = [](const json& state) {
-        size_t seen = 0;
-        for (const json& item : state["items"])
-            if (item["type"] == "ADM Text Static Type" && seen++ == 1) return item["text"];
-        return json();
-    };
+    auto leftZoom = [](const json& state) { return Nth(state, kTextStatic, 1)["text"]; };
     EXPECT_EQ(leftZoom(State("in.json")), "200.00%");
     EXPECT_EQ(leftZoom(State("out.json")), "100.00%");
     ExpectNear(At(Out(), 10, 10), At(Mapped({255, 0, 0}, {0, 0, 255}), 10, 10), 1, "red half");
@@ -196,7 +185,7 @@ TEST_F(PickingTest, ADeletedRememberedSampleGivesWayToTheChartSilently) {
 
 TEST_F(PickingTest, CtrlClickMovesTheOriginal) {
     const Outcome outcome =
-        Edit(std::string(kSmall) + OpenSample("blue.png") + kClickRed + kLuminosityOff +
+        Edit(std::string(kSmall) + OpenSample("blue.png") + kClickRed + kClickLuminosity +
              kClickSample + "click 185 175 ctrl\nwait 20\n" + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
     const Document out = Out();
@@ -210,7 +199,7 @@ TEST_F(PickingTest, ASamplerDragIsOneEditEndingAtTheReleasePoint) {
     const Outcome outcome =
         Edit(std::string(kSmall) + OpenSample("blue.png") + "press 145 175\ndrag 160 175\n" +
              "release 185 175\nwait 20\nkey z ctrl\nwait 20\nstate undone.json\n" +
-             "key z ctrl shift\nwait 20\n" + kLuminosityOff + kClickSample + kClickOK);
+             "key z ctrl shift\nwait 20\n" + kClickLuminosity + kClickSample + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
     const Document out = Out();
     ExpectNear(At(out, 50, 10), At(Mapped({0, 255, 0}, {0, 0, 255}), 50, 10), 1, "green half");
@@ -248,7 +237,7 @@ TEST_F(PickingTest, AFileThatIsNotAPictureKeepsTheSampleAndItsPath) {
     std::string script = std::string(kSmall) + OpenSample("blue.png");
     for (const char* file : files)
         script += OpenSample(file) + "state " + file + ".json\nkey enter\nwait 20\n";
-    const Outcome outcome = Edit(script + kClickRed + kLuminosityOff + kClickSample + kClickOK);
+    const Outcome outcome = Edit(script + kClickRed + kClickLuminosity + kClickSample + kClickOK);
     ASSERT_EQ(outcome.status, 0) << outcome.error;
     for (const char* file : files)
         EXPECT_EQ(State(std::string(file) + ".json")["text"], kNotAnImage) << file;
@@ -346,13 +335,7 @@ TEST_F(PickingTest, TheHintLineSaysWhatTheItemUnderTheMouseDoes) {
     const Outcome outcome = Edit(script + "click 540 52\n");
     ASSERT_EQ(outcome.status, 1) << outcome.error;
     for (size_t i = 0; i < std::size(steps); ++i) {
-        const json state = State("hint" + std::to_string(i) + ".json");
-        std::string text;
-        for (const json& item : state["items"])
-            if (item["type"] == "ADM Text Static Type") {
-                text = item["text"];
-                break;
-            }
-        EXPECT_EQ(text, steps[i].hint) << "step " << i << ": " << steps[i].script;
+        EXPECT_EQ(HintText(State("hint" + std::to_string(i) + ".json")), steps[i].hint)
+            << "step " << i << ": " << steps[i].script;
     }
 }

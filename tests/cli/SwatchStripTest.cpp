@@ -1,6 +1,7 @@
 // The swatch strip and undo and redo in quillon edit: selecting, paging, removing and recolouring
 // adjustments, driven by scripts on Qt's offscreen platform and read back from the recorded
 // action, the written picture and screenshots.
+#include "DialogScript.h"
 #include "PickingPictures.h"
 
 #include "core/documents/ImageFiles.h"
@@ -21,16 +22,10 @@ namespace {
 using namespace quillon::filterhost;
 using nlohmann::json;
 using quillon::testing::Outcome;
+using namespace quillon::testing;
 
-// Where things are at 600 x 300. The strip is 56 x 190 at client (292, 80) and holds 9 rows of
-// 18 pixels; its page buttons lie in the bottom 19 pixels. The 64 x 48 document sits at 100% in
-// the middle of the left pane, red left of client x 168; a 32 x 32 sample in the middle of the
-// right pane.
-constexpr const char* kSmall = "resize 600 300\nwait 50\n";
-constexpr const char* kClickOK = "click 540 22\n";
-constexpr const char* kClickRed = "click 145 175\nwait 20\n";
-constexpr const char* kClickSample = "click 470 175\nwait 20\n";
-constexpr const char* kLuminosity = "click 245 50\nwait 20\n";
+// Where the strip is at 600 x 300: 56 x 190 at client (292, 80), 9 rows of 18 pixels, its page
+// buttons in the bottom 19 pixels.
 constexpr const char* kPrevious = "click 305 260\nwait 20\n";
 constexpr const char* kNext = "click 335 260\nwait 20\n";
 constexpr int kStripLeft = 292, kStripTop = 80, kRowsPerPage = 9;
@@ -298,7 +293,7 @@ TEST_F(SwatchStripTest, ADoubleClickChoosesTheTargetWithTheColourPicker) {
 
     // A pick that changes nothing records nothing: undo after it takes back the edit before it.
     for (const char* answer : {"key enter\n", "key escape\n"}) {
-        const json recorded = EditAction(kLuminosity + doubleClick(0) + answer + "wait 20\n" +
+        const json recorded = EditAction(kClickLuminosity + doubleClick(0) + answer + "wait 20\n" +
                                          "key z ctrl\nwait 20\n");
         bool luminosity = true;
         for (const json& item : recorded)
@@ -434,14 +429,7 @@ TEST_F(SwatchStripTest, TheHintLineSaysWhatAClickOnTheStripDoes) {
     ASSERT_EQ(outcome.status, 1) << outcome.error;
     for (size_t i = 0; i < std::size(steps); ++i) {
         std::ifstream in(folder_ / ("hint" + std::to_string(i) + ".json"));
-        const json state = json::parse(in);
-        std::string text;
-        for (const json& item : state["items"])
-            if (item["type"] == "ADM Text Static Type") {
-                text = item["text"];
-                break;
-            }
-        EXPECT_EQ(text, steps[i].second) << steps[i].first;
+        EXPECT_EQ(HintText(json::parse(in)), steps[i].second) << steps[i].first;
     }
 }
 

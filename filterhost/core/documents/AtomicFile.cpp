@@ -115,11 +115,7 @@ void WriteThroughTemporary(const std::filesystem::path& file,
     const auto folder = kind == Kind::Stream       ? std::filesystem::temp_directory_path()
                         : target.has_parent_path() ? target.parent_path()
                                                    : std::filesystem::path(".");
-    // Built by appending: GCC 12 warns wrongly (-Wrestrict) about "." + name at -O3.
-    std::string hidden(1, '.');
-    hidden += target.filename().string();
-    hidden += ".XXXXXX";
-    std::string pattern = (folder / hidden).string();
+    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     int fd = mkstemp(pattern.data());
     if (fd < 0)
         throw HostFailure("cannot write " + file.string() + ": " + std::strerror(errno) + " (in " +
