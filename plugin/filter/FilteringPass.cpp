@@ -52,6 +52,10 @@ namespace {
 // in pieces of this size.
 constexpr int32_t kRowPixels = 16000;
 
+// How many pixels ahead a row's lookups in the 16-bit store ask for their memory: the store is
+// far larger than the caches and a colour's slot is unrelated to its neighbours'.
+constexpr int32_t kLookAhead = 32;
+
 // The row buffer holds the same records for both depths.
 static_assert(sizeof(Color8) == sizeof(engine::ColorRecord8));
 static_assert(sizeof(Color16) == sizeof(engine::ColorRecord16));
@@ -235,11 +239,14 @@ class DeepColorStore {
     static uint64_t Key(const uint16_t* p) {
         return uint64_t{1} << 63 | uint64_t(p[0]) << 32 | uint64_t(p[1]) << 16 | p[2];
     }
+    static size_t Home(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - 21)); }
+    // Asks for a colour's first slot ahead of its Find.
+    void Prefetch(uint64_t key) const { __builtin_prefetch(&slots_[Home(key)]); }
     // The slot that holds a colour, taken for it when it is new (`fresh`); -1 when there is no
     // room for it.
     int32_t Find(uint64_t key, bool& fresh) {
         ++lookups_;
-        size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - 21));
+        size_t at = Home(key);
         for (int probe = 0; probe < kProbes; ++probe, at = (at + 1) & (kSlots - 1)) {
             Slot& s = slots_[at];
             if (s.key == key) {
@@ -275,6 +282,7 @@ void ProcessStoredRowPiece(uint16_t* pixels, int32_t count, int16_t space, DeepC
     int32_t misses = 0;
     for (int32_t i = 0; i < count; ++i) {
         const uint16_t* p = pixels + 3 * i;
+        if (i + kLookAhead < count) store.Prefetch(DeepColorStore::Key(p + 3 * kLookAhead));
         bool fresh = false;
         slotOf[i] = store.Find(DeepColorStore::Key(p), fresh);
         if (!fresh) continue;
