@@ -133,80 +133,89 @@ template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, i
 // The results of one pass per input colour of a three-channel 8-bit document (RGB or Lab):
 // within a pass the transformation does not change, and a photograph holds few distinct colours
 // compared with its pixels, so each colour is converted and transformed once. Indexed directly by
-// the colour's three samples: a bit says whether the colour has been seen, three bytes hold the
-// samples the pass writes for it. Fixed size whatever the picture: 2 MiB of bits, 48 MiB of
-// results and the pass's search order, about 50 MiB in one host buffer.
+// the colour's three samples: two bits say whether the colour's result is known or is being
+// computed for the row piece at hand, three bytes hold the samples the pass writes for it. Fixed
+// size whatever the picture: 4 MiB of bits, 48 MiB of results and the pass's search order,
+// about 52 MiB in one host buffer.
 class ColorStore {
   public:
     static constexpr size_t kColors = size_t{1} << 24;
     static constexpr size_t kOrderBytes = (sizeof(engine::SearchOrder) + 63) & ~size_t{63};
-    static constexpr size_t kKnownBytes = kColors / 8;
-    static constexpr size_t kBytes = kOrderBytes + kKnownBytes + 3 * kColors;
+    static constexpr size_t kStateBytes = kColors / 4;
+    static constexpr size_t kBytes = kOrderBytes + kStateBytes + 3 * kColors;
+    static constexpr uint64_t kKnown = 1, kPending = 2;
 
     // `memory` is kBytes long and 8-byte aligned.
     explicit ColorStore(void* memory)
         : order_(new (memory) engine::SearchOrder),
-          known_(reinterpret_cast<uint64_t*>(static_cast<uint8_t*>(memory) + kOrderBytes)),
-          results_(static_cast<uint8_t*>(memory) + kOrderBytes + kKnownBytes) {
-        std::fill_n(known_, kColors / 64, 0);
+          state_(reinterpret_cast<uint64_t*>(static_cast<uint8_t*>(memory) + kOrderBytes)),
+          results_(static_cast<uint8_t*>(memory) + kOrderBytes + kStateBytes) {
+        std::fill_n(state_, kColors / 32, 0);
     }
 
     static uint32_t Key(const uint8_t* p) { return uint32_t(p[0]) << 16 | p[1] << 8 | p[2]; }
-    // Marks the colour as seen; true when it was seen before.
-    bool Claim(uint32_t key) {
-        uint64_t& word = known_[key >> 6];
-        const uint64_t bit = uint64_t{1} << (key & 63);
-        const bool seen = word & bit;
-        word |= bit;
-        return seen;
+    uint64_t State(uint32_t key) const { return state_[key >> 5] >> (2 * (key & 31)) & 3; }
+    void Mark(uint32_t key, uint64_t state) {
+        uint64_t& word = state_[key >> 5];
+        const int shift = 2 * (key & 31);
+        word = (word & ~(uint64_t{3} << shift)) | state << shift;
     }
     uint8_t* Result(uint32_t key) { return results_ + 3 * size_t(key); }
     engine::SearchOrder& Order() { return *order_; }
 
   private:
     engine::SearchOrder* order_;
-    uint64_t* known_;
+    uint64_t* state_;
     uint8_t* results_;
 };
 
-// The stored form of ProcessRowPiece for three-channel 8-bit rows: colours not seen yet in this
-// pass are gathered (each once), converted, transformed and converted back in one call per
-// direction, with the same rule for pixels the engine left as they were; then every pixel of the
-// row takes its colour's result.
+// The stored form of ProcessRowPiece for three-channel 8-bit rows: a pixel whose colour is known
+// takes its result at once; colours not seen yet in this pass are gathered (each once), converted,
+// transformed and converted back in one call per direction, with the same rule for pixels the
+// engine left as they were; then the pixels that waited for them take their results.
 void ProcessStoredRowPiece(uint8_t* pixels, int32_t count, int16_t space, ColorStore& store) {
     Color8 buffer[kRowPixels];
     Color8 before[kRowPixels];
     uint32_t keys[kRowPixels];
-    int32_t misses = 0;
+    int32_t waiting[kRowPixels];
+    int32_t misses = 0, waits = 0;
     for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* p = pixels + 3 * i;
+        uint8_t* p = pixels + 3 * i;
         const uint32_t key = ColorStore::Key(p);
-        if (store.Claim(key)) continue;
+        const uint64_t state = store.State(key);
+        if (state == ColorStore::kKnown) {
+            const uint8_t* r = store.Result(key);
+            p[0] = r[0], p[1] = r[1], p[2] = r[2];
+            continue;
+        }
+        waiting[waits++] = i;
+        if (state == ColorStore::kPending) continue;
+        store.Mark(key, ColorStore::kPending);
         keys[misses] = key;
         buffer[misses++] = {0, p[0], p[1], p[2]};
     }
-    if (misses > 0) {
-        const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
-        if (space != ics) Depth<uint8_t>::Convert(space, ics, buffer, misses);
-        std::copy(buffer, buffer + misses, before);
-        suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(buffer), misses,
-                                    store.Order());
-        bool moved[kRowPixels];
-        for (int32_t j = 0; j < misses; ++j)
-            moved[j] = Moved(buffer[j], before[j]);
-        if (space != ics) Depth<uint8_t>::Convert(ics, space, buffer, misses);
-        for (int32_t j = 0; j < misses; ++j) {
-            uint8_t* r = store.Result(keys[j]);
-            const uint32_t key = keys[j];
-            if (moved[j]) {
-                r[0] = buffer[j].c1, r[1] = buffer[j].c2, r[2] = buffer[j].c3;
-            } else {
-                r[0] = uint8_t(key >> 16), r[1] = uint8_t(key >> 8), r[2] = uint8_t(key);
-            }
+    if (misses == 0) return;
+    const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
+    if (space != ics) Depth<uint8_t>::Convert(space, ics, buffer, misses);
+    std::copy(buffer, buffer + misses, before);
+    suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(buffer), misses,
+                                store.Order());
+    bool moved[kRowPixels];
+    for (int32_t j = 0; j < misses; ++j)
+        moved[j] = Moved(buffer[j], before[j]);
+    if (space != ics) Depth<uint8_t>::Convert(ics, space, buffer, misses);
+    for (int32_t j = 0; j < misses; ++j) {
+        uint8_t* r = store.Result(keys[j]);
+        const uint32_t key = keys[j];
+        if (moved[j]) {
+            r[0] = buffer[j].c1, r[1] = buffer[j].c2, r[2] = buffer[j].c3;
+        } else {
+            r[0] = uint8_t(key >> 16), r[1] = uint8_t(key >> 8), r[2] = uint8_t(key);
         }
+        store.Mark(key, ColorStore::kKnown);
     }
-    for (int32_t i = 0; i < count; ++i) {
-        uint8_t* p = pixels + 3 * i;
+    for (int32_t w = 0; w < waits; ++w) {
+        uint8_t* p = pixels + 3 * waiting[w];
         const uint8_t* r = store.Result(ColorStore::Key(p));
         p[0] = r[0], p[1] = r[1], p[2] = r[2];
     }
@@ -335,7 +344,7 @@ void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, Store* stor
 
 // The pass's store, in a buffer of the host's for the length of the pass; none (and every pixel
 // computed anew) for CMYK documents, where a pass's colours would need a key of four samples and
-// its conversions dominate less, for pictures too small to repay clearing the store (2 MiB at 8
+// its conversions dominate less, for pictures too small to repay clearing the store (4 MiB at 8
 // bits, 32 MiB at 16), or when the host has no buffer to lend.
 class PassStore {
   public:
