@@ -52,7 +52,7 @@ namespace {
 // in pieces of this size.
 constexpr int32_t kRowPixels = 16000;
 
-// How many pixels ahead a row's lookups in the 16-bit store ask for their memory: the store is
+// How many pixels ahead a row's lookups in the hashed store ask for their memory: the store is
 // far larger than the caches and a colour's slot is unrelated to its neighbours'.
 constexpr int32_t kLookAhead = 32;
 
