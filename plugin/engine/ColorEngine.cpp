@@ -322,25 +322,23 @@ void ColorEngine::ForgetPositions(int32_t index, bool document, bool sample) {
 }
 
 void ColorEngine::RefreshVertex(const Adjustment& record) {
-    // Init rereads the vertex positions; the boxes only change if a record was replaced
-    // since the build.
+    // Init rereads the vertex positions; a simplex only moves if a record was replaced since
+    // the build, and the grid, which lists simplices by their boxes and faces, follows then.
     bool moved = false;
-    auto refresh = [&](auto& simplex, int boxSize) {
+    auto refresh = [&](auto& simplex) {
         if (!simplex.HasVertex(record)) return;
-        int32_t before[6];
-        std::copy_n(simplex.Box(), boxSize, before);
+        const auto before = simplex;
         simplex.Init();
-        moved = moved || !std::equal(before, before + boxSize, simplex.Box());
+        moved = moved || !simplex.SamePlace(before);
     };
     if (chromaOnly_) {
         for (int32_t i = 0; i < triangleCount_; ++i)
-            refresh(triangles_[i], 4);
-        if (moved) grid2_->Build(triangleCount_, [&](int32_t t) { return triangles_[t].Box(); });
+            refresh(triangles_[i]);
+        if (moved) grid2_->Build(triangleCount_, triangles_);
     } else {
         for (int32_t i = 0; i < tetrahedronCount_; ++i)
-            refresh(tetrahedra_[i], 6);
-        if (moved)
-            grid3_->Build(tetrahedronCount_, [&](int32_t t) { return tetrahedra_[t].Box(); });
+            refresh(tetrahedra_[i]);
+        if (moved) grid3_->Build(tetrahedronCount_, tetrahedra_);
     }
 }
 

@@ -83,6 +83,12 @@ template <int D> class Simplex {
     void Init();
 
     const Adjustment* Vertex(int i) const { return vertices_[i]; }
+    // Same box and faces: the point test answers alike for every point.
+    bool SamePlace(const Simplex& other) const {
+        return std::equal(box_, box_ + 2 * D, other.box_) &&
+               std::equal(&planes_[0][0], &planes_[0][0] + kVertices * kVertices,
+                          &other.planes_[0][0]);
+    }
     bool Outer() const { return outer_ != 0; }
     bool HasVertex(const Adjustment& record) const;
     // Determinant of the vertex matrix with rows (x_i, y_i, z_i, 1) or (x_i, y_i, 1).
@@ -111,6 +117,10 @@ template <int D> class Simplex {
         }
         return inside;
     }
+
+    // Coefficient of the point test: of axis `axis` (D: the constant term) in face `face`'s
+    // plane, the inner side being where the plane's value is non-negative.
+    double Plane(int axis, int face) const { return planes_[axis][face]; }
 
     // Barycentric interpolation of the vertex targets, truncated toward zero: out = (a, b, L)
     // for a tetrahedron, not clamped; out = (a, b) for a triangle, clamped into 0..32767.

@@ -68,12 +68,12 @@ template <int D> void ColorEngine::BuildMode(detail::MeshBuilder<D>& builder) {
     if constexpr (D == 3) {
         tetrahedronCount_ = count;
         ++tetrahedronBuild_;
-        grid3_->Build(count, [&](int32_t t) { return tetrahedra_[t].Box(); });
+        grid3_->Build(count, tetrahedra_);
         order_->tetrahedra_.Follow(count, tetrahedronBuild_);
     } else {
         triangleCount_ = count;
         ++triangleBuild_;
-        grid2_->Build(count, [&](int32_t t) { return triangles_[t].Box(); });
+        grid2_->Build(count, triangles_);
         order_->triangles_.Follow(count, triangleBuild_);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -157,39 +158,62 @@ TEST(TransformTest, FoundSimplexMovesToTheFront) {
 }
 
 // The engine's search must pick the simplex a walk along the search order meets first, and
-// evolve the order the same way: a colour on a shared face maps through that simplex.
+// evolve the order the same way: a colour on a shared face maps through that simplex. Meshes
+// sparse and dense, colours at random, on the corners and edges of the search's grid cells
+// (multiples of 1024 and one below) and on the mesh's own vertices.
 TEST(TransformTest, SearchFollowsTheWalkAlongTheOrder) {
-    for (bool chromaOnly : {false, true}) {
-        auto e = MakeEngine(chromaOnly);
-        e->SetFuzziness(0.2f);
-        e->LoadAdjustment(Stored(20000, 16000, 17000, 22000, 17000, 15000));
-        e->LoadAdjustment(Stored(5000, 26000, 9000, 7000, 22000, 12000));
-        e->LoadAdjustment(Stored(16384, 16384, 16384, 16000, 15000, 18000));
-        e->Rebuild();
-        auto span = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
-        std::vector<int32_t> order(span.begin(), span.end());
-        test::Lcg rng{99};
-        for (int i = 0; i < 3000; ++i) {
-            // Mostly 8-bit grid colours, which often lie on shared faces, and some beyond the
-            // 16-bit range of the ICS.
-            const int32_t bound = i % 10 == 0 ? 65536 : 257;
-            const int32_t scale = i % 10 == 0 ? 1 : 128;
-            ColorRecord16 c =
-                Lab(rng.Next(bound) * scale, rng.Next(bound) * scale, rng.Next(bound) * scale);
-            for (size_t k = 0; k < order.size(); ++k) {
-                const bool inside = chromaOnly
-                                        ? e->TriangleAt(order[k]).Contains(c.c2, c.c3)
-                                        : e->TetrahedronAt(order[k]).Contains(c.c2, c.c3, c.c1);
-                if (inside) {
-                    std::swap(order[k], order[0]);
-                    break;
-                }
+    struct Mesh {
+        const char* name;
+        float fuzziness;
+        int adjustments;
+    } meshes[] = {{"three adjustments", 0.2f, 3}, {"thirty adjustments", 5.0f / 9, 30}};
+    for (const Mesh& mesh : meshes)
+        for (bool chromaOnly : {false, true}) {
+            SCOPED_TRACE(std::string(mesh.name) + (chromaOnly ? ", chroma-only" : ", 3D"));
+            auto e = MakeEngine(chromaOnly);
+            e->SetFuzziness(mesh.fuzziness);
+            test::Lcg rng{7};
+            for (int i = 0; i < mesh.adjustments; ++i) {
+                const int32_t l = 3000 + rng.Next(26000), a = 6000 + rng.Next(20000),
+                              b = 6000 + rng.Next(20000);
+                e->LoadAdjustment(Stored(l, a, b, l + rng.Next(2000), a + 1500 - rng.Next(3000),
+                                         b + 1500 - rng.Next(3000)));
             }
-            e->Transform16(&c, 1);
-            auto now = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
-            ASSERT_TRUE(std::equal(order.begin(), order.end(), now.begin())) << i;
+            e->Rebuild();
+            std::vector<ColorRecord16> colors;
+            for (int i = 0; i < 3000; ++i) {
+                // Mostly 8-bit grid colours, which often lie on shared faces, and some beyond
+                // the 16-bit range of the ICS.
+                const int32_t bound = i % 10 == 0 ? 65536 : 257;
+                const int32_t scale = i % 10 == 0 ? 1 : 128;
+                colors.push_back(
+                    Lab(rng.Next(bound) * scale, rng.Next(bound) * scale, rng.Next(bound) * scale));
+            }
+            auto edge = [&rng] { return std::min(1024 * rng.Next(33) - rng.Next(2), 32768); };
+            for (int i = 0; i < 2000; ++i)
+                colors.push_back(Lab(edge(), edge(), edge()));
+            for (int32_t i = 0; i < e->PointCount(); ++i) {
+                const int32_t* p = e->Record(i).position;
+                colors.push_back(Lab(p[kAxisOfL], p[kAxisOfA], p[kAxisOfB]));
+            }
+            auto span = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+            std::vector<int32_t> order(span.begin(), span.end());
+            for (size_t i = 0; i < colors.size(); ++i) {
+                ColorRecord16 c = colors[i];
+                for (size_t k = 0; k < order.size(); ++k) {
+                    const bool inside = chromaOnly
+                                            ? e->TriangleAt(order[k]).Contains(c.c2, c.c3)
+                                            : e->TetrahedronAt(order[k]).Contains(c.c2, c.c3, c.c1);
+                    if (inside) {
+                        std::swap(order[k], order[0]);
+                        break;
+                    }
+                }
+                e->Transform16(&c, 1);
+                auto now = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+                ASSERT_TRUE(std::equal(order.begin(), order.end(), now.begin())) << i;
+            }
         }
-    }
 }
 
 // Callers with their own search orders only read the mesh: evaluations on two threads give what

@@ -6,32 +6,36 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace quillon::filterhost {
 
 namespace {
 
-// One plane of a tile row between the document and the interleaved buffer: a tight loop, with
-// the step between a pixel's samples fixed for the usual three and four planes.
+// One tile row between the document's planes and the interleaved buffer, a pixel at a time so
+// that every plane and the row are read and written in one sweep; the usual three and four
+// planes with the pixel's step fixed.
 template <size_t Planes, typename Sample>
-void CopyPlane(uint16_t* plane, Sample* slot, size_t planes, int32_t width, bool toDocument) {
+void CopyRow(uint16_t* const* plane, Sample* row, size_t planes, int32_t width, bool toDocument) {
     const size_t step = Planes ? Planes : planes;
     if (toDocument)
         for (int32_t x = 0; x < width; ++x)
-            plane[x] = slot[size_t(x) * step];
+            for (size_t p = 0; p < step; ++p)
+                plane[p][x] = row[size_t(x) * step + p];
     else
         for (int32_t x = 0; x < width; ++x)
-            slot[size_t(x) * step] = static_cast<Sample>(plane[x]);
+            for (size_t p = 0; p < step; ++p)
+                row[size_t(x) * step + p] = static_cast<Sample>(plane[p][x]);
 }
 
 template <typename Sample>
-void CopyPlane(uint16_t* plane, Sample* slot, size_t planes, int32_t width, bool toDocument) {
+void CopyRow(uint16_t* const* plane, Sample* row, size_t planes, int32_t width, bool toDocument) {
     if (planes == 3)
-        CopyPlane<3>(plane, slot, planes, width, toDocument);
+        CopyRow<3>(plane, row, planes, width, toDocument);
     else if (planes == 4)
-        CopyPlane<4>(plane, slot, planes, width, toDocument);
+        CopyRow<4>(plane, row, planes, width, toDocument);
     else
-        CopyPlane<0>(plane, slot, planes, width, toDocument);
+        CopyRow<0>(plane, row, planes, width, toDocument);
 }
 
 } // namespace
@@ -123,17 +127,17 @@ void FilterDriver::Transfer(bool toDocument) {
     if (planes <= 0 || tile_.bottom <= tile_.top || tile_.right <= tile_.left) return;
     const size_t rowBytes = size_t(record_.outRowBytes);
     const int32_t width = tile_.right - tile_.left;
+    std::vector<uint16_t*> plane(size_t(planes), nullptr);
     for (int32_t y = tile_.top; y < tile_.bottom; ++y) {
         uint8_t* row = buffer_.data() + size_t(y - tile_.top) * rowBytes;
-        for (int p = 0; p < planes; ++p) {
-            uint16_t* plane = &document_.At(loPlane_ + p, tile_.left, y);
-            // Rows of 16-bit tiles are whole samples long, so every sample is aligned.
-            if (BytesPerSample() == 1)
-                CopyPlane(plane, row + p, size_t(planes), width, toDocument);
-            else
-                CopyPlane(plane, reinterpret_cast<uint16_t*>(row) + p, size_t(planes), width,
-                          toDocument);
-        }
+        for (int p = 0; p < planes; ++p)
+            plane[size_t(p)] = &document_.At(loPlane_ + p, tile_.left, y);
+        // Rows of 16-bit tiles are whole samples long, so every sample is aligned.
+        if (BytesPerSample() == 1)
+            CopyRow(plane.data(), row, size_t(planes), width, toDocument);
+        else
+            CopyRow(plane.data(), reinterpret_cast<uint16_t*>(row), size_t(planes), width,
+                    toDocument);
     }
     if (toDocument && options_.trace) ++options_.trace->tilesWritten;
 }
