@@ -31,22 +31,33 @@ template <int D> class SearchGrid {
             std::copy_n(simplices[s].Box(), 2 * D, boxes_[s]);
             int32_t lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
             if (!CellRange(simplices[s].Box(), lo, hi)) continue;
-            double inverseSlope[D + 1];
-            for (int face = 0; face <= D; ++face) {
-                const double slope = simplices[s].Plane(0, face);
-                inverseSlope[face] = slope != 0 ? 1 / slope : 0;
-            }
-            for (int32_t k = lo[2]; k <= hi[2]; ++k)
-                for (int32_t j = lo[1]; j <= hi[1]; ++j) {
-                    int32_t first = lo[0], last = hi[0];
-                    if (!NarrowRow(simplices[s], inverseSlope, j, k, first, last)) continue;
-                    for (int32_t i = first; i <= last; ++i) {
+            Faces faces;
+            for (int axis = 0; axis < D; ++axis)
+                for (int face = 0; face <= D; ++face) {
+                    const double slope = simplices[s].Plane(axis, face);
+                    faces.inverseSlope[axis][face] = slope != 0 ? 1 / slope : 0;
+                }
+            // Slabs, then rows within a slab, then cells within a row: at each step the run that
+            // the faces leave open.
+            int32_t low[3] = {lo[0], lo[1], lo[2]}, high[3] = {hi[0], hi[1], hi[2]};
+            if constexpr (D == 3)
+                if (!Narrow(simplices[s], faces, 2, low, high, low[2], high[2])) continue;
+            for (int32_t k = low[2]; k <= high[2]; ++k) {
+                int32_t slabLow[3] = {lo[0], lo[1], k}, slabHigh[3] = {hi[0], hi[1], k};
+                if (!Narrow(simplices[s], faces, 1, slabLow, slabHigh, slabLow[1], slabHigh[1]))
+                    continue;
+                for (int32_t j = slabLow[1]; j <= slabHigh[1]; ++j) {
+                    int32_t rowLow[3] = {lo[0], j, k}, rowHigh[3] = {hi[0], j, k};
+                    if (!Narrow(simplices[s], faces, 0, rowLow, rowHigh, rowLow[0], rowHigh[0]))
+                        continue;
+                    for (int32_t i = rowLow[0]; i <= rowHigh[0]; ++i) {
                         if (total == kEntryCapacity) return false;
                         const int32_t c = (k * kPerAxis + j) * kPerAxis + i;
                         ++start_[c + 1];
                         pairs_[total++] = uint32_t(c) << 16 | uint32_t(s);
                     }
                 }
+            }
         }
         for (int32_t c = 0; c < kCells; ++c)
             start_[c + 1] += start_[c];
@@ -86,21 +97,26 @@ template <int D> class SearchGrid {
         return i == kPerAxis - 1 ? 32768 : ((i + 1) << kShift) - 1;
     }
 
-    // Narrows the cells first..last of the row at (j, k) along x to those that no face plane of
-    // the simplex has wholly on its outer side; false when none is left. Over a cell a plane
-    // peaks at one corner, and along x that corner's value only rises (or only falls), so each
-    // face cuts off a run at one end: it is found from where the plane crosses the row, then
-    // settled by the exact test.
-    static bool NarrowRow(const Simplex<D>& simplex, const double (&inverseSlope)[D + 1], int32_t j,
-                          int32_t k, int32_t& first, int32_t& last) {
-        const int32_t cell[2] = {j, k};
+    struct Faces {
+        double inverseSlope[D][D + 1]; // per axis and face; 0 where the face runs along the axis
+    };
+
+    // Narrows the cells first..last along `axis`, within the cells low..high of the other axes,
+    // to those that no face plane of the simplex has wholly on its outer side; false when none
+    // is left. Over a box a plane peaks at one corner, and along an axis that corner's value only
+    // rises (or only falls), so each face cuts off a run at one end: it is found from where the
+    // plane crosses the run, then settled by the exact test.
+    static bool Narrow(const Simplex<D>& simplex, const Faces& faces, int axis,
+                       const int32_t (&low)[3], const int32_t (&high)[3], int32_t& first,
+                       int32_t& last) {
         for (int face = 0; face <= D; ++face) {
             double rest = simplex.Plane(D, face);
-            for (int axis = 1; axis < D; ++axis) {
-                const double w = simplex.Plane(axis, face);
-                rest += w * (w > 0 ? HighEdge(cell[axis - 1]) : LowEdge(cell[axis - 1]));
+            for (int other = 0; other < D; ++other) {
+                if (other == axis) continue;
+                const double w = simplex.Plane(other, face);
+                rest += w * (w > 0 ? HighEdge(high[other]) : LowEdge(low[other]));
             }
-            const double slope = simplex.Plane(0, face);
+            const double slope = simplex.Plane(axis, face);
             if (slope == 0) {
                 if (rest < 0) return false;
                 continue;
@@ -109,7 +125,8 @@ template <int D> class SearchGrid {
                 return rest + slope * (slope > 0 ? HighEdge(i) : LowEdge(i)) >= 0;
             };
             // Only a first guess: the exact tests below settle the cell.
-            const double crossing = std::clamp(-rest * inverseSlope[face], -1.0, 32769.0);
+            const double crossing =
+                std::clamp(-rest * faces.inverseSlope[axis][face], -1.0, 32769.0);
             int32_t i = std::clamp(int32_t(crossing) >> kShift, first, last);
             if (slope > 0) {
                 while (i > first && inside(i - 1))
