@@ -3,6 +3,7 @@
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/StripEncoder.h"
+#include "core/session/FilterSession.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -158,6 +159,44 @@ TEST_F(TiffStripsTest, StripsEncodedAheadMakeTheSameFileAsAWholeWrite) {
         WriteImageFile(d, FileFormat::Tiff, folder_ / "whole.tif");
         EXPECT_TRUE(Bytes(folder_ / "ahead.tif") == Bytes(folder_ / "whole.tif"));
         EXPECT_EQ(ReadImageFile(folder_ / "ahead.tif").document.planes, d.planes);
+    }
+}
+
+// A filter's run with the strips of finished rows encoded meanwhile writes the file a run
+// written afterwards writes, whether the filter goes once from the top down or comes back.
+TEST_F(TiffStripsTest, FilteringWhileEncodingWritesWhatASequentialRunWrites) {
+    struct Case {
+        const char* module;
+        ColorMode mode;
+        int depth;
+        bool alpha;
+        int tile;
+    };
+    const Case cases[] = {{"Invert.8bf", ColorMode::RGB, 8, false, 16},
+                          {"Invert.8bf", ColorMode::RGB, 16, true, 50},
+                          {"Invert.8bf", ColorMode::RGB, 8, false, 7},
+                          {"TwoPasses.8bf", ColorMode::RGB, 8, false, 16},
+                          {"TwoPasses.8bf", ColorMode::RGB, 16, true, 64}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.module) + " tile " + std::to_string(c.tile));
+        PluginModule module(std::string(TEST_MODULE_DIR) + "/" + c.module);
+        FilterSession host;
+        RunOptions options;
+        options.tileWidth = options.tileHeight = c.tile;
+        Document overlapped = Noise(c.mode, c.depth, 1500, 120, c.alpha);
+        Document sequential = overlapped;
+        {
+            StripEncoder ahead(overlapped);
+            options.rowsFinal = [&ahead](int32_t rows) { ahead.RowsFinal(rows); };
+            ASSERT_EQ(host.Run(module, overlapped, options).result, 0);
+            WriteImageFile({&overlapped}, FileFormat::Tiff, folder_ / "overlapped.tif", {},
+                           {&ahead});
+        }
+        options.rowsFinal = nullptr;
+        ASSERT_EQ(host.Run(module, sequential, options).result, 0);
+        WriteImageFile(sequential, FileFormat::Tiff, folder_ / "sequential.tif");
+        EXPECT_TRUE(Bytes(folder_ / "overlapped.tif") == Bytes(folder_ / "sequential.tif"));
+        EXPECT_EQ(ReadImageFile(folder_ / "overlapped.tif").document.planes, sequential.planes);
     }
 }
 
