@@ -7,7 +7,6 @@
 #include "engine/Geometry.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 
 namespace quillon::engine::detail {
@@ -32,10 +31,15 @@ template <int D> class SearchGrid {
             std::copy_n(simplices[s].Box(), 2 * D, boxes_[s]);
             int32_t lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
             if (!CellRange(simplices[s].Box(), lo, hi)) continue;
+            double inverseSlope[D + 1];
+            for (int face = 0; face <= D; ++face) {
+                const double slope = simplices[s].Plane(0, face);
+                inverseSlope[face] = slope != 0 ? 1 / slope : 0;
+            }
             for (int32_t k = lo[2]; k <= hi[2]; ++k)
                 for (int32_t j = lo[1]; j <= hi[1]; ++j) {
                     int32_t first = lo[0], last = hi[0];
-                    if (!NarrowRow(simplices[s], j, k, first, last)) continue;
+                    if (!NarrowRow(simplices[s], inverseSlope, j, k, first, last)) continue;
                     for (int32_t i = first; i <= last; ++i) {
                         if (total == kEntryCapacity) return false;
                         const int32_t c = (k * kPerAxis + j) * kPerAxis + i;
@@ -87,8 +91,8 @@ template <int D> class SearchGrid {
     // peaks at one corner, and along x that corner's value only rises (or only falls), so each
     // face cuts off a run at one end: it is found from where the plane crosses the row, then
     // settled by the exact test.
-    static bool NarrowRow(const Simplex<D>& simplex, int32_t j, int32_t k, int32_t& first,
-                          int32_t& last) {
+    static bool NarrowRow(const Simplex<D>& simplex, const double (&inverseSlope)[D + 1], int32_t j,
+                          int32_t k, int32_t& first, int32_t& last) {
         const int32_t cell[2] = {j, k};
         for (int face = 0; face <= D; ++face) {
             double rest = simplex.Plane(D, face);
@@ -104,8 +108,9 @@ template <int D> class SearchGrid {
             auto inside = [&](int32_t i) {
                 return rest + slope * (slope > 0 ? HighEdge(i) : LowEdge(i)) >= 0;
             };
-            const double crossing = std::clamp(-rest / slope, -1.0, 32769.0);
-            int32_t i = std::clamp(int32_t(std::floor(crossing)) >> kShift, first, last);
+            // Only a first guess: the exact tests below settle the cell.
+            const double crossing = std::clamp(-rest * inverseSlope[face], -1.0, 32769.0);
+            int32_t i = std::clamp(int32_t(crossing) >> kShift, first, last);
             if (slope > 0) {
                 while (i > first && inside(i - 1))
                     --i;

@@ -52,7 +52,7 @@ namespace {
 // in pieces of this size.
 constexpr int32_t kRowPixels = 16000;
 
-// How many pixels ahead a row's lookups in the 16-bit store ask for their memory: the store is
+// How many pixels ahead a row's lookups in the hashed store ask for their memory: the store is
 // far larger than the caches and a colour's slot is unrelated to its neighbours'.
 constexpr int32_t kLookAhead = 32;
 
@@ -76,6 +76,9 @@ template <> struct Depth<uint8_t> {
     static void Transform(Record* records, int32_t count) {
         suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count);
     }
+    static void Transform(Record* records, int32_t count, engine::SearchOrder& order) {
+        suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count, order);
+    }
 };
 
 template <> struct Depth<uint16_t> {
@@ -86,6 +89,10 @@ template <> struct Depth<uint16_t> {
     static void Transform(Record* records, int32_t count) {
         suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count);
     }
+    static void Transform(Record* records, int32_t count, engine::SearchOrder& order) {
+        suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count,
+                                     order);
+    }
 };
 
 template <typename Record> bool Moved(const Record& after, const Record& before) {
@@ -95,149 +102,169 @@ template <typename Record> bool Moved(const Record& after, const Record& before)
            std::abs(after.c3 - before.c3) > kTolerance;
 }
 
-// Pack a row's samples into records (CMYK fills all four components, RGB and Lab c1..c3),
-// convert into the engine's space, transform, convert back and unpack. Pixels the engine left
-// as they were keep their samples: a trip through 8-bit Lab and back would move them by a few
-// levels, and through CMYK change their inks, although nothing was asked of them. A change of
-// one unit is the engine's truncation of an identity (an 8-bit value v enters as 128v and may
-// come back as 128v - 1), not an adjustment.
-template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, int16_t space) {
-    using Record = typename Depth<Sample>::Record;
-    Record buffer[kRowPixels];
+// A pixel's samples as a record and back: CMYK fills all four components, RGB and Lab c1..c3.
+template <typename Sample, typename Record = typename Depth<Sample>::Record>
+Record Pack(const Sample* p, bool cmyk) {
+    return cmyk ? Record{p[0], p[1], p[2], p[3]} : Record{0, p[0], p[1], p[2]};
+}
+
+template <typename Sample, typename Record> void Unpack(const Record& r, Sample* p, bool cmyk) {
+    if (cmyk) {
+        p[0] = r.c0, p[1] = r.c1, p[2] = r.c2, p[3] = r.c3;
+    } else {
+        p[0] = r.c1, p[1] = r.c2, p[2] = r.c3;
+    }
+}
+
+// Converts records into the engine's space, transforms them and converts them back, with the
+// caller's search order or the engine's own. `moved` says which the engine changed: a pixel it
+// left as it was keeps its samples, for a trip through 8-bit Lab and back would move it by a few
+// levels, and through CMYK change its inks, although nothing was asked of it. A change of one
+// unit is the engine's truncation of an identity (an 8-bit value v enters as 128v and may come
+// back as 128v - 1), not an adjustment.
+template <typename Record>
+void MapRecords(Record* records, int32_t count, int16_t space, bool* moved,
+                engine::SearchOrder* order) {
+    using Sample = decltype(Record::c1);
     Record before[kRowPixels];
+    const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
+    if (space != ics) Depth<Sample>::Convert(space, ics, records, count);
+    std::copy(records, records + count, before);
+    if (order)
+        Depth<Sample>::Transform(records, count, *order);
+    else
+        Depth<Sample>::Transform(records, count);
+    for (int32_t i = 0; i < count; ++i)
+        moved[i] = Moved(records[i], before[i]);
+    if (space != ics) Depth<Sample>::Convert(ics, space, records, count);
+}
+
+// Every pixel of a row piece mapped anew.
+template <typename Sample> void ProcessRowPiece(Sample* pixels, int32_t count, int16_t space) {
+    typename Depth<Sample>::Record buffer[kRowPixels];
+    bool moved[kRowPixels];
     const bool cmyk = space == plugIncolorServicesCMYKSpace;
     const int32_t samplesPerPixel = cmyk ? 4 : 3;
-    for (int32_t i = 0; i < count; ++i) {
-        const Sample* p = pixels + samplesPerPixel * i;
-        buffer[i] = cmyk ? Record{p[0], p[1], p[2], p[3]} : Record{0, p[0], p[1], p[2]};
-    }
-    const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
-    if (space != ics) Depth<Sample>::Convert(space, ics, buffer, count);
-    std::copy(buffer, buffer + count, before);
-    Depth<Sample>::Transform(buffer, count);
-    bool moved[kRowPixels];
     for (int32_t i = 0; i < count; ++i)
-        moved[i] = Moved(buffer[i], before[i]);
-    if (space != ics) Depth<Sample>::Convert(ics, space, buffer, count);
-    for (int32_t i = 0; i < count; ++i) {
-        if (!moved[i]) continue;
-        Sample* p = pixels + samplesPerPixel * i;
-        if (cmyk) {
-            p[0] = buffer[i].c0, p[1] = buffer[i].c1, p[2] = buffer[i].c2, p[3] = buffer[i].c3;
-        } else {
-            p[0] = buffer[i].c1, p[1] = buffer[i].c2, p[2] = buffer[i].c3;
-        }
-    }
+        buffer[i] = Pack(pixels + samplesPerPixel * i, cmyk);
+    MapRecords(buffer, count, space, moved, nullptr);
+    for (int32_t i = 0; i < count; ++i)
+        if (moved[i]) Unpack(buffer[i], pixels + samplesPerPixel * i, cmyk);
 }
 
 // The results of one pass per input colour of a three-channel 8-bit document (RGB or Lab):
 // within a pass the transformation does not change, and a photograph holds few distinct colours
 // compared with its pixels, so each colour is converted and transformed once. Indexed directly by
-// the colour's three samples: a bit says whether the colour has been seen, three bytes hold the
-// samples the pass writes for it. Fixed size whatever the picture: 2 MiB of bits, 48 MiB of
-// results and the pass's search order, about 50 MiB in one host buffer.
+// the colour's three samples: two bits say whether the colour's result is known or is being
+// computed for the row piece at hand, three bytes hold the samples the pass writes for it. Fixed
+// size whatever the picture: 4 MiB of bits, 48 MiB of results and the pass's search order,
+// about 52 MiB in one host buffer.
 class ColorStore {
   public:
     static constexpr size_t kColors = size_t{1} << 24;
     static constexpr size_t kOrderBytes = (sizeof(engine::SearchOrder) + 63) & ~size_t{63};
-    static constexpr size_t kKnownBytes = kColors / 8;
-    static constexpr size_t kBytes = kOrderBytes + kKnownBytes + 3 * kColors;
+    static constexpr size_t kStateBytes = kColors / 4;
+    static constexpr size_t kBytes = kOrderBytes + kStateBytes + 3 * kColors;
+    static constexpr uint64_t kKnown = 1, kPending = 2;
 
     // `memory` is kBytes long and 8-byte aligned.
     explicit ColorStore(void* memory)
         : order_(new (memory) engine::SearchOrder),
-          known_(reinterpret_cast<uint64_t*>(static_cast<uint8_t*>(memory) + kOrderBytes)),
-          results_(static_cast<uint8_t*>(memory) + kOrderBytes + kKnownBytes) {
-        std::fill_n(known_, kColors / 64, 0);
+          state_(reinterpret_cast<uint64_t*>(static_cast<uint8_t*>(memory) + kOrderBytes)),
+          results_(static_cast<uint8_t*>(memory) + kOrderBytes + kStateBytes) {
+        std::fill_n(state_, kColors / 32, 0);
     }
 
     static uint32_t Key(const uint8_t* p) { return uint32_t(p[0]) << 16 | p[1] << 8 | p[2]; }
-    // Marks the colour as seen; true when it was seen before.
-    bool Claim(uint32_t key) {
-        uint64_t& word = known_[key >> 6];
-        const uint64_t bit = uint64_t{1} << (key & 63);
-        const bool seen = word & bit;
-        word |= bit;
-        return seen;
+    uint64_t State(uint32_t key) const { return state_[key >> 5] >> (2 * (key & 31)) & 3; }
+    void Mark(uint32_t key, uint64_t state) {
+        uint64_t& word = state_[key >> 5];
+        const int shift = 2 * (key & 31);
+        word = (word & ~(uint64_t{3} << shift)) | state << shift;
     }
     uint8_t* Result(uint32_t key) { return results_ + 3 * size_t(key); }
     engine::SearchOrder& Order() { return *order_; }
 
   private:
     engine::SearchOrder* order_;
-    uint64_t* known_;
+    uint64_t* state_;
     uint8_t* results_;
 };
 
-// The stored form of ProcessRowPiece for three-channel 8-bit rows: colours not seen yet in this
-// pass are gathered (each once), converted, transformed and converted back in one call per
-// direction, with the same rule for pixels the engine left as they were; then every pixel of the
-// row takes its colour's result.
+// The stored form of ProcessRowPiece for three-channel 8-bit rows: a pixel whose colour is known
+// takes its result at once; colours not seen yet in this pass are gathered (each once) and mapped
+// together; then the pixels that waited for them take their results.
 void ProcessStoredRowPiece(uint8_t* pixels, int32_t count, int16_t space, ColorStore& store) {
     Color8 buffer[kRowPixels];
-    Color8 before[kRowPixels];
+    bool moved[kRowPixels];
     uint32_t keys[kRowPixels];
-    int32_t misses = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* p = pixels + 3 * i;
-        const uint32_t key = ColorStore::Key(p);
-        if (store.Claim(key)) continue;
-        keys[misses] = key;
-        buffer[misses++] = {0, p[0], p[1], p[2]};
-    }
-    if (misses > 0) {
-        const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
-        if (space != ics) Depth<uint8_t>::Convert(space, ics, buffer, misses);
-        std::copy(buffer, buffer + misses, before);
-        suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(buffer), misses,
-                                    store.Order());
-        bool moved[kRowPixels];
-        for (int32_t j = 0; j < misses; ++j)
-            moved[j] = Moved(buffer[j], before[j]);
-        if (space != ics) Depth<uint8_t>::Convert(ics, space, buffer, misses);
-        for (int32_t j = 0; j < misses; ++j) {
-            uint8_t* r = store.Result(keys[j]);
-            const uint32_t key = keys[j];
-            if (moved[j]) {
-                r[0] = buffer[j].c1, r[1] = buffer[j].c2, r[2] = buffer[j].c3;
-            } else {
-                r[0] = uint8_t(key >> 16), r[1] = uint8_t(key >> 8), r[2] = uint8_t(key);
-            }
-        }
-    }
+    int32_t waiting[kRowPixels];
+    int32_t misses = 0, waits = 0;
     for (int32_t i = 0; i < count; ++i) {
         uint8_t* p = pixels + 3 * i;
+        const uint32_t key = ColorStore::Key(p);
+        const uint64_t state = store.State(key);
+        if (state == ColorStore::kKnown) {
+            const uint8_t* r = store.Result(key);
+            p[0] = r[0], p[1] = r[1], p[2] = r[2];
+            continue;
+        }
+        waiting[waits++] = i;
+        if (state == ColorStore::kPending) continue;
+        store.Mark(key, ColorStore::kPending);
+        keys[misses] = key;
+        buffer[misses++] = Pack(p, false);
+    }
+    if (misses == 0) return;
+    MapRecords(buffer, misses, space, moved, &store.Order());
+    for (int32_t j = 0; j < misses; ++j) {
+        uint8_t* r = store.Result(keys[j]);
+        const uint32_t key = keys[j];
+        if (moved[j]) {
+            Unpack(buffer[j], r, false);
+        } else {
+            r[0] = uint8_t(key >> 16), r[1] = uint8_t(key >> 8), r[2] = uint8_t(key);
+        }
+        store.Mark(key, ColorStore::kKnown);
+    }
+    for (int32_t w = 0; w < waits; ++w) {
+        uint8_t* p = pixels + 3 * waiting[w];
         const uint8_t* r = store.Result(ColorStore::Key(p));
         p[0] = r[0], p[1] = r[1], p[2] = r[2];
     }
 }
 
-// The same for three-channel 16-bit documents, where colours are too many to index directly: a
-// hash table of 2 Mi slots of 16 bytes (32 MiB), each a colour's three samples and the three
-// samples the pass writes for it. A colour whose few candidate slots are all taken by others is
-// computed without being kept. A picture whose colours rarely repeat (a noisy 16-bit scan) gains
+// The same where colours are too many to index directly (16-bit documents) or have four
+// samples (CMYK): a hash table of 2 Mi slots of 16 bytes (32 MiB), each a colour's samples and
+// the samples the pass writes for it. A colour whose few candidate slots are all taken by others
+// is mapped without being kept. A picture whose colours rarely repeat (a noisy 16-bit scan) gains
 // nothing from the table, so a pass that finds fewer than one colour in four already known after
-// its first million pixels computes the rest anew.
-class DeepColorStore {
+// its first million pixels maps the rest anew.
+class HashedColorStore {
   public:
     struct Slot {
-        uint64_t key; // 0: empty; else the samples and a bit that marks the slot taken
-        uint16_t result[3];
-        uint16_t unused;
+        uint64_t key; // kEmpty, or the colour's samples
+        uint16_t result[4];
     };
     static constexpr size_t kSlots = size_t{1} << 21;
     static constexpr int kProbes = 8;
     static constexpr size_t kOrderBytes = ColorStore::kOrderBytes;
     static constexpr size_t kBytes = kOrderBytes + kSlots * sizeof(Slot);
+    // No colour has four samples of 0xFFFF: samples run to 255 at 8 bits, to 32768 at 16.
+    static constexpr uint64_t kEmpty = ~uint64_t{0};
 
-    explicit DeepColorStore(void* memory)
+    explicit HashedColorStore(void* memory)
         : order_(new (memory) engine::SearchOrder),
           slots_(reinterpret_cast<Slot*>(static_cast<uint8_t*>(memory) + kOrderBytes)) {
-        std::fill_n(slots_, kSlots, Slot{});
+        std::fill_n(slots_, kSlots, Slot{kEmpty, {}});
     }
 
-    static uint64_t Key(const uint16_t* p) {
-        return uint64_t{1} << 63 | uint64_t(p[0]) << 32 | uint64_t(p[1]) << 16 | p[2];
+    // A pixel's samples, 16 bits each.
+    template <typename Sample> static uint64_t Key(const Sample* p, int32_t samples) {
+        uint64_t key = 0;
+        for (int32_t c = 0; c < samples; ++c)
+            key = key << 16 | p[c];
+        return key;
     }
     static size_t Home(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - 21)); }
     // Asks for a colour's first slot ahead of its Find.
@@ -246,6 +273,8 @@ class DeepColorStore {
     // room for it.
     int32_t Find(uint64_t key, bool& fresh) {
         ++lookups_;
+        fresh = true;
+        if (key == kEmpty) return -1; // samples out of range: mapped, never kept
         size_t at = Home(key);
         for (int probe = 0; probe < kProbes; ++probe, at = (at + 1) & (kSlots - 1)) {
             Slot& s = slots_[at];
@@ -254,13 +283,11 @@ class DeepColorStore {
                 fresh = false;
                 return int32_t(at);
             }
-            if (s.key == 0) {
+            if (s.key == kEmpty) {
                 s.key = key;
-                fresh = true;
                 return int32_t(at);
             }
         }
-        fresh = true;
         return -1;
     }
     Slot& At(int32_t slot) { return slots_[slot]; }
@@ -274,42 +301,38 @@ class DeepColorStore {
     uint64_t hits_ = 0;
 };
 
-void ProcessStoredRowPiece(uint16_t* pixels, int32_t count, int16_t space, DeepColorStore& store) {
-    Color16 buffer[kRowPixels];
-    Color16 before[kRowPixels];
+template <typename Sample>
+void ProcessStoredRowPiece(Sample* pixels, int32_t count, int16_t space, HashedColorStore& store) {
+    typename Depth<Sample>::Record buffer[kRowPixels];
+    bool moved[kRowPixels];
     int32_t slotOf[kRowPixels];
     int32_t missPixel[kRowPixels];
     int32_t misses = 0;
+    const bool cmyk = space == plugIncolorServicesCMYKSpace;
+    const int32_t samples = cmyk ? 4 : 3;
     for (int32_t i = 0; i < count; ++i) {
-        const uint16_t* p = pixels + 3 * i;
-        if (i + kLookAhead < count) store.Prefetch(DeepColorStore::Key(p + 3 * kLookAhead));
+        const Sample* p = pixels + samples * i;
+        if (i + kLookAhead < count)
+            store.Prefetch(HashedColorStore::Key(p + samples * kLookAhead, samples));
         bool fresh = false;
-        slotOf[i] = store.Find(DeepColorStore::Key(p), fresh);
+        slotOf[i] = store.Find(HashedColorStore::Key(p, samples), fresh);
         if (!fresh) continue;
         missPixel[misses] = i;
-        buffer[misses++] = {0, p[0], p[1], p[2]};
+        buffer[misses++] = Pack(p, cmyk);
     }
     if (misses > 0) {
-        const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
-        if (space != ics) Depth<uint16_t>::Convert(space, ics, buffer, misses);
-        std::copy(buffer, buffer + misses, before);
-        suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(buffer), misses,
-                                     store.Order());
-        bool moved[kRowPixels];
-        for (int32_t j = 0; j < misses; ++j)
-            moved[j] = Moved(buffer[j], before[j]);
-        if (space != ics) Depth<uint16_t>::Convert(ics, space, buffer, misses);
+        MapRecords(buffer, misses, space, moved, &store.Order());
         for (int32_t j = 0; j < misses; ++j) {
-            uint16_t* p = pixels + 3 * missPixel[j];
-            if (moved[j]) p[0] = buffer[j].c1, p[1] = buffer[j].c2, p[2] = buffer[j].c3;
+            Sample* p = pixels + samples * missPixel[j];
+            if (moved[j]) Unpack(buffer[j], p, cmyk);
             const int32_t slot = slotOf[missPixel[j]];
-            if (slot >= 0) std::copy(p, p + 3, store.At(slot).result);
+            if (slot >= 0) std::copy_n(p, samples, store.At(slot).result);
             // Written once here; the copy below must not read it again.
             slotOf[missPixel[j]] = -1;
         }
     }
     for (int32_t i = 0; i < count; ++i)
-        if (slotOf[i] >= 0) std::copy_n(store.At(slotOf[i]).result, 3, pixels + 3 * i);
+        if (slotOf[i] >= 0) std::copy_n(store.At(slotOf[i]).result, samples, pixels + samples * i);
 }
 
 template <typename Sample, typename Store>
@@ -333,33 +356,32 @@ void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, Store* stor
     }
 }
 
-// The pass's store, in a buffer of the host's for the length of the pass; none (and every pixel
-// computed anew) for CMYK documents, where a pass's colours would need a key of four samples and
-// its conversions dominate less, for pictures too small to repay clearing the store (2 MiB at 8
-// bits, 32 MiB at 16), or when the host has no buffer to lend.
+// The pass's store, in a buffer of the host's for the length of the pass: indexed directly for
+// three-channel 8-bit documents, hashed for 16-bit and CMYK ones. None (and every pixel mapped
+// anew) for pictures too small to repay clearing the store (4 MiB indexed, 32 MiB hashed; a
+// pixel mapped anew costs at least 100 ns), or when the host has no buffer to lend.
 class PassStore {
   public:
-    static constexpr int64_t kMinPixels8 = int64_t{1} << 16;
-    static constexpr int64_t kMinPixels16 = int64_t{1} << 18;
+    static constexpr int64_t kMinPixels = int64_t{1} << 16;
 
     PassStore(const FilterRecord& record, const VRect& filter) {
         const BufferProcs* procs = record.bufferProcs;
-        const bool deep = record.depth == 16;
+        const bool hashed = record.depth == 16 ||
+                            ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace;
         const int64_t pixels =
             int64_t(filter.bottom - filter.top) * int64_t(filter.right - filter.left);
-        if (pixels < (deep ? kMinPixels16 : kMinPixels8) ||
-            ImageModeToSpace(record.imageMode) == plugIncolorServicesCMYKSpace || !procs ||
-            !procs->allocateProc || !procs->lockProc || !procs->freeProc)
+        if (pixels < kMinPixels || !procs || !procs->allocateProc || !procs->lockProc ||
+            !procs->freeProc)
             return;
-        const size_t bytes = deep ? DeepColorStore::kBytes : ColorStore::kBytes;
+        const size_t bytes = hashed ? HashedColorStore::kBytes : ColorStore::kBytes;
         if (procs->allocateProc(int32(bytes), &buffer_) != noErr || !buffer_) return;
         procs_ = procs;
         void* memory = procs->lockProc(buffer_, false);
         if (!memory || reinterpret_cast<uintptr_t>(memory) % alignof(uint64_t) != 0) return;
-        if (deep)
-            deep_.emplace(memory);
+        if (hashed)
+            hashed_.emplace(memory);
         else
-            shallow_.emplace(memory);
+            indexed_.emplace(memory);
     }
     ~PassStore() {
         if (!procs_) return;
@@ -369,14 +391,14 @@ class PassStore {
     PassStore(const PassStore&) = delete;
     PassStore& operator=(const PassStore&) = delete;
 
-    ColorStore* Shallow() { return shallow_ ? &*shallow_ : nullptr; }
-    DeepColorStore* Deep() { return deep_ && deep_->Pays() ? &*deep_ : nullptr; }
+    ColorStore* Indexed() { return indexed_ ? &*indexed_ : nullptr; }
+    HashedColorStore* Hashed() { return hashed_ && hashed_->Pays() ? &*hashed_ : nullptr; }
 
   private:
     const BufferProcs* procs_ = nullptr;
     BufferID buffer_ = nullptr;
-    std::optional<ColorStore> shallow_;
-    std::optional<DeepColorStore> deep_;
+    std::optional<ColorStore> indexed_;
+    std::optional<HashedColorStore> hashed_;
 };
 
 } // namespace
@@ -386,7 +408,7 @@ void ProcessTile8(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
 }
 
 void ProcessTile16(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
-    ProcessTile<uint16_t, DeepColorStore>(rows, tile, rowBytes, nullptr);
+    ProcessTile<uint16_t, HashedColorStore>(rows, tile, rowBytes, nullptr);
 }
 
 void RunFilteringPass() {
@@ -425,9 +447,11 @@ void RunFilteringPass() {
             const VRect tile = OutputRectangle();
             auto* data = static_cast<uint8_t*>(record.outData);
             if (record.depth == 16)
-                ProcessTile<uint16_t>(data, tile, record.outRowBytes, store.Deep());
+                ProcessTile<uint16_t>(data, tile, record.outRowBytes, store.Hashed());
+            else if (ColorStore* indexed = store.Indexed())
+                ProcessTile<uint8_t>(data, tile, record.outRowBytes, indexed);
             else
-                ProcessTile<uint8_t>(data, tile, record.outRowBytes, store.Shallow());
+                ProcessTile<uint8_t>(data, tile, record.outRowBytes, store.Hashed());
         }
         if (record.progressProc) record.progressProc(r + 1, rows);
         if (record.abortProc && record.abortProc()) {

@@ -1,4 +1,4 @@
-// The 8-bit pass computes each distinct colour once: the pixels it writes against the pass that
+// The pass computes each distinct colour once: the pixels it writes against the pass that
 // converts and transforms every pixel anew, on photograph-like and adversarial pictures.
 #include "PluginFixture.h"
 
@@ -45,16 +45,25 @@ template <typename Record> void UncachedPassAt(Document& d, bool preserveLuminos
     ASSERT_TRUE(quillon::filter::ParseColors(*engine, kColors));
     engine->Rebuild();
     ColorServices services;
-    const bool lab = d.mode == ColorMode::Lab;
+    const int space = d.mode == ColorMode::CMYK  ? plugIncolorServicesCMYKSpace
+                      : d.mode == ColorMode::Lab ? plugIncolorServicesLabSpace
+                                                 : plugIncolorServicesRGBSpace;
+    // CMYK fills all four components of a record, RGB and Lab the last three.
+    const int first = d.mode == ColorMode::CMYK ? 0 : 1;
+    const int planes = int(d.planes.size());
     using Sample = decltype(Record::c1);
     std::vector<Record> row(size_t(d.width)), before(size_t(d.width));
+    auto component = [](Record& r, int c) -> Sample& {
+        return c == 0 ? r.c0 : c == 1 ? r.c1 : c == 2 ? r.c2 : r.c3;
+    };
     for (int32_t y = 0; y < d.height; ++y) {
-        for (int32_t x = 0; x < d.width; ++x)
-            row[size_t(x)] = {0, Sample(d.At(0, x, y)), Sample(d.At(1, x, y)),
-                              Sample(d.At(2, x, y))};
-        if (!lab)
-            Convert(services, plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, row.data(),
-                    d.width);
+        for (int32_t x = 0; x < d.width; ++x) {
+            row[size_t(x)] = {};
+            for (int p = 0; p < planes; ++p)
+                component(row[size_t(x)], first + p) = Sample(d.At(p, x, y));
+        }
+        if (space != plugIncolorServicesLabSpace)
+            Convert(services, space, plugIncolorServicesLabSpace, row.data(), d.width);
         before = row;
         Transform(*engine, row.data(), d.width);
         std::vector<bool> moved(size_t(d.width));
@@ -62,15 +71,12 @@ template <typename Record> void UncachedPassAt(Document& d, bool preserveLuminos
             moved[i] = std::abs(row[i].c1 - before[i].c1) > 1 ||
                        std::abs(row[i].c2 - before[i].c2) > 1 ||
                        std::abs(row[i].c3 - before[i].c3) > 1;
-        if (!lab)
-            Convert(services, plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, row.data(),
-                    d.width);
+        if (space != plugIncolorServicesLabSpace)
+            Convert(services, plugIncolorServicesLabSpace, space, row.data(), d.width);
         for (int32_t x = 0; x < d.width; ++x)
-            if (moved[size_t(x)]) {
-                d.At(0, x, y) = row[size_t(x)].c1;
-                d.At(1, x, y) = row[size_t(x)].c2;
-                d.At(2, x, y) = row[size_t(x)].c3;
-            }
+            if (moved[size_t(x)])
+                for (int p = 0; p < planes; ++p)
+                    d.At(p, x, y) = component(row[size_t(x)], first + p);
     }
 }
 
@@ -84,7 +90,7 @@ void UncachedPass(Document& d, bool preserveLuminosity) {
 // The same colours at 16 bits, on the 0..32768 scale.
 Document Deep(const Document& shallow) {
     Document d = MakeDocument(shallow.mode, 16, shallow.width, shallow.height);
-    for (size_t p = 0; p < 3; ++p)
+    for (size_t p = 0; p < d.planes.size(); ++p)
         for (size_t i = 0; i < d.planes[p].size(); ++i)
             d.planes[p][i] = uint16_t(shallow.planes[p][i] * 128);
     return d;
@@ -100,8 +106,9 @@ Difference Compare(const Document& a, const Document& b) {
     for (int32_t y = 0; y < a.height; ++y)
         for (int32_t x = 0; x < a.width; ++x) {
             int largest = 0;
-            for (int p = 0; p < 3; ++p)
-                largest = std::max(largest, std::abs(int(a.At(p, x, y)) - int(b.At(p, x, y))));
+            for (size_t p = 0; p < a.planes.size(); ++p)
+                largest =
+                    std::max(largest, std::abs(int(a.At(int(p), x, y)) - int(b.At(int(p), x, y))));
             d.pixels += largest > 0;
             d.largest = std::max(d.largest, largest);
         }
@@ -117,6 +124,8 @@ Document PhotoLike(ColorMode mode, int32_t width, int32_t height) {
             d.At(0, x, y) = uint16_t(std::clamp(40 + 180 * u + texture, 0.0, 255.0));
             d.At(1, x, y) = uint16_t(std::clamp(60 + 150 * v * (1 - u) + texture, 0.0, 255.0));
             d.At(2, x, y) = uint16_t(std::clamp(200 - 150 * v + 30 * std::sin(u * 9), 0.0, 255.0));
+            if (mode == ColorMode::CMYK)
+                d.At(3, x, y) = uint16_t(std::clamp(20 + 90 * u * v + texture, 0.0, 255.0));
         }
     return d;
 }
@@ -130,27 +139,31 @@ Document EveryColor(ColorMode mode, int step) {
             d.At(0, x, y) = uint16_t(std::min(255, y * step));
             d.At(1, x, y) = uint16_t(std::min(255, x / n * step));
             d.At(2, x, y) = uint16_t(std::min(255, x % n * step));
+            if (mode == ColorMode::CMYK) d.At(3, x, y) = uint16_t((x * 7 + y * 3) % 64);
         }
     return d;
 }
 
 // A checkerboard of the first colour of `photo` that the uncached pass moves and a far colour.
 Document TwoColors(const Document& photo, const Document& moved) {
+    const int planes = int(photo.planes.size());
+    auto differs = [&](int32_t x, int32_t y) {
+        for (int p = 0; p < planes; ++p)
+            if (photo.At(p, x, y) != moved.At(p, x, y)) return true;
+        return false;
+    };
     int32_t mx = 0, my = 0;
     for (int32_t i = 0; i < photo.width * photo.height; ++i) {
         mx = i % photo.width, my = i / photo.width;
-        if (photo.At(0, mx, my) != moved.At(0, mx, my) ||
-            photo.At(1, mx, my) != moved.At(1, mx, my) ||
-            photo.At(2, mx, my) != moved.At(2, mx, my))
-            break;
+        if (differs(mx, my)) break;
     }
+    const uint16_t far[4] = {30, 200, 90, 40};
     Document d = MakeDocument(photo.mode, 8, 400, 300);
     for (int32_t y = 0; y < 300; ++y)
         for (int32_t x = 0; x < 400; ++x) {
             const bool first = (x / 7 + y / 5) % 2 == 0;
-            d.At(0, x, y) = first ? photo.At(0, mx, my) : 30;
-            d.At(1, x, y) = first ? photo.At(1, mx, my) : 200;
-            d.At(2, x, y) = first ? photo.At(2, mx, my) : 90;
+            for (int p = 0; p < planes; ++p)
+                d.At(p, x, y) = first ? photo.At(p, mx, my) : far[p];
         }
     return d;
 }
@@ -166,7 +179,7 @@ TEST_F(ColorStoreTest, StoredPassWritesWhatTheUncachedPassWrites) {
         const char* name;
         Document picture;
     };
-    for (ColorMode mode : {ColorMode::RGB, ColorMode::Lab})
+    for (ColorMode mode : {ColorMode::RGB, ColorMode::Lab, ColorMode::CMYK})
         for (bool preserve : {false, true}) {
             const Document photo = PhotoLike(mode, 700, 500);
             Document photoMoved = photo;

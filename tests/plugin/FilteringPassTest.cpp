@@ -19,11 +19,11 @@ TEST_F(FilteringPassTest, TilesRowsAndProgressFollowTheFilterRectangle) {
         int depth;
         int convertedRows; // pixel rows of tiles converted each way
     };
-    // An RGB pass converts only the colours it has not seen yet: in this one-colour
+    // An RGB or CMYK pass converts only the colours it has not seen yet: in this one-colour
     // document, those of the first row of the first tile.
     for (Case c : {Case{ColorMode::RGB, plugIncolorServicesRGBSpace, 8, 1},
                    Case{ColorMode::RGB, plugIncolorServicesRGBSpace, 16, 1},
-                   Case{ColorMode::CMYK, plugIncolorServicesCMYKSpace, 8, 300 * 4},
+                   Case{ColorMode::CMYK, plugIncolorServicesCMYKSpace, 8, 1},
                    Case{ColorMode::Lab, plugIncolorServicesLabSpace, 8, 0}}) {
         Document document = MakeDocument(c.mode, c.depth, 1000, 300);
         RunOptions options;
@@ -50,9 +50,6 @@ TEST_F(FilteringPassTest, TilesRowsAndProgressFollowTheFilterRectangle) {
         } else {
             EXPECT_EQ(count(c.space, lab), c.convertedRows) << ModeName(c.mode);
             EXPECT_GE(count(lab, c.space), c.convertedRows) << ModeName(c.mode);
-        }
-        if (c.space == plugIncolorServicesCMYKSpace) {
-            EXPECT_EQ(count(lab, c.space), 300 * 4);
         }
     }
 }
