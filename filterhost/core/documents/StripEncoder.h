@@ -47,6 +47,8 @@ class StripEncoder {
     struct Scratch;
 
     void Work();
+    // Tells the workers to end and waits for them.
+    void Stop();
     std::vector<uint8_t> Encode(size_t k, Scratch& scratch) const;
     void StoreRow(int32_t y, uint8_t* line) const;
     size_t StripsOfRows(int32_t rows) const;

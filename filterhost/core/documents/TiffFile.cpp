@@ -380,11 +380,20 @@ StripEncoder::StripEncoder(const Document& d, unsigned threads)
             SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes_, v); }));
         scales_.push_back(chroma ? &CieLabChromaScale() : &PlainScale());
     }
-    for (unsigned i = 0, n = threads ? threads : DefaultThreads(); i < n; ++i)
-        workers_.emplace_back([this] { Work(); });
+    try {
+        for (unsigned i = 0, n = threads ? threads : DefaultThreads(); i < n; ++i)
+            workers_.emplace_back([this] { Work(); });
+    } catch (...) {
+        Stop();
+        throw;
+    }
 }
 
 StripEncoder::~StripEncoder() {
+    Stop();
+}
+
+void StripEncoder::Stop() {
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -392,6 +401,7 @@ StripEncoder::~StripEncoder() {
     wake_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
+    workers_.clear();
 }
 
 size_t StripEncoder::StripsOfRows(int32_t rows) const {
@@ -402,11 +412,12 @@ void StripEncoder::RowsFinal(int32_t rows) {
     rows = std::clamp(rows, 0, document_.height);
     std::unique_lock lock(mutex_);
     if (rows < finalRows_) {
-        // Strips a worker is encoding are left to finish: their rows have not changed yet.
+        // Strips a worker is encoding are left to finish: their rows have not changed yet. A
+        // worker that failed leaves its strip for Strip to report.
         const size_t first = size_t(rows / rowsPerStrip_);
         done_.wait(lock, [&] {
-            return std::none_of(state_.begin() + ptrdiff_t(first), state_.end(),
-                                [](State s) { return s == State::Working; });
+            return failure_ || std::none_of(state_.begin() + ptrdiff_t(first), state_.end(),
+                                            [](State s) { return s == State::Working; });
         });
         for (size_t k = first; k < state_.size(); ++k) {
             state_[k] = State::Waiting;
@@ -433,12 +444,8 @@ void StripEncoder::Finish() {
             return failure_ || std::all_of(state_.begin(), state_.end(),
                                            [](State s) { return s == State::Done; });
         });
-        stop_ = true;
     }
-    wake_.notify_all();
-    for (std::thread& worker : workers_)
-        worker.join();
-    workers_.clear();
+    Stop();
 }
 
 const std::vector<uint8_t>& StripEncoder::Strip(size_t k) {
