@@ -59,12 +59,29 @@ template <typename T> T Field(TIFF* tiff, ttag_t tag, T fallback) {
     return value;
 }
 
-// Hands every row of the image to store(row, y) as interleaved samples. Contiguous strips go
-// row by row through one line buffer; tiles and separate planes are gathered into one
-// interleaved image first.
-template <typename Store>
+// Below this many bytes of samples a page is read on one thread: a second handle would cost
+// more than it saves.
+constexpr size_t kSplitBytes = size_t{4} << 20;
+
+// The first row of the lower half when a page of contiguous strips is worth reading in two
+// halves that meet at a strip boundary, else height.
+uint32_t SplitRow(TIFF* tiff, uint32_t height, size_t rowBytes) {
+    const uint64_t strips = TIFFNumberOfStrips(tiff);
+    if (strips < 2 || size_t(height) * rowBytes < kSplitBytes ||
+        std::thread::hardware_concurrency() < 2)
+        return height;
+    const uint64_t split = strips / 2 * Field<uint32_t>(tiff, TIFFTAG_ROWSPERSTRIP, height);
+    return split > 0 && split < height ? uint32_t(split) : height;
+}
+
+// Hands every row of the image to a store as interleaved samples: store(row, y), where store is
+// what makeStore() returns, one per thread. Contiguous strips go row by row through one line
+// buffer, a large page's lower half through a second handle on another thread (libtiff's handles
+// are independent, and decoding is most of reading); tiles and separate planes are gathered into
+// one interleaved image first.
+template <typename MakeStore>
 void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, uint32_t height,
-                uint16_t samples, uint16_t bits, const CancelCheck& cancel, Store store) {
+                uint16_t samples, uint16_t bits, const CancelCheck& cancel, MakeStore makeStore) {
     const size_t bytes = bits / 8;
     const size_t pixelBytes = samples * bytes;
     const size_t rowBytes = size_t(width) * pixelBytes;
@@ -87,10 +104,35 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
             throw Broken(path, "unreadable row " + std::to_string(y));
     };
     if (!tiled && !separate) {
-        for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t split = SplitRow(tiff, height, rowBytes);
+        Tiff second(split < height ? TIFFOpen(path.c_str(), "r") : nullptr);
+        if (second && (!TIFFSetDirectory(second.get(), TIFFCurrentDirectory(tiff)) ||
+                       TIFFScanlineSize(second.get()) != TIFFScanlineSize(tiff)))
+            second.reset();
+        std::exception_ptr failure;
+        // Declared after the handle it reads, so it stops and is joined before the handle closes.
+        std::optional<std::jthread> lower;
+        if (second)
+            lower.emplace([&](std::stop_token stop) {
+                try {
+                    auto store = makeStore();
+                    std::vector<uint8_t> own(line.size());
+                    for (uint32_t y = split; y < height && !stop.stop_requested(); ++y) {
+                        if (TIFFReadScanline(second.get(), own.data(), y, 0) < 0)
+                            throw Broken(path, "unreadable row " + std::to_string(y));
+                        store(own.data(), y);
+                    }
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        auto store = makeStore();
+        for (uint32_t y = 0, end = second ? split : height; y < end; ++y) {
             readRow(y, 0);
             store(line.data(), y);
         }
+        if (lower) lower->join();
+        if (failure) std::rethrow_exception(failure);
         return;
     }
 
@@ -129,6 +171,7 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
                         place(tile.data() + size_t(y) * tw * unitBytes, w, x0, y0 + y, plane);
                 }
     }
+    auto store = makeStore();
     for (uint32_t y = 0; y < height; ++y)
         store(image.data() + size_t(y) * rowBytes, y);
 }
@@ -295,25 +338,35 @@ Document ReadPage(TIFF* t, const std::filesystem::path& path, int64_t maxPixels,
                                                              : nullptr);
         offsets.push_back(c == d.ColorChannels() ? size_t(colorSamples) : grey ? 0 : size_t(c));
     }
-    std::vector<uint16_t> stored(bytes == 2 ? size_t(width) * samples : 0);
-    ForEachRow(t, path, width, height, samples, bits, cancel, [&](const uint8_t* row, uint32_t y) {
-        if (bytes == 2) std::memcpy(stored.data(), row, stored.size() * 2);
-        for (size_t c = 0; c < d.planes.size(); ++c) {
-            uint16_t* to = d.planes[c].data() + size_t(y) * width;
-            const uint16_t* table = tables[c].data();
-            if (bytes == 1) {
-                const uint8_t* from = row + offsets[c];
-                for (uint32_t x = 0; x < width; ++x)
-                    to[x] = table[from[size_t(x) * samples]];
-            } else {
-                const uint16_t* from = stored.data() + offsets[c];
-                for (uint32_t x = 0; x < width; ++x)
-                    to[x] = table[from[size_t(x) * samples]];
-                if (scales[c])
-                    KeepOffsets(d, c, size_t(y) * width, from, width, samples, *scales[c]);
+    // Rows may be stored from two threads: the kept offsets are all in place before.
+    if (bytes == 2) {
+        d.fileOffsets.resize(d.planes.size());
+        for (size_t c = 0; c < d.planes.size(); ++c)
+            if (scales[c]) d.fileOffsets[c].resize(d.planes[c].size());
+    }
+    // Each thread's store aligns 16-bit rows in a buffer of its own.
+    auto makeStore = [&] {
+        return [&, stored = std::vector<uint16_t>(bytes == 2 ? size_t(width) * samples : 0)](
+                   const uint8_t* row, uint32_t y) mutable {
+            if (bytes == 2) std::memcpy(stored.data(), row, stored.size() * 2);
+            for (size_t c = 0; c < d.planes.size(); ++c) {
+                uint16_t* to = d.planes[c].data() + size_t(y) * width;
+                const uint16_t* table = tables[c].data();
+                if (bytes == 1) {
+                    const uint8_t* from = row + offsets[c];
+                    for (uint32_t x = 0; x < width; ++x)
+                        to[x] = table[from[size_t(x) * samples]];
+                } else {
+                    const uint16_t* from = stored.data() + offsets[c];
+                    for (uint32_t x = 0; x < width; ++x)
+                        to[x] = table[from[size_t(x) * samples]];
+                    if (scales[c])
+                        KeepOffsets(d, c, size_t(y) * width, from, width, samples, *scales[c]);
+                }
             }
-        }
-    });
+        };
+    };
+    ForEachRow(t, path, width, height, samples, bits, cancel, makeStore);
     ReadExtras(t, d, grey);
     return d;
 }
