@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ g++-12 clang-14 libclang-rt-14-dev clang-format-14 pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libnetpbm-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev zlib1g-dev libnetpbm-dev
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
   libcli11-dev nlohmann-json3-dev

@@ -56,6 +56,9 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
     // Every page with the same parameters; OUT is written only once all have been filtered.
     FilterResult result;
     for (size_t i = 0; i < pages.size(); ++i) {
+        // The strips of rows the filter is done with compress on the other cores meanwhile.
+        if (StripEncoder* ahead = job.EncodeAhead(i))
+            run.rowsFinal = [ahead](int32_t rows) { ahead->RowsFinal(rows); };
         try {
             result = RunFilter(global, settings, o.filter, *pages[i], run, out);
         } catch (const HostFailure& e) {

@@ -67,6 +67,8 @@ FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSett
     // The fade needs the picture as it was; only kept when there is something to blend.
     std::optional<Document> original;
     if (o.amount < 100) original = document;
+    // Rows the filter is done with still change once the fade blends them.
+    if (original) run.rowsFinal = nullptr;
 
     std::unique_ptr<RunScope> scope;
     if (setup) scope = setup(session, module, run);

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <string>
@@ -78,6 +79,15 @@ std::vector<const Document*> PictureJob::Pages() const {
     return pages;
 }
 
+filterhost::StripEncoder* PictureJob::EncodeAhead(size_t page) {
+    if (format != FileFormat::Tiff) return nullptr;
+    for (auto& earlier : encoded)
+        if (earlier) earlier->Finish();
+    encoded.resize(std::max(encoded.size(), page + 1));
+    encoded[page] = std::make_unique<StripEncoder>(*Pages()[page]);
+    return encoded[page].get();
+}
+
 PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::path& out,
                        const std::optional<std::filesystem::path>& record,
                        const FilterOptions& filter, int64_t maxPixels,
@@ -91,7 +101,7 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
     const std::optional<FileFormat> asked =
         stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
 
-    PictureJob job{ReadImageFile(in, maxPixels, cancelled), FileFormat::Png};
+    PictureJob job{ReadImageFile(in, maxPixels, cancelled), FileFormat::Png, {}};
     job.format = asked.value_or(job.image.format);
     const std::vector<const Document*> pages = std::as_const(job).Pages();
     if (pages.size() > 1 && job.format != FileFormat::Tiff)
@@ -109,7 +119,10 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
 void SavePicture(const PictureJob& job, const std::filesystem::path& out,
                  const FilterResult& result, const std::optional<std::filesystem::path>& record,
                  const CancelCheck& cancelled) {
-    WriteImageFile(job.Pages(), job.format, out, cancelled);
+    std::vector<StripEncoder*> encoded;
+    for (const auto& encoder : job.encoded)
+        encoded.push_back(encoder.get());
+    WriteImageFile(job.Pages(), job.format, out, cancelled, encoded);
     KeepSettings(result);
     if (record) {
         if (!result.recorded) throw HostFailure("the filter recorded no parameters");

@@ -6,10 +6,12 @@
 #include "cli/FilterRun.h"
 
 #include "core/documents/ImageFiles.h"
+#include "core/documents/StripEncoder.h"
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -45,10 +47,16 @@ class ProgressBar {
 struct PictureJob {
     filterhost::LoadedImage image;
     filterhost::FileFormat format; // what OUT is written as
+    // Strips of pages encoded ahead, while the filter works on the rows below; after the pages,
+    // so they stop before the pages go.
+    std::vector<std::unique_ptr<filterhost::StripEncoder>> encoded;
 
     // Every page, first page first.
     std::vector<filterhost::Document*> Pages();
     std::vector<const filterhost::Document*> Pages() const;
+    // For a TIFF OUT, an encoder for page i's strips as the filter finishes its rows, else null.
+    // The pages before it are finished first, so one page's workers run at a time.
+    filterhost::StripEncoder* EncodeAhead(size_t page);
 };
 
 // Checks that OUT (and the action file) can be written and the Colors texts are sound, then reads

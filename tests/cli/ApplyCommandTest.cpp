@@ -66,6 +66,33 @@ TEST_F(ApplyCommandTest, WithoutAdjustmentsEveryFormatComesBackUnchanged) {
     }
 }
 
+// A TIFF OUT has its strips compressed while the filter works on the rows below them; a PNG OUT
+// is written once the filter is done. Both hold the same pixels, whatever the tile size.
+TEST_F(ApplyCommandTest, TiffWrittenWhileFilteringHoldsThePixelsOfAWriteAfterwards) {
+    const std::string colors =
+        " --fuzziness 5 --colors 'Lab[9000,12000,20000]:Lab[9800,13500,18500] "
+        "Lab[21000,16500,16500]:Lab[21800,18000,15000] '";
+    for (int depth : {8, 16}) {
+        Document in = MakeDocument(ColorMode::RGB, depth, 300, 200);
+        const int max = depth == 16 ? 32768 : 255;
+        for (int32_t y = 0; y < in.height; ++y)
+            for (int32_t x = 0; x < in.width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    in.At(c, x, y) =
+                        uint16_t((x * (c + 1) + y * (3 - c) + x * y % 7) % 256 * max / 255);
+        WriteImageFile(in, FileFormat::Tiff, folder_ / "in.tif");
+        for (const char* tile : {"7", "64", "256"}) {
+            const std::string what = "depth " + std::to_string(depth) + ", tile " + tile;
+            const std::string options = std::string(" --tile ") + tile + colors;
+            ASSERT_EQ(Quillon("apply in.tif out.tif" + options).status, 0) << what;
+            ASSERT_EQ(Quillon("apply in.tif out.png" + options).status, 0) << what;
+            const Document tiff = ReadImageFile(folder_ / "out.tif").document;
+            EXPECT_EQ(tiff.planes, ReadImageFile(folder_ / "out.png").document.planes) << what;
+            EXPECT_NE(tiff.planes, in.planes) << what << ": the adjustments moved no colour";
+        }
+    }
+}
+
 TEST_F(ApplyCommandTest, JpegKeepsItsModeAndPicture) {
     for (ColorMode mode : {ColorMode::RGB, ColorMode::CMYK}) {
         WriteImageFile(Blocks(mode, 8), FileFormat::Jpeg, folder_ / "in.jpg");
@@ -494,22 +521,27 @@ TEST_F(ApplyCommandTest, SignalsCancelAtEveryStageAndLeaveOutAsItWas) {
                    folder_ / "big.tif");
     const auto finished = [](const Outcome& o) { return o.status == 0; };
     std::ofstream(folder_ / "out.tif") << "an earlier result";
-    // The signal comes while the picture is read or filtered, or once the result's temporary
-    // file appears, which is while it is written.
+    // The signal comes while the picture is read or filtered (with the strips of finished rows
+    // compressing meanwhile), or once the result's temporary file appears, which is while it is
+    // written. A faded result is compressed only once the filter is done, so that writing lasts
+    // long enough to be caught.
     struct Stage {
         const char* name;
         const char* wait;
+        const char* options;
     };
-    const Stage stages[] = {{"early", "sleep 1;"},
+    const Stage stages[] = {{"early", "sleep 1;", ""},
                             {"while writing",
                              "until ls .out.tif.* >/dev/null 2>&1; do "
-                             "kill -0 $pid 2>/dev/null || break; sleep 0.01; done;"}};
+                             "kill -0 $pid 2>/dev/null || break; sleep 0.01; done;",
+                             " --amount 99"}};
     for (const char* signal : {"INT", "TERM"})
         for (const Stage& stage : stages) {
             const std::string what = std::string(signal) + " " + stage.name;
             const Outcome outcome =
-                Quillon("apply big.tif out.tif --tile 16 --colors "
-                        "'Lab[0,16384,16384]:Lab[900,16384,16384] '",
+                Quillon(std::string("apply big.tif out.tif --tile 16 --colors "
+                                    "'Lab[0,16384,16384]:Lab[900,16384,16384] '") +
+                            stage.options,
                         std::string(stage.wait) + " kill -" + signal + " $pid;");
             ASSERT_FALSE(finished(outcome)) << what << ": the run ended before the signal";
             EXPECT_EQ(outcome.status, 1) << what << ": " << outcome.error;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace quillon::filterhost;
@@ -53,6 +55,44 @@ TEST_P(FilterDriverTest, EveryTileIsHandedOutAndWrittenBack) {
 
 INSTANTIATE_TEST_SUITE_P(DepthsAndCoordinates, FilterDriverTest,
                          ::testing::Combine(::testing::Values(8, 16), ::testing::Bool()));
+
+// Rows said final hold their final samples when they are said so, unless a later call says the
+// filter came back above them; a filter that does come back says so.
+TEST(FilterDriver, RowsAreSaidFinalOnceTheFilterIsDoneWithThem) {
+    struct Case {
+        const char* module;
+        bool comesBack;
+    };
+    for (const Case c : {Case{"Invert.8bf", false}, Case{"TwoPasses.8bf", true}}) {
+        SCOPED_TRACE(c.module);
+        PluginModule module(ModulePath(c.module));
+        FilterSession host;
+        Document document = Gradient(ColorMode::RGB, 8, 90, 70);
+        RunOptions options;
+        options.tileWidth = 32;
+        options.tileHeight = 16;
+        std::vector<std::pair<int32_t, Document>> said;
+        options.rowsFinal = [&](int32_t rows) { said.emplace_back(rows, document); };
+        ASSERT_EQ(host.Run(module, document, options).result, 0);
+        ASSERT_FALSE(said.empty());
+        EXPECT_EQ(said.back().first, 64) << "the top of the last row of tiles";
+        bool cameBack = false;
+        for (size_t i = 0; i < said.size(); ++i) {
+            const auto& [rows, then] = said[i];
+            cameBack = cameBack || (i > 0 && rows < said[i - 1].first);
+            const bool reopened =
+                std::any_of(said.begin() + ptrdiff_t(i) + 1, said.end(),
+                            [rows = rows](const auto& s) { return s.first < rows; });
+            if (reopened) continue;
+            for (size_t p = 0; p < document.planes.size(); ++p)
+                EXPECT_TRUE(std::equal(then.planes[p].begin(),
+                                       then.planes[p].begin() + ptrdiff_t(rows) * 90,
+                                       document.planes[p].begin()))
+                    << "rows above " << rows << ", plane " << p;
+        }
+        EXPECT_EQ(cameBack, c.comesBack);
+    }
+}
 
 TEST(FilterDriver, AbortStopsTheRunWithTheModuleResult) {
     PluginModule module(ModulePath("Invert.8bf"));

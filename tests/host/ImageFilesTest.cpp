@@ -283,6 +283,80 @@ TEST_F(ImageFilesTest, FormatsRefuseModesTheyCannotHold) {
     EXPECT_TRUE(fs::is_empty(folder_)) << "no temporary file is left behind";
 }
 
+// Samples that hardly repeat, in a picture large enough to be read in two halves.
+Document Large(ColorMode mode, int depth, int32_t width, int32_t height, bool alpha) {
+    Document d = MakeDocument(mode, depth, width, height, alpha);
+    const uint32_t max = depth == 16 ? 32768 : 255;
+    uint32_t n = 1;
+    for (auto& plane : d.planes)
+        for (uint16_t& sample : plane) {
+            n = n * 1664525u + 1013904223u;
+            sample = uint16_t((n >> 8) % (max + 1));
+        }
+    return d;
+}
+
+// Every sample of a 16-bit RGB file as stored, read through libtiff alone.
+std::vector<uint16_t> StoredSamples(const fs::path& file) {
+    TIFF* t = TIFFOpen(file.c_str(), "r");
+    uint32_t width = 0, height = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<uint16_t> samples(size_t(width) * height * 3);
+    for (uint32_t y = 0; y < height; ++y)
+        TIFFReadScanline(t, &samples[size_t(y) * width * 3], y, 0);
+    TIFFClose(t);
+    return samples;
+}
+
+// Pages of several megabytes are read in two halves on two threads: each layout and depth, on
+// any page, reads back what was written; 16-bit file samples off the host's scale come back
+// exactly; a file spoiled in its lower half fails.
+TEST_F(ImageFilesTest, LargePagesReadInTwoHalvesExactly) {
+    const Document small = Sweep(ColorMode::RGB, 8, false);
+    for (const Document& d :
+         {Large(ColorMode::RGB, 8, 1501, 1003, false), Large(ColorMode::CMYK, 16, 701, 700, true),
+          Large(ColorMode::Lab, 16, 900, 801, false)}) {
+        SCOPED_TRACE(std::string(ModeName(d.mode)) + std::to_string(d.depth));
+        WriteImageFile({&small, &d}, FileFormat::Tiff, folder_ / "pages.tif");
+        EXPECT_EQ(ReadImageFile(folder_ / "pages.tif").morePages.at(0).planes, d.planes);
+        WriteImageFile(d, FileFormat::Tiff, folder_ / "large.tif");
+        Relayout(folder_ / "large.tif", folder_ / "lzw.tif", false, false);
+        EXPECT_EQ(ReadImageFile(folder_ / "lzw.tif").document.planes, d.planes);
+        // Compressed bytes of a strip in the lower half spoiled.
+        {
+            std::fstream file(folder_ / "large.tif",
+                              std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(std::streamoff(fs::file_size(folder_ / "large.tif") * 3 / 4));
+            file << std::string(4096, '\xff');
+        }
+        EXPECT_THROW(ReadImageFile(folder_ / "large.tif"), HostFailure);
+    }
+
+    const uint32_t width = 1200, height = 700;
+    std::vector<uint16_t> samples(size_t(width) * height * 3);
+    uint32_t n = 5;
+    for (uint16_t& sample : samples) {
+        n = n * 1664525u + 1013904223u;
+        sample = uint16_t(n >> 16);
+    }
+    TIFF* t = TIFFOpen((folder_ / "deep.tif").c_str(), "w");
+    ASSERT_TRUE(t);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 8);
+    for (uint32_t y = 0; y < height; ++y)
+        TIFFWriteScanline(t, &samples[size_t(y) * width * 3], y, 0);
+    TIFFClose(t);
+    WriteImageFile(ReadImageFile(folder_ / "deep.tif").document, FileFormat::Tiff,
+                   folder_ / "again.tif");
+    EXPECT_TRUE(StoredSamples(folder_ / "again.tif") == samples);
+}
+
 TEST_F(ImageFilesTest, BrokenFilesFailWithAMessage) {
     const Document d = Sweep(ColorMode::RGB, 8, false);
     for (auto [format, name] :

@@ -52,6 +52,11 @@ constexpr bool kLeavePending = true;
 #else
 constexpr bool kLeavePending = false;
 #endif
+#ifdef TEST_TWO_PASSES
+constexpr bool kTwoPasses = true; // inverts twice, coming back to the top for the second pass
+#else
+constexpr bool kTwoPasses = false;
+#endif
 
 VRect OutRect(const FilterRecord& r) {
     if (r.bigDocumentData && r.bigDocumentData->PluginUsing32BitCoordinates)
@@ -121,5 +126,6 @@ extern "C" __attribute__((visibility("default"))) void TestMain(int16 selector, 
         if (selector == filterSelectorContinue) *result = 1;
     } else if (selector == filterSelectorStart) {
         *result = InvertAll(r);
+        if (kTwoPasses && *result == noErr) *result = InvertAll(r);
     }
 }

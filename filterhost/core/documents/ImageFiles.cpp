@@ -92,7 +92,8 @@ LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels,
 }
 
 void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
-                    const std::filesystem::path& file, const CancelCheck& cancel) {
+                    const std::filesystem::path& file, const CancelCheck& cancel,
+                    const std::vector<StripEncoder*>& encoded) {
     if (pages.empty()) throw HostFailure("cannot write " + file.string() + ": no pages");
     if (pages.size() > 1 && format != FileFormat::Tiff)
         throw HostFailure("cannot write " + file.string() + ": only TIFF holds " +
@@ -106,7 +107,7 @@ void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format
             WriteJpeg(*pages.front(), temporary, file, cancel);
             break;
         case FileFormat::Tiff:
-            WriteTiff(pages, temporary, file, cancel);
+            WriteTiff(pages, temporary, file, cancel, encoded);
             break;
         }
     });

@@ -10,6 +10,8 @@
 
 namespace quillon::filterhost {
 
+class StripEncoder;
+
 enum class FileFormat { Png, Jpeg, Tiff };
 
 struct LoadedImage {
@@ -43,9 +45,11 @@ LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels =
 // cannot hold the document.
 void WriteImageFile(const Document& document, FileFormat format, const std::filesystem::path& file,
                     const CancelCheck& cancel = {});
-// Every page into one file; only TIFF holds more than one.
+// Every page into one file; only TIFF holds more than one. A TIFF page's strips may have been
+// encoded ahead, while the page was still being filtered: encoded[i] for pages[i], or null.
 void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
-                    const std::filesystem::path& file, const CancelCheck& cancel = {});
+                    const std::filesystem::path& file, const CancelCheck& cancel = {},
+                    const std::vector<StripEncoder*>& encoded = {});
 
 // The format a file name's extension names, if any.
 std::optional<FileFormat> FormatOfName(const std::filesystem::path& file);

@@ -23,8 +23,10 @@ void WritePng(const Document& document, const std::filesystem::path& file,
               const std::filesystem::path& shown, const CancelCheck& cancel);
 void WriteJpeg(const Document& document, const std::filesystem::path& file,
                const std::filesystem::path& shown, const CancelCheck& cancel);
+// encoded[i], when there is one, holds the strips of pages[i] encoded ahead.
 void WriteTiff(const std::vector<const Document*>& pages, const std::filesystem::path& file,
-               const std::filesystem::path& shown, const CancelCheck& cancel);
+               const std::filesystem::path& shown, const CancelCheck& cancel,
+               const std::vector<StripEncoder*>& encoded);
 
 // 16-bit samples of one channel between a file's scale and the host's, both ways, keeping each
 // sample's offset from the writer's value so untouched samples are written back exactly.

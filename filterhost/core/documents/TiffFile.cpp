@@ -3,7 +3,9 @@
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
+#include "core/documents/StripEncoder.h"
 
+#include <libdeflate.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -12,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace quillon::filterhost {
@@ -55,12 +59,29 @@ template <typename T> T Field(TIFF* tiff, ttag_t tag, T fallback) {
     return value;
 }
 
-// Hands every row of the image to store(row, y) as interleaved samples. Contiguous strips go
-// row by row through one line buffer; tiles and separate planes are gathered into one
-// interleaved image first.
-template <typename Store>
+// Below this many bytes of samples a page is read on one thread: a second handle would cost
+// more than it saves.
+constexpr size_t kSplitBytes = size_t{4} << 20;
+
+// The first row of the lower half when a page of contiguous strips is worth reading in two
+// halves that meet at a strip boundary, else height.
+uint32_t SplitRow(TIFF* tiff, uint32_t height, size_t rowBytes) {
+    const uint64_t strips = TIFFNumberOfStrips(tiff);
+    if (strips < 2 || size_t(height) * rowBytes < kSplitBytes ||
+        std::thread::hardware_concurrency() < 2)
+        return height;
+    const uint64_t split = strips / 2 * Field<uint32_t>(tiff, TIFFTAG_ROWSPERSTRIP, height);
+    return split > 0 && split < height ? uint32_t(split) : height;
+}
+
+// Hands every row of the image to a store as interleaved samples: store(row, y), where store is
+// what makeStore() returns, one per thread. Contiguous strips go row by row through one line
+// buffer, a large page's lower half through a second handle on another thread (libtiff's handles
+// are independent, and decoding is most of reading); tiles and separate planes are gathered into
+// one interleaved image first.
+template <typename MakeStore>
 void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, uint32_t height,
-                uint16_t samples, uint16_t bits, const CancelCheck& cancel, Store store) {
+                uint16_t samples, uint16_t bits, const CancelCheck& cancel, MakeStore makeStore) {
     const size_t bytes = bits / 8;
     const size_t pixelBytes = samples * bytes;
     const size_t rowBytes = size_t(width) * pixelBytes;
@@ -83,10 +104,35 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
             throw Broken(path, "unreadable row " + std::to_string(y));
     };
     if (!tiled && !separate) {
-        for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t split = SplitRow(tiff, height, rowBytes);
+        Tiff second(split < height ? TIFFOpen(path.c_str(), "r") : nullptr);
+        if (second && (!TIFFSetDirectory(second.get(), TIFFCurrentDirectory(tiff)) ||
+                       TIFFScanlineSize(second.get()) != TIFFScanlineSize(tiff)))
+            second.reset();
+        std::exception_ptr failure;
+        // Declared after the handle it reads, so it stops and is joined before the handle closes.
+        std::optional<std::jthread> lower;
+        if (second)
+            lower.emplace([&](std::stop_token stop) {
+                try {
+                    auto store = makeStore();
+                    std::vector<uint8_t> own(line.size());
+                    for (uint32_t y = split; y < height && !stop.stop_requested(); ++y) {
+                        if (TIFFReadScanline(second.get(), own.data(), y, 0) < 0)
+                            throw Broken(path, "unreadable row " + std::to_string(y));
+                        store(own.data(), y);
+                    }
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        auto store = makeStore();
+        for (uint32_t y = 0, end = second ? split : height; y < end; ++y) {
             readRow(y, 0);
             store(line.data(), y);
         }
+        if (lower) lower->join();
+        if (failure) std::rethrow_exception(failure);
         return;
     }
 
@@ -125,6 +171,7 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
                         place(tile.data() + size_t(y) * tw * unitBytes, w, x0, y0 + y, plane);
                 }
     }
+    auto store = makeStore();
     for (uint32_t y = 0; y < height; ++y)
         store(image.data() + size_t(y) * rowBytes, y);
 }
@@ -291,25 +338,35 @@ Document ReadPage(TIFF* t, const std::filesystem::path& path, int64_t maxPixels,
                                                              : nullptr);
         offsets.push_back(c == d.ColorChannels() ? size_t(colorSamples) : grey ? 0 : size_t(c));
     }
-    std::vector<uint16_t> stored(bytes == 2 ? size_t(width) * samples : 0);
-    ForEachRow(t, path, width, height, samples, bits, cancel, [&](const uint8_t* row, uint32_t y) {
-        if (bytes == 2) std::memcpy(stored.data(), row, stored.size() * 2);
-        for (size_t c = 0; c < d.planes.size(); ++c) {
-            uint16_t* to = d.planes[c].data() + size_t(y) * width;
-            const uint16_t* table = tables[c].data();
-            if (bytes == 1) {
-                const uint8_t* from = row + offsets[c];
-                for (uint32_t x = 0; x < width; ++x)
-                    to[x] = table[from[size_t(x) * samples]];
-            } else {
-                const uint16_t* from = stored.data() + offsets[c];
-                for (uint32_t x = 0; x < width; ++x)
-                    to[x] = table[from[size_t(x) * samples]];
-                if (scales[c])
-                    KeepOffsets(d, c, size_t(y) * width, from, width, samples, *scales[c]);
+    // Rows may be stored from two threads: the kept offsets are all in place before.
+    if (bytes == 2) {
+        d.fileOffsets.resize(d.planes.size());
+        for (size_t c = 0; c < d.planes.size(); ++c)
+            if (scales[c]) d.fileOffsets[c].resize(d.planes[c].size());
+    }
+    // Each thread's store aligns 16-bit rows in a buffer of its own.
+    auto makeStore = [&] {
+        return [&, stored = std::vector<uint16_t>(bytes == 2 ? size_t(width) * samples : 0)](
+                   const uint8_t* row, uint32_t y) mutable {
+            if (bytes == 2) std::memcpy(stored.data(), row, stored.size() * 2);
+            for (size_t c = 0; c < d.planes.size(); ++c) {
+                uint16_t* to = d.planes[c].data() + size_t(y) * width;
+                const uint16_t* table = tables[c].data();
+                if (bytes == 1) {
+                    const uint8_t* from = row + offsets[c];
+                    for (uint32_t x = 0; x < width; ++x)
+                        to[x] = table[from[size_t(x) * samples]];
+                } else {
+                    const uint16_t* from = stored.data() + offsets[c];
+                    for (uint32_t x = 0; x < width; ++x)
+                        to[x] = table[from[size_t(x) * samples]];
+                    if (scales[c])
+                        KeepOffsets(d, c, size_t(y) * width, from, width, samples, *scales[c]);
+                }
             }
-        }
-    });
+        };
+    };
+    ForEachRow(t, path, width, height, samples, bits, cancel, makeStore);
     ReadExtras(t, d, grey);
     return d;
 }
@@ -336,13 +393,210 @@ std::vector<Document> ReadTiff(const std::filesystem::path& path, int64_t maxPix
 } // namespace quillon::filterhost
 
 namespace quillon::filterhost {
+
 namespace {
 
+// About 8 KB of samples per strip, as libtiff chooses by default.
+constexpr size_t kStripBytes = 8192;
+// The fastest deflate level: still lossless, and a large picture writes several times faster.
+constexpr int kDeflateLevel = 1;
+
+unsigned DefaultThreads() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+}
+
+} // namespace
+
+// What one worker reuses from strip to strip: the rows before compression and the compressor.
+struct StripEncoder::Scratch {
+    explicit Scratch(const StripEncoder& e)
+        : raw((e.rowBytes_ * size_t(e.rowsPerStrip_) + 1) / 2),
+          compressor(libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor) {
+        if (!compressor) throw std::bad_alloc();
+        packed.resize(libdeflate_zlib_compress_bound(compressor.get(), raw.size() * 2));
+    }
+    std::vector<uint16_t> raw; // 16-bit words, so 16-bit samples are aligned
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor;
+    std::vector<uint8_t> packed;
+};
+
+StripEncoder::StripEncoder(const Document& d, unsigned threads)
+    : document_(d), samples_(d.ColorChannels() + (d.hasAlpha ? 1 : 0)),
+      bytes_(d.depth == 16 ? 2 : 1), rowBytes_(size_t(d.width) * size_t(samples_) * bytes_) {
+    rowsPerStrip_ = int32_t(std::clamp<size_t>(kStripBytes / rowBytes_, 1, size_t(d.height)));
+    const size_t count = (size_t(d.height) + size_t(rowsPerStrip_) - 1) / size_t(rowsPerStrip_);
+    state_.assign(count, State::Waiting);
+    strips_.resize(count);
+    for (int c = 0; c < samples_; ++c) {
+        const bool chroma = d.mode == ColorMode::Lab && c > 0 && c < d.ColorChannels();
+        tables_.push_back(
+            SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes_, v); }));
+        scales_.push_back(chroma ? &CieLabChromaScale() : &PlainScale());
+    }
+    try {
+        for (unsigned i = 0, n = threads ? threads : DefaultThreads(); i < n; ++i)
+            workers_.emplace_back([this] { Work(); });
+    } catch (...) {
+        Stop();
+        throw;
+    }
+}
+
+StripEncoder::~StripEncoder() {
+    Stop();
+}
+
+void StripEncoder::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
+    workers_.clear();
+}
+
+size_t StripEncoder::StripsOfRows(int32_t rows) const {
+    return rows >= document_.height ? state_.size() : size_t(rows / rowsPerStrip_);
+}
+
+void StripEncoder::RowsFinal(int32_t rows) {
+    rows = std::clamp(rows, 0, document_.height);
+    std::unique_lock lock(mutex_);
+    if (rows < finalRows_) {
+        // Strips a worker is encoding are left to finish: their rows have not changed yet. A
+        // worker that failed leaves its strip for Strip to report.
+        const size_t first = size_t(rows / rowsPerStrip_);
+        done_.wait(lock, [&] {
+            return failure_ || std::none_of(state_.begin() + ptrdiff_t(first), state_.end(),
+                                            [](State s) { return s == State::Working; });
+        });
+        for (size_t k = first; k < state_.size(); ++k) {
+            state_[k] = State::Waiting;
+            strips_[k] = {};
+        }
+        next_ = std::min(next_, first);
+        ready_ = std::min(ready_, first);
+        followRows_ = false;
+    } else if (followRows_ || rows == document_.height) {
+        ready_ = StripsOfRows(rows);
+    } else {
+        return;
+    }
+    finalRows_ = rows;
+    lock.unlock();
+    wake_.notify_all();
+}
+
+void StripEncoder::Finish() {
+    RowsFinal(document_.height);
+    {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] {
+            return failure_ || std::all_of(state_.begin(), state_.end(),
+                                           [](State s) { return s == State::Done; });
+        });
+    }
+    Stop();
+}
+
+const std::vector<uint8_t>& StripEncoder::Strip(size_t k) {
+    std::unique_lock lock(mutex_);
+    if (k >= ready_) throw std::logic_error("strip asked for before its rows are final");
+    done_.wait(lock, [&] { return failure_ || state_[k] == State::Done; });
+    if (state_[k] != State::Done) std::rethrow_exception(failure_);
+    return strips_[k];
+}
+
+void StripEncoder::Release(size_t k) {
+    std::lock_guard lock(mutex_);
+    strips_[k] = {};
+}
+
+void StripEncoder::Work() {
+    try {
+        Scratch scratch(*this);
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || next_ < ready_; });
+            if (stop_) return;
+            const size_t k = next_++;
+            state_[k] = State::Working;
+            lock.unlock();
+            std::vector<uint8_t> bytes = Encode(k, scratch);
+            lock.lock();
+            strips_[k] = std::move(bytes);
+            state_[k] = State::Done;
+            done_.notify_all();
+        }
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        if (!failure_) failure_ = std::current_exception();
+        done_.notify_all();
+    }
+}
+
+// One row as the file stores it, samples interleaved.
+void StripEncoder::StoreRow(int32_t y, uint8_t* line) const {
+    const Document& d = document_;
+    const size_t row = size_t(y) * size_t(d.width), samples = size_t(samples_);
+    for (size_t c = 0; c < samples; ++c) {
+        const uint16_t* from = d.planes[c].data() + row;
+        const uint16_t* table = tables_[c].data();
+        if (bytes_ == 1) {
+            uint8_t* to = line + c;
+            for (int32_t x = 0; x < d.width; ++x)
+                to[size_t(x) * samples] = uint8_t(table[from[x]]);
+            continue;
+        }
+        uint16_t* to = reinterpret_cast<uint16_t*>(line) + c;
+        if (c < d.fileOffsets.size() && !d.fileOffsets[c].empty()) {
+            const int8_t* offsets = d.fileOffsets[c].data() + row;
+            const SampleScale16& scale = *scales_[c];
+            for (int32_t x = 0; x < d.width; ++x)
+                to[size_t(x) * samples] = scale.Write(from[x], offsets[x]);
+        } else {
+            for (int32_t x = 0; x < d.width; ++x)
+                to[size_t(x) * samples] = table[from[x]];
+        }
+    }
+}
+
+// Each sample minus the same sample of the pixel to its left (the horizontal predictor), from
+// the right so every difference is taken from the stored values.
+template <typename Sample> void Differences(Sample* row, size_t count, size_t samples) {
+    for (size_t i = count; i-- > samples;)
+        row[i] = Sample(row[i] - row[i - samples]);
+}
+
+std::vector<uint8_t> StripEncoder::Encode(size_t k, Scratch& scratch) const {
+    const int32_t top = int32_t(k) * rowsPerStrip_;
+    const int32_t bottom = std::min(top + rowsPerStrip_, document_.height);
+    uint8_t* raw = reinterpret_cast<uint8_t*>(scratch.raw.data());
+    const size_t count = size_t(document_.width) * size_t(samples_);
+    for (int32_t y = top; y < bottom; ++y) {
+        uint8_t* line = raw + size_t(y - top) * rowBytes_;
+        StoreRow(y, line);
+        if (bytes_ == 1)
+            Differences(line, count, size_t(samples_));
+        else
+            Differences(reinterpret_cast<uint16_t*>(line), count, size_t(samples_));
+    }
+    const size_t size =
+        libdeflate_zlib_compress(scratch.compressor.get(), raw, size_t(bottom - top) * rowBytes_,
+                                 scratch.packed.data(), scratch.packed.size());
+    if (size == 0) throw std::runtime_error("deflate found no room for a strip");
+    return {scratch.packed.begin(), scratch.packed.begin() + ptrdiff_t(size)};
+}
+
+namespace {
+
+// Tags from the document, then the strips: the encoder's, or ones encoded here. The file is
+// in the machine's byte order (libtiff's default for a new file), as the encoder stores samples.
 void WritePage(TIFF* t, const Document& d, const std::filesystem::path& shown, size_t page,
-               size_t pages, const CancelCheck& cancel) {
-    const int colorSamples = d.ColorChannels();
-    const int samples = colorSamples + (d.hasAlpha ? 1 : 0);
-    const size_t bytes = d.depth == 16 ? 2 : 1;
+               size_t pages, StripEncoder* encoded, const CancelCheck& cancel) {
+    const int samples = d.ColorChannels() + (d.hasAlpha ? 1 : 0);
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(d.width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(d.height));
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(d.depth));
@@ -352,8 +606,6 @@ void WritePage(TIFF* t, const Document& d, const std::filesystem::path& shown, s
     TIFFSetField(t, TIFFTAG_ORIENTATION, m.orientation ? m.orientation : ORIENTATION_TOPLEFT);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    // The fastest deflate level: still lossless, and a large picture writes several times faster.
-    TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
     if (pages > 1) {
         TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
         TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(pages));
@@ -385,56 +637,36 @@ void WritePage(TIFF* t, const Document& d, const std::filesystem::path& shown, s
                                                                       : RESUNIT_NONE);
     }
     if (!m.xmp.empty()) TIFFSetField(t, TIFFTAG_XMLPACKET, uint32_t(m.xmp.size()), m.xmp.data());
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
 
-    std::vector<std::vector<uint16_t>> tables;
-    std::vector<const SampleScale16*> scales;
-    for (int c = 0; c < samples; ++c) {
-        const bool chroma = d.mode == ColorMode::Lab && c > 0 && c < colorSamples;
-        tables.push_back(
-            SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes, v); }));
-        scales.push_back(chroma ? &CieLabChromaScale() : &PlainScale());
-    }
-    std::vector<uint8_t> line(size_t(d.width) * size_t(samples) * bytes);
-    for (int32_t y = 0; y < d.height; ++y) {
+    std::optional<StripEncoder> own;
+    StripEncoder& strips = encoded ? *encoded : own.emplace(d);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(strips.RowsPerStrip()));
+    strips.RowsFinal(d.height);
+    for (size_t k = 0; k < strips.StripCount(); ++k) {
         if (cancel && cancel()) throw Cancelled();
-        const size_t row = size_t(y) * size_t(d.width);
-        for (int c = 0; c < samples; ++c) {
-            const uint16_t* from = d.planes[size_t(c)].data() + row;
-            const uint16_t* table = tables[size_t(c)].data();
-            uint8_t* to = line.data() + size_t(c) * bytes;
-            const bool exact =
-                bytes == 2 && size_t(c) < d.fileOffsets.size() && !d.fileOffsets[size_t(c)].empty();
-            if (bytes == 1) {
-                for (int32_t x = 0; x < d.width; ++x)
-                    to[size_t(x) * size_t(samples)] = uint8_t(table[from[x]]);
-            } else if (exact) {
-                const int8_t* offsets = d.fileOffsets[size_t(c)].data() + row;
-                const SampleScale16& scale = *scales[size_t(c)];
-                for (int32_t x = 0; x < d.width; ++x) {
-                    const uint16_t v = scale.Write(from[x], offsets[x]);
-                    std::memcpy(to + size_t(x) * size_t(samples) * 2, &v, 2);
-                }
-            } else {
-                for (int32_t x = 0; x < d.width; ++x)
-                    std::memcpy(to + size_t(x) * size_t(samples) * 2, &table[from[x]], 2);
-            }
-        }
-        if (TIFFWriteScanline(t, line.data(), uint32_t(y), 0) < 0)
-            throw Broken(shown, "cannot write row " + std::to_string(y));
+        const std::vector<uint8_t>& bytes = strips.Strip(k);
+        if (TIFFWriteRawStrip(t, uint32_t(k), const_cast<uint8_t*>(bytes.data()),
+                              tmsize_t(bytes.size())) < 0)
+            throw Broken(shown, "cannot write strip " + std::to_string(k));
+        strips.Release(k);
     }
 }
 
 } // namespace
 
 void WriteTiff(const std::vector<const Document*>& pages, const std::filesystem::path& path,
-               const std::filesystem::path& shown, const CancelCheck& cancel) {
+               const std::filesystem::path& shown, const CancelCheck& cancel,
+               const std::vector<StripEncoder*>& encoded) {
+    for (size_t page = 0; page < encoded.size(); ++page)
+        if (encoded[page] && (page >= pages.size() || &encoded[page]->Of() != pages[page]))
+            throw std::logic_error("strips encoded from another document");
     SilenceTiff();
     Tiff tiff(TIFFOpen(path.c_str(), "w"));
     if (!tiff) throw Broken(shown, "cannot create TIFF file");
     TIFF* t = tiff.get();
     for (size_t page = 0; page < pages.size(); ++page) {
-        WritePage(t, *pages[page], shown, page, pages.size(), cancel);
+        WritePage(t, *pages[page], shown, page, pages.size(),
+                  page < encoded.size() ? encoded[page] : nullptr, cancel);
         if (pages.size() > 1 && !TIFFWriteDirectory(t))
             throw Broken(shown, "cannot write page " + std::to_string(page + 1));
     }

@@ -167,6 +167,10 @@ OSErr FilterDriver::Advance() {
         return filterBadParameters;
     }
     if (empty) return noErr;
+    if (options_.rowsFinal && tile.top != finalRows_) {
+        finalRows_ = tile.top;
+        options_.rowsFinal(finalRows_);
+    }
     tile_ = tile;
     const size_t rowBytes = size_t(tile_.right - tile_.left) * size_t(hiPlane_ - loPlane_ + 1) *
                             size_t(BytesPerSample());

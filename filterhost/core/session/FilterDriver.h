@@ -28,6 +28,10 @@ struct RunOptions {
     bool bigDocument = true; // offer 32-bit rectangles
     std::function<void(int32_t done, int32_t total)> progress;
     std::function<bool()> abort;
+    // Told as the filter goes from the top down which rows it is done with: when it asks for a
+    // tile whose top is `rows`, every row above holds its final samples. A smaller number than
+    // before means the filter came back to rows it had left, which may change again.
+    std::function<void(int32_t rows)> rowsFinal;
     // Recorded parameters handed to the plug-in for play-back.
     std::optional<Descriptor> playback;
     // The colour picker the colour-space suite opens; without one a picked colour stays as it is.
@@ -87,6 +91,7 @@ class FilterDriver {
     VRect tile_{};
     int loPlane_ = 0, hiPlane_ = -1;
     std::vector<uint8_t> buffer_;
+    int32_t finalRows_ = 0; // what rowsFinal was told last
 };
 
 } // namespace quillon::filterhost
