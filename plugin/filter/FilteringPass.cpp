@@ -237,9 +237,11 @@ void ProcessStoredRowPiece(uint8_t* pixels, int32_t count, int16_t space, ColorS
 // The same where colours are too many to index directly (16-bit documents) or have four
 // samples (CMYK): a hash table of 2 Mi slots of 16 bytes (32 MiB), each a colour's samples and
 // the samples the pass writes for it. A colour whose few candidate slots are all taken by others
-// is mapped without being kept. A picture whose colours rarely repeat (a noisy 16-bit scan) gains
-// nothing from the table, so a pass that finds fewer than one colour in four already known after
-// its first million pixels maps the rest anew.
+// is mapped without being kept. In front of it, a small table of the colours met last (256 KiB,
+// one entry per hash) answers the colours that recur nearby without reaching into the large one. A
+// picture whose colours rarely repeat (a noisy 16-bit scan) gains nothing from the table, so a pass
+// that finds fewer than one colour in four already known after its first million pixels maps the
+// rest anew.
 class HashedColorStore {
   public:
     struct Slot {
@@ -247,16 +249,18 @@ class HashedColorStore {
         uint16_t result[4];
     };
     static constexpr size_t kSlots = size_t{1} << 21;
+    static constexpr size_t kRecent = size_t{1} << 14;
     static constexpr int kProbes = 8;
     static constexpr size_t kOrderBytes = ColorStore::kOrderBytes;
-    static constexpr size_t kBytes = kOrderBytes + kSlots * sizeof(Slot);
+    static constexpr size_t kBytes = kOrderBytes + (kRecent + kSlots) * sizeof(Slot);
     // No colour has four samples of 0xFFFF: samples run to 255 at 8 bits, to 32768 at 16.
     static constexpr uint64_t kEmpty = ~uint64_t{0};
 
     explicit HashedColorStore(void* memory)
         : order_(new (memory) engine::SearchOrder),
-          slots_(reinterpret_cast<Slot*>(static_cast<uint8_t*>(memory) + kOrderBytes)) {
-        std::fill_n(slots_, kSlots, Slot{kEmpty, {}});
+          recent_(reinterpret_cast<Slot*>(static_cast<uint8_t*>(memory) + kOrderBytes)),
+          slots_(recent_ + kRecent) {
+        std::fill_n(recent_, kRecent + kSlots, Slot{kEmpty, {}});
     }
 
     // A pixel's samples, 16 bits each.
@@ -269,6 +273,19 @@ class HashedColorStore {
     static size_t Home(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - 21)); }
     // Asks for a colour's first slot ahead of its Find.
     void Prefetch(uint64_t key) const { __builtin_prefetch(&slots_[Home(key)]); }
+    // A colour's result when it is among the colours met last, else null.
+    const uint16_t* Recall(uint64_t key) {
+        const Slot& r = recent_[Home(key) & (kRecent - 1)];
+        if (r.key != key || key == kEmpty) return nullptr;
+        ++lookups_;
+        ++hits_;
+        return r.result;
+    }
+    template <typename Sample> void Remember(uint64_t key, const Sample* result, int32_t samples) {
+        Slot& r = recent_[Home(key) & (kRecent - 1)];
+        r.key = key;
+        std::copy_n(result, samples, r.result);
+    }
     // The slot that holds a colour, taken for it when it is new (`fresh`); -1 when there is no
     // room for it.
     int32_t Find(uint64_t key, bool& fresh) {
@@ -296,6 +313,7 @@ class HashedColorStore {
 
   private:
     engine::SearchOrder* order_;
+    Slot* recent_;
     Slot* slots_;
     uint64_t lookups_ = 0;
     uint64_t hits_ = 0;
@@ -311,11 +329,17 @@ void ProcessStoredRowPiece(Sample* pixels, int32_t count, int16_t space, HashedC
     const bool cmyk = space == plugIncolorServicesCMYKSpace;
     const int32_t samples = cmyk ? 4 : 3;
     for (int32_t i = 0; i < count; ++i) {
-        const Sample* p = pixels + samples * i;
+        Sample* p = pixels + samples * i;
         if (i + kLookAhead < count)
             store.Prefetch(HashedColorStore::Key(p + samples * kLookAhead, samples));
+        const uint64_t key = HashedColorStore::Key(p, samples);
+        if (const uint16_t* result = store.Recall(key)) {
+            std::copy_n(result, samples, p);
+            slotOf[i] = -1;
+            continue;
+        }
         bool fresh = false;
-        slotOf[i] = store.Find(HashedColorStore::Key(p, samples), fresh);
+        slotOf[i] = store.Find(key, fresh);
         if (!fresh) continue;
         missPixel[misses] = i;
         buffer[misses++] = Pack(p, cmyk);
@@ -324,15 +348,21 @@ void ProcessStoredRowPiece(Sample* pixels, int32_t count, int16_t space, HashedC
         MapRecords(buffer, misses, space, moved, &store.Order());
         for (int32_t j = 0; j < misses; ++j) {
             Sample* p = pixels + samples * missPixel[j];
+            const uint64_t key = HashedColorStore::Key(p, samples);
             if (moved[j]) Unpack(buffer[j], p, cmyk);
             const int32_t slot = slotOf[missPixel[j]];
             if (slot >= 0) std::copy_n(p, samples, store.At(slot).result);
+            store.Remember(key, p, samples);
             // Written once here; the copy below must not read it again.
             slotOf[missPixel[j]] = -1;
         }
     }
-    for (int32_t i = 0; i < count; ++i)
-        if (slotOf[i] >= 0) std::copy_n(store.At(slotOf[i]).result, samples, pixels + samples * i);
+    for (int32_t i = 0; i < count; ++i) {
+        if (slotOf[i] < 0) continue;
+        const HashedColorStore::Slot& slot = store.At(slotOf[i]);
+        std::copy_n(slot.result, samples, pixels + samples * i);
+        store.Remember(slot.key, slot.result, samples);
+    }
 }
 
 template <typename Sample, typename Store>
