@@ -67,8 +67,10 @@ std::unique_ptr<engine::ColorEngine> Adjusted() {
     return engine;
 }
 
-// One frame at a zoom factor, the view's top-left at `scroll`.
-void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t scrollY) {
+// One frame at a zoom factor, the view's top-left at `scroll`; with `editFuzziness`, each frame
+// follows a change of fuzziness (4 and 5 in turn), as when the user moves the slider.
+void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t scrollY,
+                  bool editFuzziness = false) {
     const filterhost::Document& document = Picture();
     filterhost::FilterSession session;
     session.OpenColors();
@@ -91,7 +93,12 @@ void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t
         plugIncolorServicesRGBSpace,
         false,
         true};
+    bool low = false;
     for (auto _ : state) {
+        if (editFuzziness) {
+            low = !low;
+            engine->SetFuzziness(low ? 3.0f / 9 : 4.0f / 9);
+        }
         dialog::ReadPreviewPlanes(
             ports.Channels(), *ports.Procs(), source, width, height,
             {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
@@ -118,6 +125,13 @@ void BM_PreviewZoomed(benchmark::State& state) {
     RenderFrames(state, zoom, kDocumentWidth / 2, kDocumentHeight / 2);
 }
 BENCHMARK(BM_PreviewZoomed)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// A fuzziness change with 30 adjustments: the mesh rebuilt and the pane of a 1200 x 800 dialog
+// drawn anew at 100%, every pixel of it from the document.
+void BM_PreviewAfterFuzzinessChange(benchmark::State& state) {
+    RenderFrames(state, 1.0, kDocumentWidth / 2, kDocumentHeight / 2, true);
+}
+BENCHMARK(BM_PreviewAfterFuzzinessChange)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
