@@ -1,5 +1,6 @@
 // Documents through PNG, JPEG and TIFF files: exact round trips, recognition, broken files.
 #include "core/documents/ImageFiles.h"
+#include "TestFolder.h"
 #include "core/HostFailure.h"
 
 #include <gtest/gtest.h>
@@ -16,17 +17,7 @@ namespace {
 using namespace quillon::filterhost;
 namespace fs = std::filesystem;
 
-class ImageFilesTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillon-files-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    fs::path folder_;
-};
+class ImageFilesTest : public quillon::testing::TestFolderTest {};
 
 // Every sample value of the depth appears, so scale mappings are checked end to end.
 Document Sweep(ColorMode mode, int depth, bool alpha) {

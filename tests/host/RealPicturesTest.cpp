@@ -1,5 +1,6 @@
 // Pictures as real files carry them: grey with grey profiles, metadata, 16-bit samples, several
 // pages, damaged or oversized JPEG data.
+#include "TestFolder.h"
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
@@ -27,17 +28,7 @@ using namespace quillon::filterhost;
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-class RealPicturesTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillon-real-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    fs::path folder_;
-};
+class RealPicturesTest : public quillon::testing::TestFolderTest {};
 
 Bytes Save(cmsHPROFILE profile) {
     cmsUInt32Number length = 0;

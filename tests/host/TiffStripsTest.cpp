@@ -1,5 +1,6 @@
 // TIFF pages written from strips the host compresses itself: what libtiff's own reader makes of
 // them, strips encoded ahead while rows still change, and a write that fails.
+#include "TestFolder.h"
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/StripEncoder.h"
@@ -23,17 +24,7 @@ namespace {
 using namespace quillon::filterhost;
 namespace fs = std::filesystem;
 
-class TiffStripsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillon-strips-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    fs::path folder_;
-};
+class TiffStripsTest : public quillon::testing::TestFolderTest {};
 
 // Samples that hardly repeat, so the predictor and deflate see every kind of difference; the
 // largest and smallest values appear.
