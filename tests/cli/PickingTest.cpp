@@ -19,7 +19,6 @@ namespace {
 
 using namespace quillon::filterhost;
 using nlohmann::json;
-using quillon::testing::Outcome;
 using namespace quillon::testing;
 namespace fs = std::filesystem;
 

@@ -21,7 +21,6 @@ namespace {
 
 using namespace quillon::filterhost;
 using nlohmann::json;
-using quillon::testing::Outcome;
 using namespace quillon::testing;
 
 // Where the strip is at 600 x 300: 56 x 190 at client (292, 80), 9 rows of 18 pixels, its page
