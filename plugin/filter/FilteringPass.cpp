@@ -1,8 +1,8 @@
 #include "filter/FilteringPass.h"
 
+#include "filter/PluginState.h"
 #include "suites/HostError.h"
 #include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,18 +23,18 @@ VRect Widen(const Rect& r) {
 } // namespace
 
 VRect FilterRectangle() {
-    const FilterRecord& record = *suites::State().filterRecord;
+    const FilterRecord& record = *State().filterRecord;
     return Uses32BitCoordinates(record) ? record.bigDocumentData->filterRect32
                                         : Widen(record.filterRect);
 }
 
 VRect OutputRectangle() {
-    const FilterRecord& record = *suites::State().filterRecord;
+    const FilterRecord& record = *State().filterRecord;
     return Uses32BitCoordinates(record) ? record.bigDocumentData->outRect32 : Widen(record.outRect);
 }
 
 void SetOutputRectangle(int32_t top, int32_t left, int32_t bottom, int32_t right) {
-    FilterRecord& record = *suites::State().filterRecord;
+    FilterRecord& record = *State().filterRecord;
     if (Uses32BitCoordinates(record)) {
         record.bigDocumentData->outRect32 = {top, left, bottom, right};
     } else {
@@ -74,10 +74,10 @@ template <> struct Depth<uint8_t> {
         Check(suites::ColorSpace().Convert8(from, to, records, int16(count)));
     }
     static void Transform(Record* records, int32_t count) {
-        suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count);
+        Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count);
     }
     static void Transform(Record* records, int32_t count, engine::SearchOrder& order) {
-        suites::Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count, order);
+        Engine().Transform8(reinterpret_cast<engine::ColorRecord8*>(records), count, order);
     }
 };
 
@@ -87,11 +87,10 @@ template <> struct Depth<uint16_t> {
         Check(suites::ColorSpace().Convert16(from, to, records, int16(count)));
     }
     static void Transform(Record* records, int32_t count) {
-        suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count);
+        Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count);
     }
     static void Transform(Record* records, int32_t count, engine::SearchOrder& order) {
-        suites::Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count,
-                                     order);
+        Engine().Transform16(reinterpret_cast<engine::ColorRecord16*>(records), count, order);
     }
 };
 
@@ -127,7 +126,7 @@ void MapRecords(Record* records, int32_t count, int16_t space, bool* moved,
                 engine::SearchOrder* order) {
     using Sample = decltype(Record::c1);
     Record before[kRowPixels];
-    const ColorSpace ics = static_cast<ColorSpace>(suites::Engine().IcsCode());
+    const ColorSpace ics = static_cast<ColorSpace>(Engine().IcsCode());
     if (space != ics) Depth<Sample>::Convert(space, ics, records, count);
     std::copy(records, records + count, before);
     if (order)
@@ -367,7 +366,7 @@ void ProcessStoredRowPiece(Sample* pixels, int32_t count, int16_t space, HashedC
 
 template <typename Sample, typename Store>
 void ProcessTile(uint8_t* rows, const VRect& tile, int32_t rowBytes, Store* store) {
-    const int16_t space = ImageModeToSpace(suites::State().filterRecord->imageMode);
+    const int16_t space = ImageModeToSpace(State().filterRecord->imageMode);
     const uint16_t width = static_cast<uint16_t>(tile.right - tile.left);
     const uint16_t height = static_cast<uint16_t>(tile.bottom - tile.top);
     const int32_t samplesPerPixel = space == plugIncolorServicesCMYKSpace ? 4 : 3;
@@ -442,9 +441,9 @@ void ProcessTile16(uint8_t* rows, const VRect& tile, int32_t rowBytes) {
 }
 
 void RunFilteringPass() {
-    suites::PluginState& state = suites::State();
+    PluginState& state = State();
     FilterRecord& record = *state.filterRecord;
-    if (suites::Engine().UserCount() == 0) return;
+    if (Engine().UserCount() == 0) return;
 
     const int32_t tileWidth = static_cast<uint16_t>(record.outTileWidth);
     const int32_t tileHeight = static_cast<uint16_t>(record.outTileHeight);
