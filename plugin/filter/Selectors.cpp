@@ -2,6 +2,7 @@
 
 #include "dialog/MainDialog.h"
 #include "filter/AboutBox.h"
+#include "filter/FilterRectangles.h"
 #include "filter/FilteringPass.h"
 #include "filter/PluginState.h"
 #include "filter/ScriptingParameters.h"
@@ -85,7 +86,7 @@ void DoStart() {
 }
 
 void DoContinue() {
-    SetOutputRectangle(0, 0, 0, 0);
+    SetOutputRectangle(*State().filterRecord, 0, 0, 0, 0);
 }
 
 void DoFinish() {
