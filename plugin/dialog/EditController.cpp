@@ -193,8 +193,7 @@ void EditController::CheckRememberedPositions() {
         }
         if (a.samplePosition.h >= 0) {
             const PickedColor c = PickAt(sample_, {a.samplePosition.h, a.samplePosition.v});
-            // Targets are kept in mesh order: a, b, L.
-            dropSample = moved(c.color, a.target[2], a.target[0], a.target[1]);
+            dropSample = moved(c.color, a.target[0], a.target[1], a.target[2]);
         }
         engine_.ForgetPositions(i, dropDocument, dropSample);
     }

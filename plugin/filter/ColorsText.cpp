@@ -125,8 +125,8 @@ std::string FormatColors(const engine::ColorEngine& engine) {
         const engine::Adjustment& a = engine.Record(i);
         AppendColor(out, a.original[0], a.original[1], a.original[2]);
         if (a.documentPosition.h != -1) AppendPosition(out, a.documentPosition);
-        const engine::Triple target = engine::MeshToLab(a.target);
-        const bool moves = !std::equal(target.begin(), target.end(), a.original);
+        const int32_t* target = a.target;
+        const bool moves = !std::equal(target, target + 3, a.original);
         if (!a.locked && moves) {
             out += ':';
             AppendColor(out, target[0], target[1], target[2]);
