@@ -53,14 +53,16 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
     if (showProgress)
         run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = cancelled;
-    // Every page with the same parameters; OUT is written only once all have been filtered.
+    // Every page with the same parameters, through one load of the filter; OUT is written only
+    // once all have been filtered.
+    FilterRunner filter(global, settings, o.filter);
     FilterResult result;
     for (size_t i = 0; i < pages.size(); ++i) {
         // The strips of rows the filter is done with compress on the other cores meanwhile.
         if (StripEncoder* ahead = job.EncodeAhead(i))
             run.rowsFinal = [ahead](int32_t rows) { ahead->RowsFinal(rows); };
         try {
-            result = RunFilter(global, settings, o.filter, *pages[i], run, out);
+            result = filter.Run(*pages[i], run, out);
         } catch (const HostFailure& e) {
             if (pages.size() == 1) throw;
             throw HostFailure("page " + std::to_string(i + 1) + ": " + e.what());
