@@ -1,6 +1,5 @@
 // quillon apply: pictures through a filter without its dialog, one or a batch.
 #include "cli/BatchApply.h"
-#include "cli/ColorsCheck.h"
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
@@ -8,6 +7,7 @@
 
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
+#include "core/looks/ColorsText.h"
 
 #include <iostream>
 #include <optional>
@@ -29,8 +29,9 @@ struct ApplyOptions {
 
 // The Colors text the plug-in recorded moves no colour.
 bool MovesNothing(const FilterResult& result) {
+    const TerminologyParameter* declared = FindDeclared(result.declared, "Colors");
     const DescriptorItem* colors =
-        result.recorded ? result.recorded->Find(PI_FOURCC('s', 'm', 'p', 'l')) : nullptr;
+        result.recorded && declared ? result.recorded->Find(declared->key) : nullptr;
     const auto* text = colors ? std::get_if<std::string>(&colors->value) : nullptr;
     try {
         return text && CheckColorsText(*text).moves == 0;

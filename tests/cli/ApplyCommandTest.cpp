@@ -617,6 +617,9 @@ TEST_F(ApplyCommandTest, ParametersThatMeanNothingAreRefused) {
         {"Lab[1,2,40000]:Lab[1,2,3] ", "item 1 (\"Lab[1,2,40000]:Lab[1,2,3]\") at character 9: "
                                        "component 40000 is beyond 32768"},
         {"Lab[1,2,3][5,2147483648]:Lab[1,2,4] ", "at character 14: position 2147483648 is beyond"},
+        // A control character is quoted, not passed into the message.
+        {"Lab[1,2,\x1b[31m] ",
+         "item 1 (\"Lab[1,2,\\x1b[31m]\") at character 9: expected a component"},
     };
     for (const Case& c : cases) {
         const Outcome outcome =
