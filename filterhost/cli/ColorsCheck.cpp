@@ -73,9 +73,8 @@ class Reader {
         const size_t end = text_.find(' ', itemStart_);
         const std::string item =
             text_.substr(itemStart_, end == std::string::npos ? end : end - itemStart_);
-        throw filterhost::HostFailure("bad parameters in --colors: item " + std::to_string(item_) +
-                                      " (\"" + item + "\") at character " + std::to_string(at + 1) +
-                                      ": " + what);
+        throw filterhost::HostFailure("item " + std::to_string(item_) + " (\"" + item +
+                                      "\") at character " + std::to_string(at + 1) + ": " + what);
     }
 
   private:
