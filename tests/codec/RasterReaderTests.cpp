@@ -40,11 +40,19 @@ TEST(Gif, AnimationGivesTheFirstFrameAtItsOwnSize) {
 }
 
 TEST(Gif, IndexOutsideTheTableFailsWith12) {
-    Indexed img = IndexedPattern(4, 4, 16);
-    img.indices[5] = 200;
-    GifFrame frame{img, true, false};
-    frame.minCodeSize = 8; // codes can name all 256 indices, the table holds 16
-    EXPECT_EQ(Decode(MakeGif({frame}, {}, 4, 4)).code, kCodecGifBad);
+    // Codes can name all 256 indices, the table holds 16: its last index is 15.
+    struct Case {
+        uint8_t index;
+        int code;
+    };
+    for (const Case c : {Case{15, kCodecOk}, Case{16, kCodecGifBad}, Case{17, kCodecGifBad},
+                         Case{200, kCodecGifBad}, Case{255, kCodecGifBad}}) {
+        Indexed img = IndexedPattern(4, 4, 16);
+        img.indices[5] = c.index;
+        GifFrame frame{img, true, false};
+        frame.minCodeSize = 8;
+        EXPECT_EQ(Decode(MakeGif({frame}, {}, 4, 4)).code, c.code) << "index " << int(c.index);
+    }
 }
 
 TEST(Gif, TransparentIndexShowsItsTableColour) {
