@@ -117,9 +117,13 @@ TEST_F(OutputSafetyTest, ReplacedFilesKeepTheirModeAndOwner) {
     ASSERT_EQ(Quillon("apply in.png other.png --record action.json").status, 0);
     for (const Case& c : cases) {
         const fs::path file = folder_ / c.file;
-        if (!fs::exists(file)) ASSERT_EQ(Quillon(c.arguments).status, 0) << c.arguments;
+        if (!fs::exists(file)) {
+            ASSERT_EQ(Quillon(c.arguments).status, 0) << c.arguments;
+        }
         ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
-        if (root) ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
+        if (root) {
+            ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
+        }
         const Outcome outcome = Quillon(c.arguments);
         ASSERT_EQ(outcome.status, 0) << c.arguments << ": " << outcome.error;
         struct stat info {};
