@@ -10,7 +10,7 @@
 #include "core/looks/ColorNotation.h"
 #include "core/module/PluginModule.h"
 #include "core/suites/ActionControl.h"
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 
 #include <CLI/CLI.hpp>
 
@@ -71,6 +71,12 @@ std::optional<filterhost::Descriptor> PlaybackDescriptor(const FilterOptions& op
 // human reader: "--preserve-luminosity on --fuzziness 3 --colors '...'".
 std::string DescribeParameters(const filterhost::Descriptor& recorded,
                                const std::vector<filterhost::TerminologyParameter>& declared);
+
+// The declared parameter a name means: its name in any case with spaces or hyphens, or its key;
+// null when none.
+const filterhost::TerminologyParameter*
+FindDeclared(const std::vector<filterhost::TerminologyParameter>& declared,
+             const std::string& name);
 
 // A declared type in words, for help and info: "on or off", "a number", "text", ...
 std::string TypeInWords(uint32_t type);
