@@ -5,6 +5,7 @@
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
 #include "cli/PictureJob.h"
+#include "cli/ProtectOption.h"
 
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
@@ -25,6 +26,7 @@ struct ApplyOptions {
     int tile = 256;
     BatchOptions batch;
     int64_t maxPixels = kMaxImagePixels;
+    ProtectRequest protect;
 };
 
 // The Colors text the plug-in recorded moves no colour.
@@ -53,6 +55,8 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
     if (showProgress)
         run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = cancelled;
+    const FilterOptions filter =
+        o.protect.Asked() ? Protect(global, settings, o.filter, *pages[0], o.protect) : o.filter;
     // Every page with the same parameters; OUT is written only once all have been filtered.
     FilterResult result;
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -60,7 +64,7 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
         if (StripEncoder* ahead = job.EncodeAhead(i))
             run.rowsFinal = [ahead](int32_t rows) { ahead->RowsFinal(rows); };
         try {
-            result = RunFilter(global, settings, o.filter, *pages[i], run, out);
+            result = RunFilter(global, settings, filter, *pages[i], run, out);
         } catch (const HostFailure& e) {
             if (pages.size() == 1) throw;
             throw HostFailure("page " + std::to_string(i + 1) + ": " + e.what());
@@ -106,6 +110,7 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
     AddBatchOptions(*apply, options->batch);
+    AddProtectOption(*apply, options->protect);
     apply->callback([apply, &global, &settings, &status, options] {
         GatherFilterOptions(*apply, options->filter);
         CheckBatchArguments(options->batch, options->files, options->record.has_value());

@@ -1,0 +1,243 @@
+// fit and --protect end to end: looks made here, learnt by quillon fit, replayed by quillon
+// apply, and measured here in CIEDE2000 (LittleCMS) over the 8-bit pixels.
+#include "Scenery.h"
+#include "core/documents/ImageFiles.h"
+
+#include "QuillonRun.h"
+
+#include <lcms2.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using namespace quillon::filterhost;
+using quillon::testing::Outcome;
+using LooksCommandTest = quillon::testing::QuillonTest;
+namespace fs = std::filesystem;
+
+constexpr int32_t kWidth = 360, kHeight = 240;
+
+// sRGB 8-bit <-> CIE Lab D50, independent of the host's colour services.
+class Srgb {
+  public:
+    Srgb() {
+        cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab = cmsCreateLab4Profile(nullptr);
+        toLab_ = cmsCreateTransform(srgb, TYPE_RGB_8, lab, TYPE_Lab_DBL, INTENT_PERCEPTUAL, 0);
+        fromLab_ = cmsCreateTransform(lab, TYPE_Lab_DBL, srgb, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+        cmsCloseProfile(srgb);
+        cmsCloseProfile(lab);
+    }
+    ~Srgb() {
+        cmsDeleteTransform(toLab_);
+        cmsDeleteTransform(fromLab_);
+    }
+    cmsCIELab Lab(const Document& d, size_t i) const {
+        const uint8_t rgb[3] = {uint8_t(d.planes[0][i]), uint8_t(d.planes[1][i]),
+                                uint8_t(d.planes[2][i])};
+        cmsCIELab lab;
+        cmsDoTransform(toLab_, rgb, &lab, 1);
+        return lab;
+    }
+    void Put(Document& d, size_t i, const cmsCIELab& lab) const {
+        uint8_t rgb[3];
+        cmsDoTransform(fromLab_, &lab, rgb, 1);
+        for (size_t k = 0; k < 3; ++k)
+            d.planes[k][i] = rgb[k];
+    }
+
+  private:
+    cmsHTRANSFORM toLab_, fromLab_;
+};
+
+struct Stats {
+    double mean = 0, p90 = 0;
+};
+
+Stats Compare(const Document& x, const Document& y) {
+    const Srgb srgb;
+    std::vector<double> d;
+    for (size_t i = 0; i < x.planes[0].size(); ++i) {
+        const cmsCIELab p = srgb.Lab(x, i), q = srgb.Lab(y, i);
+        d.push_back(cmsCIE2000DeltaE(&p, &q, 1, 1, 1));
+    }
+    Stats s;
+    for (double v : d)
+        s.mean += v / double(d.size());
+    std::sort(d.begin(), d.end());
+    s.p90 = d[d.size() * 9 / 10];
+    return s;
+}
+
+// A look computed here, pixel by pixel in Lab.
+Document Computed(const Document& before, const std::function<cmsCIELab(cmsCIELab)>& look) {
+    const Srgb srgb;
+    Document after = before;
+    for (size_t i = 0; i < before.planes[0].size(); ++i)
+        srgb.Put(after, i, look(srgb.Lab(before, i)));
+    return after;
+}
+
+cmsCIELab HueRotation(cmsCIELab c) {
+    const double turn = 30 * M_PI / 180;
+    return {c.L, c.a * std::cos(turn) - c.b * std::sin(turn),
+            c.a * std::sin(turn) + c.b * std::cos(turn)};
+}
+
+// Warmer (towards yellow-red) with the shadows lifted.
+cmsCIELab WarmLifted(cmsCIELab c) {
+    return {8 + c.L * 0.92, c.a + 3, c.b + 9};
+}
+
+// Twelve hidden pairs at colours of the scenery, a look quillon apply makes.
+const char* kHiddenLook =
+    "--map '@100,40:#5a88d0' --map '@300,200:#c09040' --map '@50,200:#406030' "
+    "--map '@200,120:#a07060' --map '@330,60:#d0d8e8' --map '@20,220:#503828' "
+    "--map '@150,180:#88a040' --map '@260,150:#704830' --map '@120,90:#8090a0' "
+    "--map '@240,30:#7aa0e0' --map '@80,150:#607850' --map '@300,110:#b0a080' "
+    "--fuzziness 6 --preserve-luminosity off";
+
+TEST_F(LooksCommandTest, FitRecoversKnownLooks) {
+    const Document before = quillon::tools::MakeScenery(kWidth, kHeight);
+    WriteImageFile(before, FileFormat::Png, folder_ / "before.png");
+    struct Case {
+        const char* name;
+        std::function<Document()> after;
+    };
+    const Case cases[] = {
+        {"hidden pairs",
+         [&] {
+             EXPECT_EQ(Quillon(std::string("apply before.png after.png ") + kHiddenLook).status, 0);
+             return ReadImageFile(folder_ / "after.png").document;
+         }},
+        {"hue rotation", [&] { return Computed(before, HueRotation); }},
+        {"warm, lifted shadows", [&] { return Computed(before, WarmLifted); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Document after = c.after();
+        WriteImageFile(after, FileFormat::Png, folder_ / "after.png");
+        fs::remove(folder_ / "fit.json");
+        const Outcome fit =
+            Quillon("fit before.png after.png --record fit.json --report report.json");
+        ASSERT_EQ(fit.status, 0) << fit.error;
+        ASSERT_EQ(Quillon("apply before.png result.png --action fit.json").status, 0);
+        const Stats got = Compare(ReadImageFile(folder_ / "result.png").document, after);
+        std::ifstream in(folder_ / "report.json");
+        const nlohmann::json report = nlohmann::json::parse(in);
+        std::cout << c.name << ": fit mean " << got.mean << " p90 " << got.p90
+                  << "; naive fit mean " << report["naive"]["mean"] << " p90 "
+                  << report["naive"]["p90"] << "\n";
+        EXPECT_LE(got.mean, 1.0);
+        EXPECT_LE(got.p90, 2.0);
+        EXPECT_LE(report["pairs"].get<int>(), 64);
+        // The greedy refinement beats the naive fit it starts from.
+        EXPECT_LT(report["deltaE00"]["mean"].get<double>(), report["naive"]["mean"].get<double>());
+    }
+}
+
+TEST_F(LooksCommandTest, FitLutRecoversTheExportedCube) {
+    const Document before = quillon::tools::MakeScenery(kWidth, kHeight);
+    WriteImageFile(before, FileFormat::Png, folder_ / "before.png");
+    // The pairs picked on the picture, kept in an action so lut can bake them.
+    ASSERT_EQ(
+        Quillon(std::string("apply before.png after.png --record look.json ") + kHiddenLook).status,
+        0);
+    ASSERT_EQ(Quillon("lut look.cube --action look.json").status, 0);
+    const Outcome fit = Quillon("fit --lut look.cube --on before.png --record fit.json");
+    ASSERT_EQ(fit.status, 0) << fit.error;
+    ASSERT_EQ(Quillon("apply before.png result.png --action fit.json").status, 0);
+    const Stats got = Compare(ReadImageFile(folder_ / "result.png").document,
+                              ReadImageFile(folder_ / "after.png").document);
+    std::cout << "fit --lut: mean " << got.mean << " p90 " << got.p90 << "\n";
+    EXPECT_LE(got.mean, 1.0);
+}
+
+TEST_F(LooksCommandTest, ProtectKeepsFarColoursAndThePick) {
+    const Document in = quillon::tools::MakeScenery(kWidth, kHeight);
+    WriteImageFile(in, FileFormat::Png, folder_ / "in.png");
+    // One pick in the dark meadow turned a teal of its lightness, at the default settings
+    // (fuzziness 5, luminosity preserved), where one pick reaches every colour of the picture.
+    const int32_t x = 75, y = 150;
+    const std::string pick = "--map '@75,150:#184a48'";
+    ASSERT_EQ(Quillon("apply in.png plain.png " + pick).status, 0);
+    const Outcome protect = Quillon("apply in.png kept.png --protect " + pick);
+    ASSERT_EQ(protect.status, 0) << protect.error;
+
+    const Srgb srgb;
+    const size_t at = size_t(y) * kWidth + x;
+    const cmsCIELab picked = srgb.Lab(in, at);
+    Document teal = MakeDocument(ColorMode::RGB, 8, 1, 1);
+    teal.planes[0][0] = 0x18, teal.planes[1][0] = 0x4a, teal.planes[2][0] = 0x48;
+    // With luminosity preserved the target is the teal's chroma at the pick's lightness.
+    const cmsCIELab target{picked.L, srgb.Lab(teal, 0).a, srgb.Lab(teal, 0).b};
+    auto farChange = [&](const Document& out) {
+        double sum = 0;
+        size_t n = 0;
+        for (size_t i = 0; i < in.planes[0].size(); ++i) {
+            const cmsCIELab c = srgb.Lab(in, i);
+            if (cmsCIE2000DeltaE(&c, &picked, 1, 1, 1) <= 30) continue;
+            const cmsCIELab o = srgb.Lab(out, i);
+            sum += cmsCIE2000DeltaE(&c, &o, 1, 1, 1);
+            ++n;
+        }
+        EXPECT_GT(n, in.planes[0].size() / 4) << "most of the picture lies far from the pick";
+        return sum / double(n);
+    };
+    const Document plain = ReadImageFile(folder_ / "plain.png").document;
+    const Document kept = ReadImageFile(folder_ / "kept.png").document;
+    const double without = farChange(plain), with = farChange(kept);
+    const cmsCIELab landed = srgb.Lab(kept, at);
+    const double miss = cmsCIE2000DeltaE(&landed, &target, 1, 1, 1);
+    std::cout << "far colours change " << without << " without --protect, " << with
+              << " with it; the pick lands " << miss << " from its target\n";
+    EXPECT_GT(without, 3) << "the case must be one where the pick moves far colours";
+    EXPECT_LE(with, 1.0);
+    EXPECT_LE(miss, 2.0);
+}
+
+TEST_F(LooksCommandTest, BadInputIsRefusedAndWritesNothing) {
+    WriteImageFile(quillon::tools::MakeScenery(64, 48), FileFormat::Png, folder_ / "a.png");
+    WriteImageFile(quillon::tools::MakeScenery(48, 64), FileFormat::Png, folder_ / "b.png");
+    auto write = [&](const char* name, const std::string& text) {
+        std::ofstream(folder_ / name) << text;
+    };
+    write("short.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n");
+    write("words.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 x\n1 0 1\n0 1 1\n1 1 1\n");
+    write("huge.cube", "LUT_3D_SIZE 130\n0 0 0\n");
+    write("notapicture.png", "this is text");
+    struct Case {
+        std::string arguments;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"fit a.png b.png", 1, "same picture"},
+        {"fit --lut short.cube", 1, "3 values where LUT_3D_SIZE 2 needs 8"},
+        {"fit --lut words.cube", 1, "line 6"},
+        {"fit --lut huge.cube", 1, "outside 2..129"},
+        {"fit a.png a.png --pairs 0", 2, "--pairs"},
+        {"fit a.png a.png --pairs 201", 2, "--pairs"},
+        {"fit a.png notapicture.png", 1, "notapicture.png"},
+        {"apply a.png out.png --map '#102030:#405060' --protect 0", 2, "--protect"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const bool fit = c.arguments.rfind("fit", 0) == 0;
+        const Outcome o =
+            Quillon(c.arguments + " --record out.json" + (fit ? " --report report.json" : ""));
+        EXPECT_EQ(o.status, c.status) << o.error;
+        EXPECT_NE(o.error.find(c.says), std::string::npos) << o.error;
+        EXPECT_EQ(std::count(o.error.begin(), o.error.end(), '\n'), 1) << o.error;
+        EXPECT_FALSE(fs::exists(folder_ / "out.json"));
+        EXPECT_FALSE(fs::exists(folder_ / "report.json"));
+        EXPECT_FALSE(fs::exists(folder_ / "out.png"));
+    }
+}
+
+} // namespace
