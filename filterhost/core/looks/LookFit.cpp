@@ -10,7 +10,7 @@ namespace {
 // Pairs whose target is this close to their colour are locks: the look leaves it alone.
 constexpr double kUnmoved = 0.5;
 constexpr int kLloydSteps = 12;
-constexpr int kCorrections = 3;
+constexpr int kCorrections = 6;
 // New pairs keep this far (ΔE00) from the others: closer ones only make steep slopes.
 constexpr double kCrowded = 0.75;
 
@@ -163,11 +163,26 @@ FitOutcome FitIn(const Palette& palette, const FitRequest& request, bool chromaO
         n.to = Plus(n.to, palette.after[i], palette.weight[i]);
         total[cluster[i]] += palette.weight[i];
     }
-    std::vector<Node> kept;
     for (size_t j = 0; j < clusters; ++j)
         if (total[j] > 0)
-            kept.push_back(
-                {Plus({}, nodes[j].from, 1 / total[j]), Plus({}, nodes[j].to, 1 / total[j])});
+            nodes[j] = {Plus({}, nodes[j].from, 1 / total[j]), Plus({}, nodes[j].to, 1 / total[j])};
+    if (request.refine) {
+        // Each pair at the colour nearest its cluster's centre, with that colour's own target:
+        // exact where it stands, where a mean target is exact nowhere on a curved look.
+        std::vector<double> nearest(nodes.size(), INFINITY);
+        std::vector<Node> medoids = nodes;
+        for (size_t i = 0; i < palette.Size(); ++i) {
+            LabColor centre = nodes[cluster[i]].from;
+            if (chromaOnly) centre.L = 50;
+            const double d = Distance2(seen[i], centre);
+            if (d < nearest[cluster[i]])
+                nearest[cluster[i]] = d, medoids[cluster[i]] = {palette.lab[i], palette.after[i]};
+        }
+        nodes = std::move(medoids);
+    }
+    std::vector<Node> kept;
+    for (size_t j = 0; j < clusters; ++j)
+        if (total[j] > 0) kept.push_back(nodes[j]);
     nodes = std::move(kept);
 
     FitOutcome out;
@@ -218,7 +233,6 @@ FitOutcome FitIn(const Palette& palette, const FitRequest& request, bool chromaO
                 bestAchieved = fitter.Achieved();
             }
         };
-        correct();
 
         // Phase 3: pairs where the weighted residual is largest, a few per trial; a batch that
         // makes things worse is dropped and its colours are not tried again.
