@@ -3,8 +3,6 @@
 #include "pluginapi/PIUIHooks.h"
 #include "suites/SuiteHolder.h"
 
-#include <optional>
-
 namespace quillon::dialog {
 namespace {
 
@@ -54,13 +52,19 @@ const ADMListSuite1& ListSuite() {
     return Use<ADMListSuite1>(gList);
 }
 
-// The first failure of a callback during the modal run in progress.
-std::optional<int32_t> gAbandoned;
+} // namespace
 
-ADMInt32 FinishModal(ADMInt32 result) {
-    if (gAbandoned) {
-        const int32_t code = *gAbandoned;
-        gAbandoned.reset();
+ModalSession* ModalSession::Of(ADMDialogRef dialog) noexcept {
+    // The dialog suite was acquired before any callback could run.
+    if (!gDialog.suite || !dialog) return nullptr;
+    return static_cast<ModalSession*>(
+        static_cast<const ADMDialogSuite4*>(gDialog.suite)->GetUserData(dialog));
+}
+
+ADMInt32 ModalSession::Finish(ADMInt32 result) {
+    if (abandoned_) {
+        const int32_t code = *abandoned_;
+        abandoned_.reset();
         throw suites::HostError{code};
     }
     // The host has told the user why the dialog could not be built.
@@ -68,11 +72,8 @@ ADMInt32 FinishModal(ADMInt32 result) {
     return result;
 }
 
-} // namespace
-
 void detail::AbandonDialog(ADMDialogRef dialog, int32_t code) noexcept {
-    if (!gAbandoned) gAbandoned = code;
-    // The dialog suite was acquired before any callback could run.
+    if (ModalSession* session = ModalSession::Of(dialog)) session->Abandon(code);
     if (gDialog.suite && dialog)
         static_cast<const ADMDialogSuite4*>(gDialog.suite)->EndModal(dialog, 2, true);
 }
@@ -288,15 +289,15 @@ List Item::GetList() const {
 }
 
 ADMInt32 Dialog::Modal(ADMPluginRef plugin, const char* name, ADMInt32 resourceID, ADMInt32 style,
-                       ADMDialogInitProc init, ADMUserData data, ADMInt32 options) {
-    gAbandoned.reset();
-    return FinishModal(DialogSuite().Modal(plugin, name, resourceID, style, init, data, options));
+                       ADMDialogInitProc init, ModalSession& session, ADMInt32 options) {
+    return session.Finish(
+        DialogSuite().Modal(plugin, name, resourceID, style, init, &session, options));
 }
 
 ADMInt32 Dialog::PopupModal(ADMPluginRef plugin, const char* name, ADMInt32 resourceID,
-                            ADMDialogInitProc init, ADMUserData data, ADMInt32 options) {
-    gAbandoned.reset();
-    return FinishModal(DialogSuite().PopupModal(plugin, name, resourceID, init, data, options));
+                            ADMDialogInitProc init, ModalSession& session, ADMInt32 options) {
+    return session.Finish(
+        DialogSuite().PopupModal(plugin, name, resourceID, init, &session, options));
 }
 
 void Dialog::EndModal(ADMInt32 itemID, bool cancelling) {

@@ -5,6 +5,7 @@
 
 #include "pluginapi/ADMSuites.h"
 
+#include <optional>
 #include <span>
 
 namespace quillon::dialog {
@@ -137,16 +138,42 @@ class Item {
     ADMItemRef ref_;
 };
 
+class Dialog;
+
+// One modal run of a dialog. The dialog manager hands it back to every callback as the dialog's
+// user data; it keeps the first failure of a callback, which the Modal call raises when the run
+// ends. A dialog's own state derives from it.
+class ModalSession {
+  public:
+    ModalSession() = default;
+    virtual ~ModalSession() = default;
+    ModalSession(const ModalSession&) = delete;
+    ModalSession& operator=(const ModalSession&) = delete;
+
+    // The session of the dialog; null for a dialog not run through Dialog::Modal.
+    static ModalSession* Of(ADMDialogRef dialog) noexcept;
+
+    void Abandon(int32_t code) {
+        if (!abandoned_) abandoned_ = code;
+    }
+    // Raises the failure kept, if any; the dialog manager's result otherwise.
+    ADMInt32 Finish(ADMInt32 result);
+
+  private:
+    std::optional<int32_t> abandoned_;
+};
+
 class Dialog {
   public:
     explicit Dialog(ADMDialogRef ref) : ref_(ref) {}
     // Run the dialog of a module resource; the result is the closing item's id. A callback that
     // failed with a HostError ends the dialog, and the error is raised here.
+    // The session is the dialog's user data for the whole run.
     static ADMInt32 Modal(ADMPluginRef plugin, const char* name, ADMInt32 resourceID,
-                          ADMInt32 style, ADMDialogInitProc init, ADMUserData data,
+                          ADMInt32 style, ADMDialogInitProc init, ModalSession& session,
                           ADMInt32 options);
     static ADMInt32 PopupModal(ADMPluginRef plugin, const char* name, ADMInt32 resourceID,
-                               ADMDialogInitProc init, ADMUserData data, ADMInt32 options);
+                               ADMDialogInitProc init, ModalSession& session, ADMInt32 options);
 
     void EndModal(ADMInt32 itemID, bool cancelling);
     ADMUserData UserData() const;

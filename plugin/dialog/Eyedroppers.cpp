@@ -1,55 +1,30 @@
 #include "dialog/Eyedroppers.h"
 
-#include "dialog/DialogObjects.h"
-#include "dialog/HintLine.h"
-#include "dialog/MainDialog.h"
 #include "pluginapi/PIActions.h"
 #include "pluginapi/PIChannelPorts.h"
 #include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 
 #include <cstdlib>
 
 namespace quillon::dialog {
 namespace {
 
-// A colour whose L, a or b moved by more than this no longer lies at its remembered position.
-constexpr int32_t kPositionTolerance = 128;
-
 // The channel type each colour component holds, by document space.
 constexpr int16_t kRgbTypes[4] = {ctUnspecified, ctRed, ctGreen, ctBlue};
 constexpr int16_t kCmykTypes[4] = {ctCyan, ctMagenta, ctYellow, ctBlack};
 constexpr int16_t kLabTypes[4] = {ctUnspecified, ctL, ctA, ctB};
 
-// Whether a press in the left pane made an edit that its release is to record.
-bool gPressEdits = false;
-// A left-pane press added an adjustment whose history entry is still to be written.
-bool gAdded = false;
-// The selected index when the last left-pane press began.
-int32_t gIndexBeforeClick = -1;
-// The index the selection snapshot was taken at: where a removed record stood.
-int32_t gSnapshotIndex = -1;
-
-engine::ColorEngine& Engine() {
-    return suites::Engine();
-}
-
-bool SelectedIsUser() {
-    const engine::ColorEngine& engine = Engine();
-    return engine.Selected() >= engine.FirstUserIndex() && engine.Selected() < engine.EntryCount();
-}
-
 // A suite acquired for one use and released after it.
 template <typename Suite> class ScopedSuite {
   public:
     ScopedSuite(const char* name, int32_t version) : name_(name), version_(version) {
-        const SPBasicSuite* basic = suites::State().basic;
+        const SPBasicSuite* basic = suites::BasicSuite();
         const void* suite = nullptr;
         if (basic && basic->AcquireSuite(name, version, &suite) == kSPNoError)
             suite_ = static_cast<const Suite*>(suite);
     }
     ~ScopedSuite() {
-        if (suite_) suites::State().basic->ReleaseSuite(name_, version_);
+        if (suite_) suites::BasicSuite()->ReleaseSuite(name_, version_);
     }
     ScopedSuite(const ScopedSuite&) = delete;
     ScopedSuite& operator=(const ScopedSuite&) = delete;
@@ -62,36 +37,12 @@ template <typename Suite> class ScopedSuite {
     const Suite* suite_ = nullptr;
 };
 
-void Invalidate(const QLNItem& item) {
-    if (item.ItemRef()) item.GetItem().Invalidate();
-}
-
-void Record(history::EditKind kind, int32_t indexA, int32_t indexB) {
-    history::HistoryEntry entry;
-    entry.kind = kind;
-    entry.indexA = indexA;
-    entry.indexB = indexB;
-    Engine().CopySelected(entry.entryA);
-    entry.entryB = SelectionSnapshot();
-    TakeSelectionSnapshot();
-    History().Push(entry);
-}
-
-engine::Position ToPosition(ImagePoint point) {
-    return {point.x, point.y};
-}
-
 } // namespace
-
-void TakeSelectionSnapshot() {
-    Engine().CopySelected(SelectionSnapshot());
-    gSnapshotIndex = Engine().Selected();
-}
 
 // --- reading pixels -------------------------------------------------------------------------
 
 bool QLNPreviewEyedropper::ReadPixel(ImagePoint point, Color16& color, int16_t& space) const {
-    const FilterRecord* record = suites::State().filterRecord;
+    const FilterRecord* record = record_;
     if (!record || !record->documentInfo) return false;
     const VRect& bounds = record->documentInfo->bounds;
     if (point.x < bounds.left || point.x >= bounds.right || point.y < bounds.top ||
@@ -188,159 +139,15 @@ Color16 AverageAt(const QLNEyedropper& eyedropper, ImagePoint point, SampleSize 
             uint16_t(sum[3] / count)};
 }
 
-PickedColor Pick(const QLNEyedropper& eyedropper, ImagePoint point) {
+PickedColor Pick(const QLNEyedropper& eyedropper, ImagePoint point, int16_t ics) {
     int16_t space = plugIncolorServicesRGBSpace;
     Color16 color = AverageAt(eyedropper, point, HostSampleSize(), space);
     Color16 rgb = color;
     const auto& cs = suites::ColorSpace();
     if (space != plugIncolorServicesRGBSpace)
         cs.Convert16(space, plugIncolorServicesRGBSpace, &rgb, 1);
-    const auto ics = int16_t(Engine().IcsCode());
     if (space != ics) cs.Convert16(space, ics, &color, 1);
     return {{color.c0, color.c1, color.c2, color.c3}, {rgb.c0, rgb.c1, rgb.c2, rgb.c3}};
-}
-
-QLNPreviewEyedropper& DocumentEyedropper() {
-    static QLNPreviewEyedropper eyedropper;
-    return eyedropper;
-}
-
-QLNSampleEyedropper& SampleEyedropper() {
-    static QLNSampleEyedropper eyedropper(RightPane());
-    return eyedropper;
-}
-
-// --- the edits ------------------------------------------------------------------------------
-
-void PlaceLeftSampler() {
-    engine::Adjustment selected;
-    if (SelectedIsUser() && Engine().CopySelected(selected) && selected.documentPosition.h >= 0)
-        LeftPane().PlaceSampler(
-            ImagePoint{selected.documentPosition.h, selected.documentPosition.v});
-    else
-        LeftPane().PlaceSampler(std::nullopt);
-}
-
-void PlaceRightSampler() {
-    engine::Adjustment selected;
-    if (SelectedIsUser() && Engine().CopySelected(selected) && selected.samplePosition.h >= 0)
-        RightPane().PlaceSampler(ImagePoint{selected.samplePosition.h, selected.samplePosition.v});
-    else
-        RightPane().PlaceSampler(std::nullopt);
-}
-
-void OnLeftPaneEvent(QLNImagePane& pane, const Tracker& tracker, PaneEvent event) {
-    engine::ColorEngine& engine = Engine();
-    const ImagePoint at = pane.SamplerImagePoint();
-    switch (event) {
-    case PaneEvent::SamplerPlaced: {
-        gIndexBeforeClick = engine.Selected();
-        gAdded = false;
-        PickedColor picked = Pick(DocumentEyedropper(), at);
-        const bool live = LeftPane().LiveAdjustment();
-        if (engine.UserCount() > 0 && live && tracker.TestModifier(kADMControlKeyModifier)) {
-            engine.ChangeOriginal(picked.color, picked.rgb, ToPosition(at));
-            gPressEdits = SelectedIsUser();
-        } else {
-            gAdded = engine.AddAdjustment(picked.color, picked.rgb, ToPosition(at), live);
-            gPressEdits = gAdded;
-        }
-        TakeSelectionSnapshot();
-        Invalidate(Swatches());
-        Invalidate(LeftPane());
-        PlaceRightSampler();
-        UpdateHint(LeftPane(), HintReason::Changed);
-        break;
-    }
-    case PaneEvent::SamplerMoved:
-    case PaneEvent::SamplerReleased: {
-        if (!gPressEdits || !SelectedIsUser()) break;
-        PickedColor picked = Pick(DocumentEyedropper(), at);
-        engine.ChangeOriginal(picked.color, picked.rgb, ToPosition(at));
-        Invalidate(Swatches());
-        Invalidate(LeftPane());
-        if (event != PaneEvent::SamplerReleased) break;
-        gPressEdits = false;
-        if (gAdded) {
-            gAdded = false;
-            Record(history::EditKind::AddColor, engine.Selected(), gIndexBeforeClick);
-        } else {
-            Record(history::EditKind::ChangeSample, engine.Selected(), engine.Selected());
-        }
-        break;
-    }
-    case PaneEvent::HandDragEnded:
-        break;
-    }
-    if (pane.ItemRef()) UpdateControlStates(pane.GetItem().GetDialog());
-}
-
-void OnRightPaneEvent(QLNImagePane& pane, const Tracker&, PaneEvent event) {
-    if (event != PaneEvent::HandDragEnded && SelectedIsUser()) {
-        const ImagePoint at = pane.SamplerImagePoint();
-        const PickedColor picked = Pick(SampleEyedropper(), at);
-        Engine().SetTarget(picked.color, picked.rgb, ToPosition(at));
-        Invalidate(Swatches());
-        Invalidate(LeftPane());
-        if (event == PaneEvent::SamplerReleased)
-            Record(history::EditKind::ChangeSample, Engine().Selected(), Engine().Selected());
-    }
-    if (pane.ItemRef()) UpdateControlStates(pane.GetItem().GetDialog());
-}
-
-void OnSwatchEdit(SwatchPane& pane, const Tracker&, SwatchChange change) {
-    switch (change) {
-    case SwatchChange::Selection:
-        PlaceLeftSampler();
-        PlaceRightSampler();
-        TakeSelectionSnapshot();
-        break;
-    case SwatchChange::Removed: {
-        PlaceLeftSampler();
-        PlaceRightSampler();
-        history::HistoryEntry entry;
-        entry.kind = history::EditKind::DeleteColor;
-        // The strip removed the record the snapshot was taken of.
-        entry.indexB = gSnapshotIndex;
-        entry.entryB = SelectionSnapshot();
-        TakeSelectionSnapshot();
-        Invalidate(Swatches());
-        Invalidate(LeftPane());
-        History().Push(entry);
-        break;
-    }
-    case SwatchChange::TargetPicked:
-        Invalidate(Swatches());
-        Invalidate(LeftPane());
-        PlaceRightSampler();
-        Record(history::EditKind::ChangeSample, Engine().Selected(), Engine().Selected());
-        break;
-    }
-    if (pane.ItemRef()) UpdateControlStates(pane.GetItem().GetDialog());
-}
-
-void CheckRememberedPositions() {
-    engine::ColorEngine& engine = Engine();
-    auto moved = [](const engine::ColorRecord16& c, int32_t l, int32_t a, int32_t b) {
-        return std::abs(c.c1 - l) > kPositionTolerance || std::abs(c.c2 - a) > kPositionTolerance ||
-               std::abs(c.c3 - b) > kPositionTolerance;
-    };
-    for (int32_t i = engine.FirstUserIndex(); i < engine.EntryCount(); ++i) {
-        const engine::Adjustment& a = engine.Record(i);
-        bool dropDocument = false, dropSample = false;
-        if (a.documentPosition.h >= 0) {
-            const PickedColor c =
-                Pick(DocumentEyedropper(), {a.documentPosition.h, a.documentPosition.v});
-            dropDocument = moved(c.color, a.original[0], a.original[1], a.original[2]);
-        }
-        if (a.samplePosition.h >= 0) {
-            const PickedColor c =
-                Pick(SampleEyedropper(), {a.samplePosition.h, a.samplePosition.v});
-            // Targets are kept in mesh order: a, b, L.
-            dropSample = moved(c.color, a.target[2], a.target[0], a.target[1]);
-        }
-        engine.ForgetPositions(i, dropDocument, dropSample);
-    }
 }
 
 } // namespace quillon::dialog

@@ -1,11 +1,10 @@
-// Reading a colour at a pane's sampler, averaged over the host's eyedropper size, and the edits
-// of the adjustment table that the two panes and the swatch strip ask for.
+// Reading a colour at a pane's sampler, averaged over the host's eyedropper size.
 #pragma once
 
 #include "dialog/ImagePanes.h"
-#include "dialog/SwatchPane.h"
 #include "engine/ColorRecord.h"
 #include "pluginapi/PIColorSpace.h"
+#include "pluginapi/PIFilter.h"
 
 #include <cstdint>
 
@@ -22,7 +21,11 @@ class QLNEyedropper {
 // The document, read through the host's channel ports at each channel's own depth.
 class QLNPreviewEyedropper : public QLNEyedropper {
   public:
+    explicit QLNPreviewEyedropper(const FilterRecord* record) : record_(record) {}
     bool ReadPixel(ImagePoint point, Color16& color, int16_t& space) const override;
+
+  private:
+    const FilterRecord* record_;
 };
 
 // The sample image shown in the right pane.
@@ -45,30 +48,10 @@ SampleSize HostSampleSize();
 Color16 AverageAt(const QLNEyedropper& eyedropper, ImagePoint point, SampleSize size,
                   int16_t& space);
 
-// A picked colour in the engine's space and in RGB.
+// A picked colour in the engine's space (host colour-space code `ics`) and in RGB.
 struct PickedColor {
     engine::ColorRecord16 color, rgb;
 };
-PickedColor Pick(const QLNEyedropper& eyedropper, ImagePoint point);
-
-QLNPreviewEyedropper& DocumentEyedropper();
-QLNSampleEyedropper& SampleEyedropper();
-
-// Copies the selected adjustment as the before-state of the next edit of it.
-void TakeSelectionSnapshot();
-
-// The handlers of the panes' and the strip's events.
-void OnLeftPaneEvent(QLNImagePane& pane, const Tracker& tracker, PaneEvent event);
-void OnRightPaneEvent(QLNImagePane& pane, const Tracker& tracker, PaneEvent event);
-void OnSwatchEdit(SwatchPane& pane, const Tracker& tracker, SwatchChange change);
-
-// Each pane's mark at the selected adjustment's position in its picture, hidden when there is
-// none.
-void PlaceLeftSampler();
-void PlaceRightSampler();
-
-// Forgets the positions of the adjustments whose colours no longer lie there: the picture the
-// positions were recorded on has changed.
-void CheckRememberedPositions();
+PickedColor Pick(const QLNEyedropper& eyedropper, ImagePoint point, int16_t ics);
 
 } // namespace quillon::dialog

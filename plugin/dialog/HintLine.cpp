@@ -1,14 +1,9 @@
 #include "dialog/HintLine.h"
 
-#include "dialog/DialogObjects.h"
-#include "dialog/MainDialog.h"
-#include "dialog/ToolButtons.h"
-#include "suites/PluginState.h"
+#include "engine/ColorEngine.h"
 
 namespace quillon::dialog {
 namespace {
-
-ADMItemRef gLastHinted = nullptr;
 
 const char* const kToolHints[] = {
     "Choose this tool to adjust colors.",
@@ -19,11 +14,6 @@ const char* const kToolHints[] = {
 const char* FuzzinessHint() {
     return "Choose a small value to adjust only very similar colors.\n\rIncrease fuzziness to "
            "include colors that are less similar.";
-}
-
-bool HasSelection() {
-    const engine::ColorEngine& engine = suites::Engine();
-    return engine.Selected() >= engine.FirstUserIndex();
 }
 
 const char* SwatchHint(int32_t state) {
@@ -45,13 +35,13 @@ const char* SwatchHint(int32_t state) {
 
 constexpr const char* kDragSampler = "You can drag the sampler to a different part of the image.";
 
-const char* LeftPaneHint(CursorZone zone) {
+const char* LeftPaneHint(CursorZone zone, bool hasSelection) {
     switch (zone) {
     case CursorZone::Image:
-        return HasSelection() ? "Click to select another color for adjustment.\n\rCtrl-click to "
-                                "move the sampler.\n\rShift-click to lock an original "
-                                "color.\n\rHold Shift key to view original image."
-                              : "Select a color that needs to be adjusted.";
+        return hasSelection ? "Click to select another color for adjustment.\n\rCtrl-click to "
+                              "move the sampler.\n\rShift-click to lock an original "
+                              "color.\n\rHold Shift key to view original image."
+                            : "Select a color that needs to be adjusted.";
     case CursorZone::Sampler:
         return kDragSampler;
     case CursorZone::Elsewhere:
@@ -60,12 +50,12 @@ const char* LeftPaneHint(CursorZone zone) {
     return nullptr;
 }
 
-const char* RightPaneHint(CursorZone zone) {
-    if (!RightPane().HasUserSample())
+const char* RightPaneHint(const QLNSampleImagePane& pane, bool hasSelection) {
+    if (!pane.HasUserSample())
         return "Use the Open Sample button to load a sample image.\n\rSelect a color that needs "
                "to be adjusted in the left image.";
-    if (!HasSelection()) return "Select a color that needs to be adjusted in the left image first.";
-    switch (zone) {
+    if (!hasSelection) return "Select a color that needs to be adjusted in the left image first.";
+    switch (pane.Zone()) {
     case CursorZone::Image:
         return "Select the desired color from this image to adjust the left image.";
     case CursorZone::Sampler:
@@ -76,57 +66,65 @@ const char* RightPaneHint(CursorZone zone) {
     return nullptr;
 }
 
+} // namespace
+
+bool HintLine::HasSelection() const {
+    return engine_.Selected() >= engine_.FirstUserIndex();
+}
+
 // What the swatch strip and the image panes say in their current state under the mouse; null for
 // the general text.
-const char* FrameHint(ADMItemRef ref) {
-    if (ref == Swatches().ItemRef()) return SwatchHint(Swatches().SwatchState());
-    if (CurrentTool() == Tool::Hand) return "Use the mouse to drag the image around.";
-    if (CurrentTool() == Tool::Zoom) return "Click to zoom in.\n\rAlt-click to zoom out.";
-    return ref == LeftPane().ItemRef() ? LeftPaneHint(LeftPane().Zone())
-                                       : RightPaneHint(RightPane().Zone());
+const char* HintLine::FrameHint(ADMItemRef ref) const {
+    if (ref == swatches_.ItemRef()) return SwatchHint(swatches_.SwatchState());
+    if (left_.CurrentTool() == Tool::Hand) return "Use the mouse to drag the image around.";
+    if (left_.CurrentTool() == Tool::Zoom) return "Click to zoom in.\n\rAlt-click to zoom out.";
+    return ref == left_.ItemRef() ? LeftPaneHint(left_.Zone(), HasSelection())
+                                  : RightPaneHint(right_, HasSelection());
 }
 
 // What a control says when the mouse enters it; null for the general text.
-const char* ControlHint(ADMItemRef ref) {
-    const MainItems& items = MainDialogItems();
-    if (const QLNToolButton* button = ToolButtonOfItem(ref))
+const char* HintLine::ControlHint(ADMItemRef ref) const {
+    if (const QLNToolButton* button = ToolButtonOfItem(buttons_, ref))
         return button->Pressed() ? nullptr : kToolHints[int32_t(button->ButtonTool())];
     const ADMInt32 id = Item(ref).ID();
     if (id == kOKItem) return "Click Ok to apply the color change to the current document";
     if (id == kCancelItem) return "Click Cancel to quit.\n\rAlt-Cancel resets parameters.";
     if (id == kOpenSampleItem)
-        return RightPane().HasUserSample()
+        return right_.HasUserSample()
                    ? "Open a different sample image.\n\rAlt-Open Sample to close the sample image."
                    : "Open a sample image. You will use it to choose desired colors.";
-    if (id == items.slider || id == items.fuzzinessEdit) return FuzzinessHint();
-    if (id == items.checkBox)
+    if (id == items_.slider || id == items_.fuzzinessEdit) return FuzzinessHint();
+    if (id == items_.checkBox)
         return "When checked, the luminosity (brightness) of the original colors is "
                "preserved.\n\rWhen unchecked, the luminosity is adjusted along with the colors.";
-    if (id == items.leftZoomMenu || id == items.rightZoomMenu) return "Zoom in or out";
+    if (id == items_.leftZoomMenu || id == items_.rightZoomMenu) return "Zoom in or out";
     return nullptr;
 }
 
 // The frames speak on entering and whenever their state under the mouse changes; the controls
 // only on entering. Leaving always gives the general text.
-const char* ItemHint(ADMItemRef ref, HintReason reason) {
+const char* HintLine::ItemHint(ADMItemRef ref, HintReason reason) const {
     if (reason == HintReason::Left) return nullptr;
-    if (ref == LeftPane().ItemRef() || ref == RightPane().ItemRef() || ref == Swatches().ItemRef())
+    if (ref == left_.ItemRef() || ref == right_.ItemRef() || ref == swatches_.ItemRef())
         return FrameHint(ref);
     return reason == HintReason::Entered ? ControlHint(ref) : nullptr;
 }
 
-void Show(ADMItemRef ref, HintReason reason) {
-    if (reason == HintReason::Entered && ref == gLastHinted) return;
-    gLastHinted = ref;
+void HintLine::Show(ADMItemRef ref, HintReason reason) {
+    if (reason == HintReason::Entered && ref == lastHinted_) return;
+    lastHinted_ = ref;
     const char* text = ItemHint(ref, reason);
-    ShowHintText(text ? text : GeneralHint());
-    if (reason == HintReason::Left) gLastHinted = nullptr;
+    ShowText(text ? text : GeneralHint());
+    if (reason == HintReason::Left) lastHinted_ = nullptr;
 }
 
-} // namespace
+void HintLine::ShowText(const char* text) {
+    if (!items_.hintText || !left_.ItemRef()) return;
+    left_.GetItem().GetDialog().GetItem(items_.hintText).SetText(text);
+}
 
-const char* GeneralHint() {
-    switch (CurrentTool()) {
+const char* HintLine::GeneralHint() const {
+    switch (left_.CurrentTool()) {
     case Tool::Zoom:
         return "Click on either the left or the right image to zoom in.\n\rAlt-click to zoom out.";
     case Tool::Hand:
@@ -135,40 +133,25 @@ const char* GeneralHint() {
         break;
     }
     if (!HasSelection()) return "Select a color that needs to be adjusted in the left image.";
-    if (RightPane().HasUserSample())
+    if (right_.HasUserSample())
         return "Use the left image to add another color adjustment.\n\rUse the right image to "
                "pick the desired color.";
     return "Use the Open Sample button to open a sample image.\n\rOr double-click on a swatch to "
            "adjust selected color.\n\rOr pick a color from the right set of swatches.";
 }
 
-void UpdateHint(QLNItem& item, HintReason reason) {
-    Show(item.ItemRef(), reason);
-}
-
-ADMBoolean StandardTrack(ADMItemRef ref, ADMTrackerRef trackerRef) noexcept {
-    bool handled = false;
-    GuardedItem(ref, [&] {
-        Item item(ref);
-        const Tracker tracker(trackerRef);
-        switch (tracker.Action()) {
-        case kADMEnterAction:
-        case kADMMouseMovedUpAction:
-            Show(ref, HintReason::Entered);
-            break;
-        case kADMLeaveAction:
-            Show(ref, HintReason::Left);
-            break;
-        default:
-            break;
-        }
-        handled = item.DefaultTrack(tracker);
-    });
-    return handled;
-}
-
-void ResetHintLine() {
-    gLastHinted = nullptr;
+void HintLine::OnStandardTrack(ADMItemRef ref, ADMInt32 action) {
+    switch (action) {
+    case kADMEnterAction:
+    case kADMMouseMovedUpAction:
+        Show(ref, HintReason::Entered);
+        break;
+    case kADMLeaveAction:
+        Show(ref, HintReason::Left);
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace quillon::dialog

@@ -1,11 +1,9 @@
 #include "dialog/ImagePanes.h"
 
 #include "codec/ImageCodec.h"
-#include "dialog/Eyedroppers.h"
 #include "dialog/PreviewRows.h"
 #include "pluginapi/PIChannelPorts.h"
 #include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -405,7 +403,7 @@ void QLNPreviewImagePane::ReleaseDisplay() {
 }
 
 void QLNPreviewImagePane::Render() {
-    const FilterRecord* record = suites::State().filterRecord;
+    const FilterRecord* record = record_;
     if (!record || !record->documentInfo || !record->channelPortProcs || !engine_) return;
     if (!CreateDisplay()) return;
     ReadPreviewPlanes(record->documentInfo->targetCompositeChannels, *record->channelPortProcs,

@@ -5,6 +5,7 @@
 
 #include "dialog/QLNItem.h"
 #include "dialog/ZoomControl.h"
+#include "pluginapi/PIFilter.h"
 
 #include <cstdint>
 #include <memory>
@@ -162,6 +163,8 @@ class QLNPreviewImagePane : public QLNImagePane {
     void SetLiveAdjustment(bool on);
     bool LiveAdjustment() const { return liveAdjustment_; }
     void SetShowSampler(bool show) { showSampler_ = show; }
+    // The document the pane shows, through the host's channel ports.
+    void SetDocument(const FilterRecord* record) { record_ = record; }
 
     // Shift shows the original document while it is held.
     void OnShiftDown() override;
@@ -178,6 +181,7 @@ class QLNPreviewImagePane : public QLNImagePane {
     // records for the conversions.
     std::vector<uint8_t> planes_[4];
     std::vector<uint8_t> row_;
+    const FilterRecord* record_ = nullptr;
 };
 
 // The sample image the target colours are picked from; active once there is an adjustment.

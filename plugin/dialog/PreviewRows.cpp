@@ -1,27 +1,11 @@
 #include "dialog/PreviewRows.h"
 
+#include "mapping/MapStep.h"
+
 #include <algorithm>
 
 namespace quillon::dialog {
 namespace {
-
-// The host converts at most this many records per call.
-constexpr int32_t kConvertBatch = 32767;
-
-static_assert(sizeof(Color8) == sizeof(engine::ColorRecord8));
-static_assert(sizeof(Color16) == sizeof(engine::ColorRecord16));
-
-void Convert8(const PSColorSpaceSuite1& cs, int16_t from, int16_t to, Color8* records,
-              int32_t count) {
-    for (int32_t done = 0; done < count; done += kConvertBatch)
-        cs.Convert8(from, to, records + done, int16(std::min(kConvertBatch, count - done)));
-}
-
-void Convert16(const PSColorSpaceSuite1& cs, int16_t from, int16_t to, Color16* records,
-               int32_t count) {
-    for (int32_t done = 0; done < count; done += kConvertBatch)
-        cs.Convert16(from, to, records + done, int16(std::min(kConvertBatch, count - done)));
-}
 
 // Records of one row: 16-bit records in place, 8-bit ones in the first quarter of the same
 // storage.
@@ -74,7 +58,8 @@ void ReadPreviewPlanes(const ReadChannelDesc* channels, const ChannelPortProcs& 
 
 void ConvertPreviewRows(const PreviewPlanes& p, engine::ColorEngine& engine,
                         const PSColorSpaceSuite1& cs, Color16* row, const DisplayPixels& display) {
-    const auto ics = int16_t(engine.IcsCode());
+    // The display is RGB; the preview needs no note of what moved, so the step keeps no scratch.
+    mapping::MapStep step(engine, cs, p.space, plugIncolorServicesRGBSpace, 0);
     auto* row8 = reinterpret_cast<Color8*>(row);
     for (int32_t y = 0; y < p.height; ++y) {
         const size_t offset = size_t(y) * size_t(p.width);
@@ -87,10 +72,7 @@ void ConvertPreviewRows(const PreviewPlanes& p, engine::ColorEngine& engine,
             for (int32_t x = 0; x < p.width; ++x)
                 row[x] = {uint16_t(c0[x] << 7), uint16_t(c1[x] << 7), uint16_t(c2[x] << 7),
                           uint16_t(c3[x] << 7)};
-            if (p.space != ics) Convert16(cs, p.space, ics, row, p.width);
-            engine.Transform16(reinterpret_cast<engine::ColorRecord16*>(row), p.width);
-            if (ics != plugIncolorServicesRGBSpace)
-                Convert16(cs, ics, plugIncolorServicesRGBSpace, row, p.width);
+            step.Map(row, p.width, nullptr, nullptr);
             WriteRow(row, p.width, out, display.pixelBytes, 7);
             continue;
         }
@@ -104,14 +86,10 @@ void ConvertPreviewRows(const PreviewPlanes& p, engine::ColorEngine& engine,
         }
         for (int32_t x = 0; x < p.width; ++x)
             row8[x] = {c0[x], c1[x], c2[x], c3[x]};
-        if (p.live) {
-            if (p.space != ics) Convert8(cs, p.space, ics, row8, p.width);
-            engine.Transform8(reinterpret_cast<engine::ColorRecord8*>(row8), p.width);
-            if (ics != plugIncolorServicesRGBSpace)
-                Convert8(cs, ics, plugIncolorServicesRGBSpace, row8, p.width);
-        } else {
-            Convert8(cs, p.space, plugIncolorServicesRGBSpace, row8, p.width);
-        }
+        if (p.live)
+            step.Map(row8, p.width, nullptr, nullptr);
+        else
+            mapping::ConvertRun(cs, p.space, plugIncolorServicesRGBSpace, row8, p.width);
         WriteRow(row8, p.width, out, display.pixelBytes, 0);
     }
 }

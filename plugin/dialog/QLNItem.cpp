@@ -1,56 +1,42 @@
 #include "dialog/QLNItem.h"
 
 #include <algorithm>
-#include <array>
 
 namespace quillon::dialog {
 namespace {
-
-enum class AltPoll { Unknown, Up, Down };
-
-// The item entered last, whose timer is running, and what the timer last saw of the Alt key.
-QLNItem* gHovered = nullptr;
-AltPoll gAltPoll = AltPoll::Unknown;
-
-// Every item object, so a timer that stops can be struck off whichever item started it: the
-// timer polls the item entered last, which need not be its own.
-constexpr size_t kMaxItems = 16;
-std::array<QLNItem*, kMaxItems> gItems{};
 
 bool Contains(const ADMRect& rect, ADMPoint point) {
     return point.h >= rect.left && point.h < rect.right && point.v >= rect.top &&
            point.v < rect.bottom;
 }
 
+void Unregister(HoverState& hover, QLNItem* item) {
+    std::replace(hover.items.begin(), hover.items.end(), item, static_cast<QLNItem*>(nullptr));
+    if (hover.hovered == item) hover.Forget();
+}
+
 } // namespace
 
-QLNItem::QLNItem() {
-    const auto free = std::find(gItems.begin(), gItems.end(), nullptr);
-    if (free != gItems.end()) *free = this;
-}
-
 QLNItem::~QLNItem() {
-    std::replace(gItems.begin(), gItems.end(), this, static_cast<QLNItem*>(nullptr));
-    if (gHovered == this) gHovered = nullptr;
+    if (hover_) Unregister(*hover_, this);
 }
 
-void ForgetHoveredItem() {
-    gHovered = nullptr;
-    gAltPoll = AltPoll::Unknown;
-}
-
-void QLNItem::Bind(ADMItemRef item) {
-    if (gHovered == this) ForgetHoveredItem();
+void QLNItem::Bind(ADMItemRef item, HoverState* hover) {
+    if (hover_) Unregister(*hover_, this);
     item_ = item;
+    hover_ = item ? hover : nullptr;
     inside_ = false;
     hoverTimer_ = 0;
+    if (!hover_) return;
+    const auto free = std::find(hover_->items.begin(), hover_->items.end(), nullptr);
+    if (free != hover_->items.end()) *free = this;
 }
 
 void QLNItem::Enter() {
     inside_ = true;
-    if (hoverTimer_ == 0) {
-        gHovered = this;
-        gAltPoll = AltPoll::Unknown;
+    if (hoverTimer_ == 0 && hover_) {
+        hover_->hovered = this;
+        hover_->altPoll = HoverState::AltPoll::Unknown;
         hoverTimer_ = GetItem().GetDialog().CreateTimer(kHoverPeriodMilliseconds, &HoverTimer);
     }
     OnEnter();
@@ -62,7 +48,7 @@ void QLNItem::Leave() {
     if (hoverTimer_ != 0) {
         GetItem().GetDialog().AbortTimer(hoverTimer_);
         hoverTimer_ = 0;
-        if (gHovered == this) gHovered = nullptr;
+        if (hover_ && hover_->hovered == this) hover_->hovered = nullptr;
     }
     OnLeave();
     Hint(HintReason::Left);
@@ -94,18 +80,21 @@ void QLNItem::SetCursorName(const char* name) {
 }
 
 ADMBoolean HoverTimer(ADMDialogRef dialog, ADMTimerID timer) noexcept {
+    auto* session = static_cast<CustomItemsSession*>(ModalSession::Of(dialog));
+    if (!session) return false;
+    HoverState& hover = session->hover;
     ADMBoolean keepGoing = false;
     Guarded(dialog, [&] {
-        QLNItem* item = gHovered;
+        QLNItem* item = hover.hovered;
         if (!item) return;
         const Tracker now = CurrentState();
         const ADMPoint point = item->GetItem().ScreenToLocal(now.Point());
         const bool altDown = now.TestModifier(kADMOptionKeyModifier);
-        if (altDown && gAltPoll != AltPoll::Down) {
-            gAltPoll = AltPoll::Down;
+        if (altDown && hover.altPoll != HoverState::AltPoll::Down) {
+            hover.altPoll = HoverState::AltPoll::Down;
             item->OnAltDown();
-        } else if (!altDown && gAltPoll != AltPoll::Up) {
-            gAltPoll = AltPoll::Up;
+        } else if (!altDown && hover.altPoll != HoverState::AltPoll::Up) {
+            hover.altPoll = HoverState::AltPoll::Up;
             item->OnAltUp();
         }
         if (Contains(item->GetItem().LocalRect(), point)) {
@@ -115,7 +104,7 @@ ADMBoolean HoverTimer(ADMDialogRef dialog, ADMTimerID timer) noexcept {
         item->Leave();
     });
     if (!keepGoing)
-        for (QLNItem* item : gItems)
+        for (QLNItem* item : hover.items)
             if (item && item->hoverTimer_ == timer) item->hoverTimer_ = 0;
     return keepGoing;
 }

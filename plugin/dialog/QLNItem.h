@@ -1,9 +1,13 @@
 // The root of the main dialog's custom items: how mouse events reach an item, how entering and
 // leaving it is seen, the Alt key polled while the mouse rests on it, and host cursors by name.
-// Every item object lives as long as the plug-in and is bound to a dialog item at each opening.
+// Every item object lives as long as its dialog's session and is bound to the dialog item built
+// for it.
 #pragma once
 
 #include "dialog/AdmWrappers.h"
+
+#include <array>
+#include <cstddef>
 
 namespace quillon::dialog {
 
@@ -13,16 +17,42 @@ class QLNItem;
 enum class HintReason { Entered = 0, Left = 1, Changed = 2 };
 using HintCallback = void (*)(QLNItem& item, HintReason reason);
 
+// What the custom items of one opening share about the mouse resting on them: the item entered
+// last, whose timer polls the Alt key, and every bound item, so a timer that stops can be struck
+// off whichever item started it (the timer polls the item entered last, which need not be its
+// own).
+struct HoverState {
+    enum class AltPoll { Unknown, Up, Down };
+    static constexpr size_t kMaxItems = 16;
+
+    QLNItem* hovered = nullptr;
+    AltPoll altPoll = AltPoll::Unknown;
+    std::array<QLNItem*, kMaxItems> items{};
+
+    // Clears the hovered item; the dialog calls it when it closes.
+    void Forget() {
+        hovered = nullptr;
+        altPoll = AltPoll::Unknown;
+    }
+};
+
+// The session of a dialog with custom items: the hover timer finds the items' shared state
+// through it.
+class CustomItemsSession : public ModalSession {
+  public:
+    HoverState hover;
+};
+
 class QLNItem {
   public:
-    QLNItem();
+    QLNItem() = default;
     virtual ~QLNItem();
     QLNItem(const QLNItem&) = delete;
     QLNItem& operator=(const QLNItem&) = delete;
 
-    // Ties the object to the dialog item built for it at this opening; forgets any hover state
-    // from the previous one, whose dialog and timers are gone.
-    void Bind(ADMItemRef item);
+    // Ties the object to the dialog item built for it, sharing the hover state of the items of
+    // its dialog; a null item unbinds it.
+    void Bind(ADMItemRef item, HoverState* hover);
     ADMItemRef ItemRef() const { return item_; }
     Item GetItem() const { return Item(item_); }
     bool Inside() const { return inside_; }
@@ -59,6 +89,7 @@ class QLNItem {
     ADMItemRef item_ = nullptr;
     bool inside_ = false;
     ADMTimerID hoverTimer_ = 0;
+    HoverState* hover_ = nullptr;
     const char* cursorName_ = nullptr;
     HintCallback hint_ = nullptr;
 };
@@ -67,8 +98,5 @@ class QLNItem {
 inline constexpr ADMInt32 kHoverPeriodMilliseconds = 50;
 
 ADMBoolean HoverTimer(ADMDialogRef dialog, ADMTimerID timer) noexcept;
-
-// Clears the hovered item; the dialog calls it when it closes.
-void ForgetHoveredItem();
 
 } // namespace quillon::dialog

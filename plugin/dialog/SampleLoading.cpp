@@ -1,10 +1,8 @@
 #include "dialog/SampleLoading.h"
 
 #include "codec/ImageCodec.h"
-#include "dialog/DialogObjects.h"
 #include "platform/Platform.h"
 #include "pluginapi/PIResources.h"
-#include "suites/PluginState.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace quillon::dialog {
 namespace {
@@ -24,22 +23,6 @@ constexpr char kFilters[] = "Image Files (*.psd, *.jpg, *.gif, *.tif)\0*.psd;*.j
 // Longest UTF-8 path the open-file dialog may hand back: 1024 wide characters of up to four
 // bytes each.
 constexpr size_t kPathBytes = 4 * 1024;
-
-// The decoded chart, kept until the module is unloaded.
-struct BuiltInCache {
-    SampleImage image{nullptr, 0, 0};
-    ~BuiltInCache() {
-        if (image.pixels) codec::ReleaseRgbImage(const_cast<uint8_t*>(image.pixels));
-    }
-} gBuiltIn;
-
-// The new sample into the pane, with its zoom fitted to it.
-void Install(uint8_t* pixels, int32_t width, int32_t height, bool userSample) {
-    QLNSampleImagePane& pane = RightPane();
-    pane.SetSample(pixels, width, height, userSample);
-    RightZoom().SetFit(width, height, pane.InnerWidth(), pane.InnerHeight());
-    pane.ComputeGeometry();
-}
 
 // Opens a regular file for reading; never waits on a pipe or a device.
 int OpenRegularFile(const char* path) {
@@ -55,9 +38,13 @@ int OpenRegularFile(const char* path) {
 
 } // namespace
 
-SampleImage ReadResourceImage(int32_t id) {
-    if (gBuiltIn.image.pixels) return gBuiltIn.image;
-    const std::span<const uint8_t> bytes = platform::ModuleResource(kPIFilesType, id);
+BuiltInChart::~BuiltInChart() {
+    if (image_.pixels) codec::ReleaseRgbImage(const_cast<uint8_t*>(image_.pixels));
+}
+
+SampleImage BuiltInChart::Image() {
+    if (image_.pixels) return image_;
+    const std::span<const uint8_t> bytes = platform::ModuleResource(kPIFilesType, kBuiltInSampleID);
     codec::ImageSource* source =
         bytes.empty() ? nullptr : codec::SourceFromMemory(bytes.data(), bytes.size());
     if (!source) {
@@ -73,11 +60,17 @@ SampleImage ReadResourceImage(int32_t id) {
         ErrorAlert(kNotAnImage);
         return {nullptr, 0, 0};
     }
-    gBuiltIn.image = {pixels, width, height};
-    return gBuiltIn.image;
+    image_ = {pixels, width, height};
+    return image_;
 }
 
-bool LoadSampleFile(const wchar_t* path, bool quiet) {
+void SampleLoader::Install(uint8_t* pixels, int32_t width, int32_t height, bool userSample) {
+    pane_.SetSample(pixels, width, height, userSample);
+    zoom_.SetFit(width, height, pane_.InnerWidth(), pane_.InnerHeight());
+    pane_.ComputeGeometry();
+}
+
+bool SampleLoader::LoadFile(const wchar_t* path, bool quiet) {
     const std::string utf8 = platform::WideToUtf8(path);
     const int fd = OpenRegularFile(utf8.c_str());
     if (fd < 0) {
@@ -100,27 +93,27 @@ bool LoadSampleFile(const wchar_t* path, bool quiet) {
         if (!quiet) ErrorAlert(kNotAnImage);
         return false;
     }
-    ReleaseSample();
+    Release();
     Install(pixels, width, height, true);
     return true;
 }
 
-void ReleaseSample() {
-    RightPane().DropSample();
-    suites::Engine().ForgetSamplePositions();
+void SampleLoader::Release() {
+    pane_.DropSample();
+    engine_.ForgetSamplePositions();
 }
 
-void LoadBuiltInSample() {
-    ReleaseSample();
-    const SampleImage chart = ReadResourceImage(kBuiltInSampleID);
+void SampleLoader::LoadBuiltIn() {
+    Release();
+    const SampleImage chart = chart_.Image();
     // The chart belongs to the cache; the pane only shows it.
     Install(const_cast<uint8_t*>(chart.pixels), chart.width, chart.height, false);
-    if (RightPane().ItemRef()) RightPane().GetItem().Invalidate();
+    if (pane_.ItemRef()) pane_.GetItem().Invalidate();
 }
 
-void ChooseSampleFile(Dialog dialog) {
+void SampleLoader::ChooseFile(Dialog dialog, std::span<wchar_t> samplePath) {
     char chosen[kPathBytes];
-    switch (platform::ChooseFile(suites::State().basic, dialog.Ref(), kFilters, chosen)) {
+    switch (platform::ChooseFile(basic_, dialog.Ref(), kFilters, chosen)) {
     case platform::FileChoice::Unavailable:
         ErrorAlert("No file chooser is available.");
         return;
@@ -129,14 +122,13 @@ void ChooseSampleFile(Dialog dialog) {
     case platform::FileChoice::Chosen:
         break;
     }
-    wchar_t path[sizeof(suites::PluginState::sampleFilePath) / sizeof(wchar_t)];
-    if (!platform::Utf8ToWide(chosen, path, std::size(path))) {
+    std::vector<wchar_t> path(samplePath.size());
+    if (!platform::Utf8ToWide(chosen, path.data(), path.size())) {
         ErrorAlert(kCannotOpen);
         return;
     }
-    if (LoadSampleFile(path, false))
-        std::copy(std::begin(path), std::end(path), suites::State().sampleFilePath);
-    if (RightPane().ItemRef()) RightPane().GetItem().Invalidate();
+    if (LoadFile(path.data(), false)) std::copy(path.begin(), path.end(), samplePath.begin());
+    if (pane_.ItemRef()) pane_.GetItem().Invalidate();
 }
 
 } // namespace quillon::dialog

@@ -3,9 +3,12 @@
 // referred to the old picture.
 #pragma once
 
-#include "dialog/AdmWrappers.h"
+#include "dialog/ImagePanes.h"
+#include "engine/ColorEngine.h"
+#include "pluginapi/SPBasic.h"
 
 #include <cstdint>
+#include <span>
 
 namespace quillon::dialog {
 
@@ -17,19 +20,46 @@ struct SampleImage {
     int32_t width, height;
 };
 
-// Decodes an image resource of the module once and keeps it until the module is unloaded; null
-// pixels (after a message) when it cannot be decoded.
-SampleImage ReadResourceImage(int32_t id);
+// The built-in chart, decoded on first use and kept until the owner goes (the module's unload).
+class BuiltInChart {
+  public:
+    BuiltInChart() = default;
+    ~BuiltInChart();
+    BuiltInChart(const BuiltInChart&) = delete;
+    BuiltInChart& operator=(const BuiltInChart&) = delete;
+    // Null pixels (after a message) when it cannot be decoded.
+    SampleImage Image();
 
-// Decodes the file and makes it the sample. On failure the sample stays as it was and, unless
-// quiet, the user is told why.
-bool LoadSampleFile(const wchar_t* path, bool quiet);
-// The built-in chart becomes the sample.
-void LoadBuiltInSample();
-// Drops the sample and the sample positions that referred to it.
-void ReleaseSample();
-// The open-file dialog, then the chosen file as the sample; the sample path follows a
-// successful load.
-void ChooseSampleFile(Dialog dialog);
+  private:
+    SampleImage image_{nullptr, 0, 0};
+};
+
+// Puts samples into the right pane, its zoom fitted to each.
+class SampleLoader {
+  public:
+    SampleLoader(QLNSampleImagePane& pane, ZoomControl& zoom, engine::ColorEngine& engine,
+                 BuiltInChart& chart, const SPBasicSuite* basic)
+        : pane_(pane), zoom_(zoom), engine_(engine), chart_(chart), basic_(basic) {}
+
+    // Decodes the file and makes it the sample. On failure the sample stays as it was and,
+    // unless quiet, the user is told why.
+    bool LoadFile(const wchar_t* path, bool quiet);
+    // The built-in chart becomes the sample.
+    void LoadBuiltIn();
+    // Drops the sample and the sample positions that referred to it.
+    void Release();
+    // The open-file dialog, then the chosen file as the sample; samplePath follows a successful
+    // load.
+    void ChooseFile(Dialog dialog, std::span<wchar_t> samplePath);
+
+  private:
+    void Install(uint8_t* pixels, int32_t width, int32_t height, bool userSample);
+
+    QLNSampleImagePane& pane_;
+    ZoomControl& zoom_;
+    engine::ColorEngine& engine_;
+    BuiltInChart& chart_;
+    const SPBasicSuite* basic_;
+};
 
 } // namespace quillon::dialog

@@ -2,7 +2,6 @@
 
 #include "engine/ColorEngine.h"
 #include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 
 #include <utility>
 
@@ -34,11 +33,6 @@ constexpr int32_t kButtonHitHeight = 20;
 // A point no pane holds, for a mouse that is not over the pane.
 constexpr ADMPoint kNowhere = {-100000, -100000};
 
-ADMPluginRef PluginRef() {
-    const FilterRecord* record = suites::State().filterRecord;
-    return record ? static_cast<ADMPluginRef>(record->plugInRef) : nullptr;
-}
-
 // A component on the 0..32768 scale as the drawer's 16-bit one: doubled, full scale to 65535.
 uint16_t DisplayComponent(int32_t v) {
     const int32_t clamped = std::clamp(v, 0, engine::kFullScale16);
@@ -49,8 +43,8 @@ uint16_t Component16(int32_t v) {
     return uint16_t(std::clamp(v, 0, engine::kFullScale16));
 }
 
-void DrawIcon(Drawer& drawer, ADMInt32 id, const ADMRect& rect) {
-    const Icon icon(PluginRef(), id);
+void DrawIcon(Drawer& drawer, ADMPluginRef plugin, ADMInt32 id, const ADMRect& rect) {
+    const Icon icon(plugin, id);
     drawer.IconCentered(icon, rect);
 }
 
@@ -152,7 +146,7 @@ void SwatchPane::DrawRow(Drawer& drawer, const SwatchLayout& layout, int32_t row
         // A locked adjustment keeps its colour: it has no target to show.
         drawer.SetColor(kADMPaneColor);
         drawer.FillRect(target);
-        DrawIcon(drawer, kPadlockIcon, target);
+        DrawIcon(drawer, plugin_, kPadlockIcon, target);
     } else {
         DrawSwatch(drawer, target, a.targetRgb);
     }
@@ -161,7 +155,7 @@ void SwatchPane::DrawRow(Drawer& drawer, const SwatchLayout& layout, int32_t row
     drawer.FillRect(remove);
     if (selected) {
         const bool over = swatchState_ == kSwatchOverRemove || layout.OverRemove(mouse);
-        DrawIcon(drawer, over ? kRemoveHighlightedIcon : kRemoveIcon, remove);
+        DrawIcon(drawer, plugin_, over ? kRemoveHighlightedIcon : kRemoveIcon, remove);
     }
 }
 
@@ -183,12 +177,12 @@ void SwatchPane::Draw(SwatchPane& pane, Drawer& drawer) {
     const int32_t state = pane.swatchState_;
     if (layout.HasPrevious()) {
         const bool over = state == kSwatchOverPrevious || layout.OverPrevious(mouse);
-        DrawIcon(drawer, over ? kPreviousHighlightedIcon : kPreviousIcon,
+        DrawIcon(drawer, pane.plugin_, over ? kPreviousHighlightedIcon : kPreviousIcon,
                  {kPreviousLeft, stripTop, kPreviousRight, height});
     }
     if (layout.HasNext()) {
         const bool over = state == kSwatchOverNext || layout.OverNext(mouse);
-        DrawIcon(drawer, over ? kNextHighlightedIcon : kNextIcon,
+        DrawIcon(drawer, pane.plugin_, over ? kNextHighlightedIcon : kNextIcon,
                  {kNextLeft, stripTop, kNextRight, height});
     }
 }

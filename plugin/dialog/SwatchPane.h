@@ -85,6 +85,8 @@ using SwatchChangeCallback = void (*)(SwatchPane& pane, const Tracker& tracker,
 class SwatchPane : public QLNItem {
   public:
     void SetEngine(engine::ColorEngine* engine) { engine_ = engine; }
+    // The module whose icons the strip draws.
+    void SetPluginRef(ADMPluginRef plugin) { plugin_ = plugin; }
     void SetChangeCallback(SwatchChangeCallback callback) { change_ = callback; }
 
     // What the mouse is over, for the hint line: kSwatchOverNothing .. kSwatchOverNext.
@@ -112,6 +114,7 @@ class SwatchPane : public QLNItem {
     void DrawRow(Drawer& drawer, const SwatchLayout& layout, int32_t row, ADMPoint mouse) const;
 
     engine::ColorEngine* engine_ = nullptr;
+    ADMPluginRef plugin_ = nullptr;
     SwatchChangeCallback change_ = nullptr;
     int32_t swatchState_ = kSwatchOverNothing;
     // The state when the button went down: the wastebasket and the page buttons act when it is

@@ -1,38 +1,37 @@
 #include "dialog/ToolButtons.h"
 
-#include "dialog/DialogObjects.h"
-#include "suites/PluginState.h"
-
 namespace quillon::dialog {
 namespace {
 
-std::array<QLNToolButton, 3> gButtons = {
-    QLNToolButton(Tool::Eyedropper, {39, 40, 41, 42}),
-    QLNToolButton(Tool::Hand, {31, 32, 33, 34}),
-    QLNToolButton(Tool::Zoom, {35, 36, 37, 38}),
-};
-
-Tool gCurrentTool = Tool::Eyedropper;
-
-ADMPluginRef PluginRef() {
-    const FilterRecord* record = suites::State().filterRecord;
-    return record ? static_cast<ADMPluginRef>(record->plugInRef) : nullptr;
+QLNToolButton* ButtonOf(ADMItemRef ref) {
+    return ref ? static_cast<QLNToolButton*>(Item(ref).UserData()) : nullptr;
 }
 
 } // namespace
 
-std::array<QLNToolButton, 3>& ToolButtons() {
-    return gButtons;
+ToolButtons MakeToolButtons() {
+    return {
+        QLNToolButton(Tool::Eyedropper, {39, 40, 41, 42}),
+        QLNToolButton(Tool::Hand, {31, 32, 33, 34}),
+        QLNToolButton(Tool::Zoom, {35, 36, 37, 38}),
+    };
 }
 
-QLNToolButton* ToolButtonOfItem(ADMItemRef item) {
-    for (QLNToolButton& button : gButtons)
+const QLNToolButton* ToolButtonOfItem(const ToolButtons& buttons, ADMItemRef item) {
+    for (const QLNToolButton& button : buttons)
         if (item && button.ItemRef() == item) return &button;
     return nullptr;
 }
 
-Tool CurrentTool() {
-    return gCurrentTool;
+void QLNToolButton::BindButton(Item item, HoverState* hover, ADMPluginRef plugin,
+                               ToolChosenCallback chosen) {
+    Bind(item.Ref(), hover);
+    item.SetUserData(this);
+    item.SetDrawProc(&DrawToolButton);
+    item.SetTrackProc(&TrackToolButton);
+    item.SetMask(kADMAllActionsMask);
+    plugin_ = plugin;
+    chosen_ = chosen;
 }
 
 void QLNToolButton::SetPressed(bool pressed) {
@@ -56,18 +55,10 @@ void QLNToolButton::OnLeave() {
     GetItem().Invalidate();
 }
 
-void ChooseTool(Tool tool) {
-    gCurrentTool = tool;
-    for (QLNToolButton& button : gButtons)
-        button.SetPressed(button.ButtonTool() == tool);
-    LeftPane().SetTool(tool);
-    RightPane().SetTool(tool);
-}
-
 void DrawToolButton(ADMItemRef ref, ADMDrawerRef drawerRef) noexcept {
     Item item(ref);
     GuardedItem(ref, [&] {
-        const QLNToolButton* button = ToolButtonOfItem(ref);
+        const QLNToolButton* button = ButtonOf(ref);
         if (!button) return;
         Drawer drawer(drawerRef);
         const ADMRect local = item.LocalRect();
@@ -78,20 +69,20 @@ void DrawToolButton(ADMItemRef ref, ADMDrawerRef drawerRef) noexcept {
             drawer.SunkenRect(local);
         else if (button->Pressed() != button->MouseOver())
             drawer.RaisedRect(local);
-        const Icon icon(PluginRef(), button->IconFor());
+        const Icon icon(button->plugin_, button->IconFor());
         drawer.IconCentered(icon, local);
     });
 }
 
 ADMBoolean TrackToolButton(ADMItemRef ref, ADMTrackerRef trackerRef) noexcept {
     GuardedItem(ref, [&] {
-        QLNToolButton* button = ToolButtonOfItem(ref);
+        QLNToolButton* button = ButtonOf(ref);
         if (!button) return;
         const Tracker tracker(trackerRef);
         if (button->PreTrack(tracker)) return;
         if (tracker.Action() != kADMButtonDownAction) return;
         // A press on the pressed button changes nothing.
-        if (!button->Pressed()) ChooseTool(button->ButtonTool());
+        if (!button->Pressed() && button->chosen_) button->chosen_(*button);
     });
     return false;
 }

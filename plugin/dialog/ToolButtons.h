@@ -1,5 +1,5 @@
 // The three tool buttons: eyedropper, hand and zoom. Exactly one is pressed, the current tool's;
-// a button is released only by choosing another tool, and the choice outlives the dialog.
+// a button is released only by choosing another tool.
 #pragma once
 
 #include "dialog/ImagePanes.h"
@@ -10,10 +10,18 @@
 
 namespace quillon::dialog {
 
+class QLNToolButton;
+// Told when a press on a released button chooses its tool.
+using ToolChosenCallback = void (*)(QLNToolButton& button);
+
 class QLNToolButton : public QLNItem {
   public:
     // Icons: resting, under the mouse, pressed, pressed under the mouse.
     QLNToolButton(Tool tool, std::array<ADMInt32, 4> icons) : tool_(tool), icons_(icons) {}
+
+    // The dialog item carries the button as its user data, so the shared callbacks find it.
+    void BindButton(Item item, HoverState* hover, ADMPluginRef plugin, ToolChosenCallback chosen);
+    void Unbind() { Bind(nullptr, nullptr); }
 
     Tool ButtonTool() const { return tool_; }
     bool Pressed() const { return pressed_; }
@@ -25,20 +33,23 @@ class QLNToolButton : public QLNItem {
     void OnLeave() override;
 
   private:
+    friend void DrawToolButton(ADMItemRef item, ADMDrawerRef drawer) noexcept;
+    friend ADMBoolean TrackToolButton(ADMItemRef item, ADMTrackerRef tracker) noexcept;
+
     Tool tool_;
     std::array<ADMInt32, 4> icons_;
     bool pressed_ = false;
     bool mouseOver_ = false;
+    ADMPluginRef plugin_ = nullptr;
+    ToolChosenCallback chosen_ = nullptr;
 };
 
 // In tool order, so a button's index is its tool's number.
-std::array<QLNToolButton, 3>& ToolButtons();
-QLNToolButton* ToolButtonOfItem(ADMItemRef item);
+using ToolButtons = std::array<QLNToolButton, 3>;
+ToolButtons MakeToolButtons();
 
-// The tool in use; it stays chosen from one opening of the dialog to the next.
-Tool CurrentTool();
-// Presses the tool's button, releases the others and hands the tool to both panes.
-void ChooseTool(Tool tool);
+// The button bound to the item, if any.
+const QLNToolButton* ToolButtonOfItem(const ToolButtons& buttons, ADMItemRef item);
 
 // The draw and track callbacks all three buttons share.
 void DrawToolButton(ADMItemRef item, ADMDrawerRef drawer) noexcept;

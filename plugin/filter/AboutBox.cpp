@@ -3,7 +3,7 @@
 #include "dialog/AdmWrappers.h"
 #include "platform/Platform.h"
 #include "resources/DialogResources.h"
-#include "suites/PluginState.h"
+#include "suites/SuiteHolder.h"
 
 namespace quillon::filter {
 namespace {
@@ -29,7 +29,7 @@ void NotifyAbout(ADMDialogRef ref, ADMNotifierRef notifierRef) noexcept {
     dialog::Guarded(ref, [&] {
         Notifier notifier(notifierRef);
         if (notifier.IsType(kADMUserChangedNotifier))
-            platform::OpenWebPage(suites::State().basic, kUpdateAddress);
+            platform::OpenWebPage(suites::BasicSuite(), kUpdateAddress);
         else
             Dialog(ref).DefaultNotify(notifier);
     });
@@ -87,7 +87,8 @@ void InitAbout(ADMDialogRef ref) noexcept {
 } // namespace
 
 void ShowAboutBox(const AboutRecord& about) {
-    Dialog::PopupModal(about.plugInRef, "About", resources::kAboutDialogID, &InitAbout, nullptr,
+    dialog::ModalSession session;
+    Dialog::PopupModal(about.plugInRef, "About", resources::kAboutDialogID, &InitAbout, session,
                        kPopupOptions);
 }
 

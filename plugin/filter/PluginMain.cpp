@@ -1,24 +1,25 @@
 // The module's entry point: stores what the host hands in and dispatches by selector.
+#include "filter/PluginState.h"
 #include "filter/Selectors.h"
 #include "platform/Platform.h"
 #include "suites/HostError.h"
-#include "suites/PluginState.h"
+#include "suites/SuiteHolder.h"
 
 namespace quillon::filter {
 namespace {
 
 void Dispatch(int16 selector, void* block) {
-    suites::PluginState& state = suites::State();
+    PluginState& state = State();
     if (selector != filterSelectorAbout) {
         state.filterRecord = static_cast<FilterRecord*>(block);
-        state.basic = state.filterRecord->sSPBasic;
+        suites::SetBasicSuite(state.filterRecord->sSPBasic);
         if (BigDocumentStruct* big = state.filterRecord->bigDocumentData)
             big->PluginUsing32BitCoordinates = 1;
     } else {
-        state.basic = static_cast<AboutRecord*>(block)->sSPBasic;
+        suites::SetBasicSuite(static_cast<AboutRecord*>(block)->sSPBasic);
     }
 
-    if (!state.basic) {
+    if (!suites::BasicSuite()) {
         platform::ShowMessageBox(nullptr, "Not Supported",
                                  "Quillon cannot be used with this version of the editor.");
         *state.result = filterBadParameters;
@@ -57,7 +58,7 @@ extern "C" __attribute__((visibility("default"))) void
 PluginMain(int16 selector, void* pluginParamBlock, intptr_t* data, int16* result) noexcept {
     using namespace quillon;
     using filter::Dispatch;
-    suites::PluginState& state = suites::State();
+    filter::PluginState& state = filter::State();
     state.data = data;
     state.result = result;
     *result = noErr;

@@ -1,11 +1,11 @@
 #include "filter/ScriptingParameters.h"
 
 #include "filter/ColorsText.h"
+#include "filter/PluginState.h"
 #include "filter/SettingsBlock.h"
 #include "platform/Platform.h"
 #include "pluginapi/PIActions.h"
 #include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,7 +50,7 @@ float FuzzinessFromUser(double u) {
 }
 
 void RecordParameters() {
-    FilterRecord& record = *suites::State().filterRecord;
+    FilterRecord& record = *State().filterRecord;
     PIDescriptorParameters* parameters = record.descriptorParameters;
     if (!parameters || !parameters->writeDescriptorProcs || !record.handleProcs) return;
     parameters->recordInfo = plugInDialogOptional;
@@ -59,7 +59,7 @@ void RecordParameters() {
     PIWriteDescriptor token = write.openWriteDescriptorProc();
     if (!token) return;
 
-    engine::ColorEngine& engine = suites::Engine();
+    engine::ColorEngine& engine = Engine();
     write.putBooleanProc(token, kKeyPreserveLuminosity, engine.PreserveLuminosity());
     const double fuzziness = FuzzinessToUser(engine.Fuzziness());
     write.putFloatProc(token, kKeyFuzziness, &fuzziness);
@@ -70,8 +70,8 @@ void RecordParameters() {
             handles.disposeProc(h);
         }
     };
-    if (suites::State().sampleFilePath[0])
-        putText(kKeySampleFile, platform::WideToUtf8(suites::State().sampleFilePath));
+    if (State().sampleFilePath[0])
+        putText(kKeySampleFile, platform::WideToUtf8(State().sampleFilePath));
     if (engine.UserCount() > 0) putText(kKeyColors, FormatColors(engine));
 
     PIDescriptorHandle descriptor = nullptr;
@@ -82,10 +82,10 @@ void RecordParameters() {
 }
 
 bool ReadRecordedParameters() {
-    FilterRecord& record = *suites::State().filterRecord;
+    FilterRecord& record = *State().filterRecord;
     PIDescriptorParameters* parameters = record.descriptorParameters;
     if (!parameters || !parameters->descriptor) return true;
-    engine::ColorEngine& engine = suites::Engine();
+    engine::ColorEngine& engine = Engine();
     engine::ColorEngine::EditBatch batch(engine);
     engine.Reset();
 
@@ -113,8 +113,8 @@ bool ReadRecordedParameters() {
                 const std::string value = HandleText(*record.handleProcs, text);
                 record.handleProcs->disposeProc(text);
                 if (key == kKeySampleFile) {
-                    platform::Utf8ToWide(value, suites::State().sampleFilePath,
-                                         std::size(suites::State().sampleFilePath));
+                    platform::Utf8ToWide(value, State().sampleFilePath,
+                                         std::size(State().sampleFilePath));
                 } else {
                     colorsWhole = bool(ParseColors(engine, value)) && colorsWhole;
                 }
@@ -128,7 +128,7 @@ bool ReadRecordedParameters() {
 }
 
 void SaveSettings() {
-    suites::PluginState& state = suites::State();
+    PluginState& state = State();
     const HandleProcs* handles = state.filterRecord->handleProcs;
     if (!handles) return;
     if (*state.data == 0) {
@@ -140,18 +140,18 @@ void SaveSettings() {
     auto* block = reinterpret_cast<uint8_t*>(handles->lockProc(h, true));
     if (!block) return;
     // A handle the host shrank holds only as many records as fit.
-    WriteSettingsBlock(suites::Engine(), {block, size_t(std::max(0, handles->getSizeProc(h)))});
+    WriteSettingsBlock(Engine(), {block, size_t(std::max(0, handles->getSizeProc(h)))});
     handles->unlockProc(h);
 }
 
 void RestoreSettings() {
-    suites::PluginState& state = suites::State();
+    PluginState& state = State();
     const HandleProcs* handles = state.filterRecord->handleProcs;
     if (*state.data == 0 || !handles) return;
     Handle h = reinterpret_cast<Handle>(*state.data);
     const auto* block = reinterpret_cast<const uint8_t*>(handles->lockProc(h, true));
     if (!block) return;
-    ReadSettingsBlock({block, size_t(std::max(0, handles->getSizeProc(h)))}, suites::Engine());
+    ReadSettingsBlock({block, size_t(std::max(0, handles->getSizeProc(h)))}, Engine());
     handles->unlockProc(h);
 }
 

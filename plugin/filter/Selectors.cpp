@@ -2,11 +2,12 @@
 
 #include "dialog/MainDialog.h"
 #include "filter/AboutBox.h"
+#include "filter/FilterRectangles.h"
 #include "filter/FilteringPass.h"
+#include "filter/PluginState.h"
 #include "filter/ScriptingParameters.h"
 #include "platform/Platform.h"
 #include "suites/HostSuites.h"
-#include "suites/PluginState.h"
 
 namespace quillon::filter {
 namespace {
@@ -29,23 +30,23 @@ void DoAbout(AboutRecord& about) {
 }
 
 void DoParameters() {
-    suites::State().showDialog = true;
+    State().showDialog = true;
 }
 
 void DoPrepare() {
-    FilterRecord& record = *suites::State().filterRecord;
+    FilterRecord& record = *State().filterRecord;
     record.bufferSpace = 0;
     record.maxSpace = 0;
 }
 
 void DoStart() {
-    suites::PluginState& state = suites::State();
+    PluginState& state = State();
     if (ImageModeToSpace(state.filterRecord->imageMode) < 0) {
         *state.result = filterBadMode;
         return;
     }
     suites::ColorSpace();
-    engine::ColorEngine& engine = suites::Engine();
+    engine::ColorEngine& engine = Engine();
     engine.SetConvert16(&ConvertForEngine, nullptr);
     {
         // The saved settings and the recorded parameters build the mesh once, at the end.
@@ -64,10 +65,16 @@ void DoStart() {
 
     // The dialog opens on the built mesh; the recorded parameters become its starting state.
     if (state.showDialog) {
-        const dialog::MainDialogServices services{[] {
-            engine::ColorEngine::EditBatch batch(suites::Engine());
-            ReadRecordedParameters();
-        }};
+        const dialog::MainDialogServices services{state.filterRecord,
+                                                  suites::BasicSuite(),
+                                                  engine,
+                                                  state.sampleFilePath,
+                                                  state.dialogMemory,
+                                                  [] {
+                                                      engine::ColorEngine::EditBatch batch(
+                                                          Engine());
+                                                      ReadRecordedParameters();
+                                                  }};
         if (!dialog::RunMainDialog(services)) {
             *state.result = userCanceledErr;
             return;
@@ -79,7 +86,7 @@ void DoStart() {
 }
 
 void DoContinue() {
-    SetOutputRectangle(0, 0, 0, 0);
+    SetOutputRectangle(*State().filterRecord, 0, 0, 0, 0);
 }
 
 void DoFinish() {

@@ -3,7 +3,6 @@
 #include "platform/Platform.h"
 #include "pluginapi/SPBasic.h"
 #include "suites/HostError.h"
-#include "suites/PluginState.h"
 
 #include <array>
 #include <cstdarg>
@@ -20,7 +19,17 @@ size_t gAcquiredCount = 0;
 
 char gMessage[2000];
 
+const SPBasicSuite* gBasic = nullptr;
+
 } // namespace
+
+void SetBasicSuite(const SPBasicSuite* basic) {
+    gBasic = basic;
+}
+
+const SPBasicSuite* BasicSuite() {
+    return gBasic;
+}
 
 int16_t ToSelectorResult(int32_t code) {
     if (code < INT16_MIN || code > INT16_MAX) return filterBadParameters;
@@ -29,7 +38,7 @@ int16_t ToSelectorResult(int32_t code) {
 
 const void* AcquireSuite(SuiteHolder& holder) {
     if (holder.suite) return holder.suite;
-    const SPBasicSuite* basic = State().basic;
+    const SPBasicSuite* basic = gBasic;
     if (!basic) throw HostError{kParmError};
     holder.error = basic->AcquireSuite(holder.name, holder.version, &holder.suite);
     if (holder.error != 0 || !holder.suite) {
@@ -42,7 +51,7 @@ const void* AcquireSuite(SuiteHolder& holder) {
 }
 
 void ReleaseAllSuites() {
-    const SPBasicSuite* basic = State().basic;
+    const SPBasicSuite* basic = gBasic;
     for (size_t i = 0; i < gAcquiredCount; ++i) {
         SuiteHolder& holder = *gAcquired[i];
         if (holder.suite && basic) basic->ReleaseSuite(holder.name, holder.version);
@@ -56,7 +65,7 @@ void ReportError(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(gMessage, 201, format, args);
     va_end(args);
-    platform::ShowMessageBox(State().basic, "Error", gMessage);
+    platform::ShowMessageBox(gBasic, "Error", gMessage);
 }
 
 } // namespace quillon::suites

@@ -1,9 +1,16 @@
 // Host suites acquired lazily by name and version, cached until the module unloads.
 #pragma once
 
+#include "pluginapi/SPBasic.h"
+
 #include <cstdint>
 
 namespace quillon::suites {
+
+// The host's basic suite, through which every other suite is acquired; the entry point sets it
+// from each call's parameter block.
+void SetBasicSuite(const SPBasicSuite* basic);
+const SPBasicSuite* BasicSuite();
 
 struct SuiteHolder {
     const void* suite;

@@ -8,7 +8,6 @@
 #include "resources/DialogResources.h"
 #include "resources/PluginResources.h"
 #include "suites/HostError.h"
-#include "suites/PluginState.h"
 #include "suites/SuiteHolder.h"
 
 #include <string>
@@ -175,15 +174,13 @@ extern "C" __attribute__((visibility("default")))
 const PIResourceDirectory PIResourceTable = {int32(std::size(kEntries)), kEntries};
 
 extern "C" __attribute__((visibility("default"))) void
-PluginMain(int16 selector, void* block, intptr_t* data, int16* result) noexcept {
-    suites::PluginState& state = suites::State();
-    state.data = data;
-    state.result = result;
+PluginMain(int16 selector, void* block, intptr_t*, int16* result) noexcept {
     *result = filterBadParameters;
     if (selector != filterSelectorAbout) return;
-    state.basic = static_cast<AboutRecord*>(block)->sSPBasic;
+    suites::SetBasicSuite(static_cast<AboutRecord*>(block)->sSPBasic);
     try {
-        const ADMInt32 closedBy = Dialog::Modal(nullptr, "Probe", 1, 0, &InitProbe, nullptr, 0);
+        dialog::ModalSession session;
+        const ADMInt32 closedBy = Dialog::Modal(nullptr, "Probe", 1, 0, &InitProbe, session, 0);
         *result = closedBy == 1 && gFailed.empty() ? int16(noErr) : int16(1);
     } catch (const suites::HostError& error) {
         *result = suites::ToSelectorResult(error.code);

@@ -1,8 +1,8 @@
-#include "suites/PluginState.h"
+#include "filter/PluginState.h"
 
 #include "suites/SuiteHolder.h"
 
-namespace quillon::suites {
+namespace quillon::filter {
 namespace {
 
 PluginState gState;
@@ -10,7 +10,7 @@ engine::ColorEngine gEngine;
 
 // Declared after the state so that it is destroyed first, while the state is still whole.
 struct ReleaseSuitesAtUnload {
-    ~ReleaseSuitesAtUnload() { ReleaseAllSuites(); }
+    ~ReleaseSuitesAtUnload() { suites::ReleaseAllSuites(); }
 } gReleaseSuitesAtUnload;
 
 } // namespace
@@ -23,4 +23,4 @@ engine::ColorEngine& Engine() {
     return gEngine;
 }
 
-} // namespace quillon::suites
+} // namespace quillon::filter
