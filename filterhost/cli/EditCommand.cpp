@@ -4,6 +4,7 @@
 #include "cli/FilterRun.h"
 #include "cli/HostSettings.h"
 #include "cli/PictureJob.h"
+#include "cli/ProtectOption.h"
 #include "cli/ScriptedUi.h"
 
 #include "core/HostFailure.h"
@@ -25,6 +26,7 @@ struct EditOptions {
     int tile = 256;
     int64_t maxPixels = kMaxImagePixels;
     ScriptOptions script;
+    ProtectRequest protect;
 };
 
 int RunEdit(const GlobalOptions& global, const HostSettings& settings, const EditOptions& o) {
@@ -58,8 +60,12 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
         options.pickColor = ui::MakeColorPicker(session.Suites());
         return dialogs;
     };
+    // The dialog opens with the locks in place, as ordinary locked pairs.
+    const FilterOptions filter =
+        o.protect.Asked() ? Protect(global, settings, o.filter, job.image.document, o.protect)
+                          : o.filter;
     const FilterResult result =
-        RunFilter(global, settings, o.filter, job.image.document, run, o.out, showDialog);
+        RunFilter(global, settings, filter, job.image.document, run, o.out, showDialog);
     SavePicture(job, o.out, result, o.record, cancelled);
     return kExitOk;
 }
@@ -81,6 +87,7 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
     AddScriptOptions(*edit, options->script);
+    AddProtectOption(*edit, options->protect);
     edit->callback([edit, &global, &settings, &status, options] {
         GatherFilterOptions(*edit, options->filter);
         status = ReportingFailures([&] { return RunEdit(global, settings, *options); });

@@ -3,15 +3,18 @@
 #include "Scenery.h"
 #include "core/documents/ImageFiles.h"
 
+#include "DialogScript.h"
 #include "QuillonRun.h"
 
 #include <lcms2.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -203,6 +206,55 @@ TEST_F(LooksCommandTest, ProtectKeepsFarColoursAndThePick) {
     EXPECT_GT(without, 3) << "the case must be one where the pick moves far colours";
     EXPECT_LE(with, 1.0);
     EXPECT_LE(miss, 2.0);
+}
+
+// The locks --protect adds travel as ordinary locked pairs: into the dialog of edit, into the
+// recorded action, and into a baked table, whose lattice colours far from the pick then stay.
+TEST_F(LooksCommandTest, ProtectWithEditAndLut) {
+    WriteImageFile(quillon::tools::MakeScenery(kWidth, kHeight), FileFormat::Png,
+                   folder_ / "in.png");
+    std::ofstream(folder_ / "ok.txt") << quillon::testing::kSmall << quillon::testing::kClickOK;
+    const Outcome edit =
+        Quillon("edit in.png out.png --script ok.txt --record edited.json --protect 20 --map "
+                "'@75,150:#184a48'");
+    ASSERT_EQ(edit.status, 0) << edit.error;
+    std::ifstream in(folder_ / "edited.json");
+    const nlohmann::json action = nlohmann::json::parse(in);
+    std::string colors;
+    for (const auto& item : action["descriptor"])
+        if (item["key"] == "smpl") colors = item["value"];
+    const auto items = std::count(colors.begin(), colors.end(), ' ');
+    EXPECT_GT(items, 1) << colors;
+    EXPECT_LE(items, 21) << colors;
+    EXPECT_EQ(std::count(colors.begin(), colors.end(), ':'), 1) << "one moving pair: " << colors;
+
+    // A lattice point counts as kept when no component moved by more than half a level.
+    auto kept = [&](const char* file) {
+        std::ifstream cube(folder_ / file);
+        std::string line;
+        int size = 0, i = 0, same = 0;
+        while (std::getline(cube, line)) {
+            if (line.rfind("LUT_3D_SIZE", 0) == 0) size = std::stoi(line.substr(12));
+            if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
+            double v[3];
+            std::istringstream(line) >> v[0] >> v[1] >> v[2];
+            const int at[3] = {i % size, i / size % size, i / size / size};
+            bool still = true;
+            for (int k = 0; k < 3; ++k)
+                still = still && std::abs(v[k] - at[k] / double(size - 1)) < 0.5 / 255;
+            same += still;
+            ++i;
+        }
+        return same;
+    };
+    const std::string pick = " --size 9 --map '#6a7a40:#20a0a0'";
+    ASSERT_EQ(Quillon("lut plain.cube" + pick).status, 0);
+    const Outcome protect = Quillon("lut kept.cube --protect" + pick);
+    ASSERT_EQ(protect.status, 0) << protect.error;
+    EXPECT_NE(protect.error.find("locks keep the colours"), std::string::npos) << protect.error;
+    std::cout << "lattice points kept: " << kept("plain.cube") << " without --protect, "
+              << kept("kept.cube") << " with it, of 729\n";
+    EXPECT_GT(kept("kept.cube"), kept("plain.cube") + 100);
 }
 
 TEST_F(LooksCommandTest, BadInputIsRefusedAndWritesNothing) {
