@@ -27,6 +27,8 @@ void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSetting
                    int& status);
 void AddFitCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                    int& status);
+void AddMatchCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                     int& status);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
 void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,

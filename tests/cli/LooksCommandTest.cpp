@@ -257,6 +257,92 @@ TEST_F(LooksCommandTest, ProtectWithEditAndLut) {
     EXPECT_GT(kept("kept.cube"), kept("plain.cube") + 100);
 }
 
+// Sliced Wasserstein distance of order 1 between the Lab colours of two pictures: projections on
+// 100 directions, compared at 400 quantiles.
+double SlicedDistance(const Document& x, const Document& y) {
+    const Srgb srgb;
+    auto labs = [&](const Document& d) {
+        std::vector<cmsCIELab> out;
+        for (size_t i = 0; i < d.planes[0].size(); ++i)
+            out.push_back(srgb.Lab(d, i));
+        return out;
+    };
+    const std::vector<cmsCIELab> a = labs(x), b = labs(y);
+    double total = 0;
+    for (int k = 0; k < 100; ++k) {
+        const double theta = std::acos(1 - 2 * (k + 0.5) / 100), phi = k * 2.399963;
+        const double u[3] = {std::cos(theta), std::sin(theta) * std::cos(phi),
+                             std::sin(theta) * std::sin(phi)};
+        auto project = [&](const std::vector<cmsCIELab>& set) {
+            std::vector<double> p;
+            for (const cmsCIELab& c : set)
+                p.push_back(u[0] * c.L + u[1] * c.a + u[2] * c.b);
+            std::sort(p.begin(), p.end());
+            return p;
+        };
+        const std::vector<double> pa = project(a), pb = project(b);
+        for (int q = 0; q < 400; ++q) {
+            const double t = (q + 0.5) / 400;
+            total += std::abs(pa[size_t(t * pa.size())] - pb[size_t(t * pb.size())]) / 400 / 100;
+        }
+    }
+    return total;
+}
+
+// The structure term of SSIM on L*, over 8 x 8 windows every 4 pixels.
+double StructureOnLightness(const Document& x, const Document& y) {
+    const Srgb srgb;
+    const double c3 = (0.03 * 100) * (0.03 * 100) / 2;
+    double sum = 0;
+    int windows = 0;
+    for (int32_t top = 0; top + 8 <= x.height; top += 4)
+        for (int32_t left = 0; left + 8 <= x.width; left += 4) {
+            double mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+            for (int32_t v = top; v < top + 8; ++v)
+                for (int32_t h = left; h < left + 8; ++h) {
+                    const size_t i = size_t(v) * size_t(x.width) + size_t(h);
+                    const double p = srgb.Lab(x, i).L, q = srgb.Lab(y, i).L;
+                    mx += p, my += q, xx += p * p, yy += q * q, xy += p * q;
+                }
+            mx /= 64, my /= 64;
+            const double sx = std::sqrt(std::max(0.0, xx / 64 - mx * mx)),
+                         sy = std::sqrt(std::max(0.0, yy / 64 - my * my));
+            sum += (xy / 64 - mx * my + c3) / (sx * sy + c3);
+            ++windows;
+        }
+    return sum / windows;
+}
+
+TEST_F(LooksCommandTest, MatchMovesColoursTowardAnotherPictureAndKeepsStructure) {
+    const Document in = quillon::tools::MakeScenery(kWidth, kHeight);
+    WriteImageFile(in, FileFormat::Png, folder_ / "in.png");
+    // Another picture: the scenery at another size, turned upside down and graded cold.
+    Document other = quillon::tools::MakeScenery(300, 200);
+    for (auto& plane : other.planes)
+        std::reverse(plane.begin(), plane.end());
+    const Document ref = Computed(other, [](cmsCIELab c) {
+        const cmsCIELab turned = HueRotation(HueRotation(c));
+        return cmsCIELab{0.8 * turned.L + 12, turned.a - 6, turned.b - 14};
+    });
+    WriteImageFile(ref, FileFormat::Png, folder_ / "ref.png");
+    const Outcome match = Quillon("match in.png ref.png --record match.json --report report.json");
+    ASSERT_EQ(match.status, 0) << match.error;
+    ASSERT_EQ(Quillon("apply in.png out.png --action match.json").status, 0);
+    const Document out = ReadImageFile(folder_ / "out.png").document;
+    const double before = SlicedDistance(in, ref), after = SlicedDistance(out, ref);
+    const double structure = StructureOnLightness(out, in);
+    std::ifstream report(folder_ / "report.json");
+    const nlohmann::json r = nlohmann::json::parse(report);
+    std::cout << "match: sliced Wasserstein " << before << " -> " << after << " ("
+              << 100 * after / before << " %), structure " << structure << "; reported "
+              << r["slicedWasserstein"] << ", matched palette dE00 " << r["matchedDeltaE00"]
+              << "\n";
+    EXPECT_LE(after, before / 4);
+    EXPECT_GE(structure, 0.95);
+    EXPECT_LT(r["matchedDeltaE00"]["after"].get<double>(),
+              r["matchedDeltaE00"]["before"].get<double>());
+}
+
 TEST_F(LooksCommandTest, BadInputIsRefusedAndWritesNothing) {
     WriteImageFile(quillon::tools::MakeScenery(64, 48), FileFormat::Png, folder_ / "a.png");
     WriteImageFile(quillon::tools::MakeScenery(48, 64), FileFormat::Png, folder_ / "b.png");
@@ -280,11 +366,14 @@ TEST_F(LooksCommandTest, BadInputIsRefusedAndWritesNothing) {
         {"fit a.png a.png --pairs 0", 2, "--pairs"},
         {"fit a.png a.png --pairs 201", 2, "--pairs"},
         {"fit a.png notapicture.png", 1, "notapicture.png"},
+        {"match a.png notapicture.png", 1, "notapicture.png"},
+        {"match a.png b.png --pairs 0", 2, "--pairs"},
+        {"match a.png b.png --pairs 201", 2, "--pairs"},
         {"apply a.png out.png --map '#102030:#405060' --protect 0", 2, "--protect"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const bool fit = c.arguments.rfind("fit", 0) == 0;
+        const bool fit = c.arguments.rfind("apply", 0) != 0;
         const Outcome o =
             Quillon(c.arguments + " --record out.json" + (fit ? " --report report.json" : ""));
         EXPECT_EQ(o.status, c.status) << o.error;
