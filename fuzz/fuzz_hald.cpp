@@ -19,9 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int depth = data[3] & 4 ? 16 : 8;
     if (int64_t(width) * height > (int64_t(1) << 24) || width == 0 || height == 0) return 0;
     Document d = MakeDocument(mode, depth, width, height);
+    const size_t payload = size - 4;
     for (auto& plane : d.planes)
         for (size_t i = 0; i < plane.size(); ++i)
-            plane[i] = uint16_t(data[4 + i % (size - 4 + (size == 4))] * (depth == 16 ? 128 : 1));
+            plane[i] = payload ? uint16_t(data[4 + i % payload] * (depth == 16 ? 128 : 1)) : 0;
     try {
         const CubeLut lut = LutFromHald(d);
         if (lut.points.size() != size_t(lut.size) * size_t(lut.size) * size_t(lut.size))
