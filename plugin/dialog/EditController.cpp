@@ -180,21 +180,22 @@ Refresh EditController::Reset() {
 }
 
 void EditController::CheckRememberedPositions() {
-    auto moved = [](const engine::ColorRecord16& c, int32_t l, int32_t a, int32_t b) {
-        return std::abs(c.c1 - l) > kPositionTolerance || std::abs(c.c2 - a) > kPositionTolerance ||
-               std::abs(c.c3 - b) > kPositionTolerance;
+    // Whether the colour read now lies farther from the recorded L, a, b than the tolerance.
+    auto moved = [](const engine::ColorRecord16& c, const int32_t lab[3]) {
+        return std::abs(c.c1 - lab[0]) > kPositionTolerance ||
+               std::abs(c.c2 - lab[1]) > kPositionTolerance ||
+               std::abs(c.c3 - lab[2]) > kPositionTolerance;
     };
     for (int32_t i = engine_.FirstUserIndex(); i < engine_.EntryCount(); ++i) {
         const engine::Adjustment& a = engine_.Record(i);
         bool dropDocument = false, dropSample = false;
         if (a.documentPosition.h >= 0) {
             const PickedColor c = PickAt(document_, {a.documentPosition.h, a.documentPosition.v});
-            dropDocument = moved(c.color, a.original[0], a.original[1], a.original[2]);
+            dropDocument = moved(c.color, a.original);
         }
         if (a.samplePosition.h >= 0) {
             const PickedColor c = PickAt(sample_, {a.samplePosition.h, a.samplePosition.v});
-            // Targets are kept in mesh order: a, b, L.
-            dropSample = moved(c.color, a.target[2], a.target[0], a.target[1]);
+            dropSample = moved(c.color, a.target);
         }
         engine_.ForgetPositions(i, dropDocument, dropSample);
     }

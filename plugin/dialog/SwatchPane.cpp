@@ -272,7 +272,7 @@ void SwatchPane::PickTarget(const Tracker& tracker) {
 
     // The picker works on 8-bit colours in the engine's space; components in record order, the
     // first one carrying no colour.
-    const engine::Triple lab = engine::MeshToLab(engine_->Record(*row).target);
+    const int32_t* lab = engine_->Record(*row).target;
     const uint16_t shown16[4] = {0, Component16(lab[0]), Component16(lab[1]), Component16(lab[2])};
     const PSColorSpaceSuite1& cs = suites::ColorSpace();
     const auto space = ColorSpace(engine_->IcsCode());

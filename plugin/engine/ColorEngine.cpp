@@ -149,7 +149,7 @@ void ColorEngine::Reset() {
             const int bits[3] = {((i - 4) >> 2) & 1, ((i - 4) >> 1) & 1, (i - 4) & 1};
             for (int k = 0; k < 3; ++k)
                 a.position[k] = bits[k] ? hi(k, 256) : lo(k, 256);
-            std::copy(a.position, a.position + 3, a.target);
+            Assign(a.target, MeshToLab(a.position));
         }
     }
     firstUser_ = entryCount_ = pointCount_ = nextId_ = kFixedPointCount;
@@ -180,7 +180,7 @@ bool ColorEngine::LoadAdjustment(const StoredAdjustment& stored) {
     std::copy(original, original + 3, a.original);
     Assign(a.position, LabToMesh(original));
     Companion(original, a.originalRgb);
-    Assign(a.target, LabToMesh(target));
+    std::copy(target, target + 3, a.target);
     Companion(target, a.targetRgb);
     a.locked = stored.locked ? 1 : 0;
     a.documentPosition = stored.document;
@@ -264,7 +264,9 @@ void ColorEngine::SetTarget(const ColorRecord16& color, const ColorRecord16& rgb
     a.targetRgb[0] = rgb.c1;
     a.targetRgb[1] = rgb.c2;
     a.targetRgb[2] = rgb.c3;
-    Assign(a.target, MeshPointOf(color));
+    a.target[0] = color.c1;
+    a.target[1] = color.c2;
+    a.target[2] = color.c3;
     if (sample)
         a.samplePosition = *sample;
     else

@@ -52,8 +52,8 @@ struct Position {
 };
 inline constexpr Position kNoPosition{-1, -1};
 
-// One record of the adjustment table. Note the two channel orders: the original is L, a, b;
-// position and target are mesh order a, b, L.
+// One record of the adjustment table. Colours are L, a, b; only the mesh point `position` is in
+// the mesh's order a, b, L, and only the mesh reads it.
 struct Adjustment {
     int32_t id = 0;           // identity as a mesh vertex
     int32_t position[3] = {}; // mesh point (a, b, L); moved by a nudge until the next build
@@ -61,7 +61,7 @@ struct Adjustment {
     int32_t originalRgb[3] = {};
     int32_t original[3] = {}; // L, a, b
     int32_t targetRgb[3] = {};
-    int32_t target[3] = {}; // a, b, L
+    int32_t target[3] = {}; // L, a, b
     Position documentPosition = kNoPosition;
     Position samplePosition = kNoPosition;
     uint8_t locked = 0;      // pins the original: the target follows it

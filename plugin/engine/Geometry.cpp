@@ -239,9 +239,10 @@ template <int D> bool Simplex<D>::HasVertex(const Adjustment& record) const {
 template <int D> void Simplex<D>::ComputeMap() {
     MapMatrix m, n;
     for (int j = 0; j < kVertices; ++j) {
+        const Triple target = LabToMesh(vertices_[j]->target);
         for (int r = 0; r < D; ++r) {
             m.m[r][j] = vertices_[j]->position[r];
-            n.m[r][j] = vertices_[j]->target[r];
+            n.m[r][j] = target[r];
         }
         m.m[D][j] = 1;
         n.m[D][j] = 1;

@@ -94,7 +94,7 @@ template <int D> void ColorEngine::PlaceAnchors(const detail::MeshBuilder<D>& bu
             c.position[k] =
                 std::clamp(from[k] + sign * delta[k], bounds_[2 * k], bounds_[2 * k + 1]);
         if (D == 2) c.position[2] = 0;
-        std::copy(c.position, c.position + 3, c.target);
+        Assign(c.target, MeshToLab(c.position));
         c.id = NewId();
     };
 

@@ -72,14 +72,13 @@ void AppendNumber(std::string& out, int32_t v) {
     out.append(buffer, r.ptr);
 }
 
-void AppendColor(std::string& out, int32_t l, int32_t a, int32_t b) {
+void AppendColor(std::string& out, const int32_t lab[3]) {
     // The table only ever holds 0..32768; the clamp keeps the text inside its grammar anyway.
     out += "Lab[";
-    AppendNumber(out, std::clamp(l, 0, engine::kFullScale16));
-    out += ',';
-    AppendNumber(out, std::clamp(a, 0, engine::kFullScale16));
-    out += ',';
-    AppendNumber(out, std::clamp(b, 0, engine::kFullScale16));
+    for (int c = 0; c < 3; ++c) {
+        if (c > 0) out += ',';
+        AppendNumber(out, std::clamp(lab[c], 0, engine::kFullScale16));
+    }
     out += ']';
 }
 
@@ -123,13 +122,12 @@ std::string FormatColors(const engine::ColorEngine& engine) {
     std::string out;
     for (int32_t i = engine.FirstUserIndex(); i < engine.EntryCount(); ++i) {
         const engine::Adjustment& a = engine.Record(i);
-        AppendColor(out, a.original[0], a.original[1], a.original[2]);
+        AppendColor(out, a.original);
         if (a.documentPosition.h != -1) AppendPosition(out, a.documentPosition);
-        const engine::Triple target = engine::MeshToLab(a.target);
-        const bool moves = !std::equal(target.begin(), target.end(), a.original);
+        const bool moves = !std::equal(a.target, a.target + 3, a.original);
         if (!a.locked && moves) {
             out += ':';
-            AppendColor(out, target[0], target[1], target[2]);
+            AppendColor(out, a.target);
             if (a.samplePosition.h != -1) AppendPosition(out, a.samplePosition);
         }
         out += ' ';

@@ -47,7 +47,7 @@ void WriteSettingsBlock(const engine::ColorEngine& engine, std::span<uint8_t> bl
     for (int32_t i = 0; i < count; ++i) {
         const engine::Adjustment& a = engine.Record(engine.FirstUserIndex() + i);
         uint8_t* r = b + kSettingsHeaderSize + i * kSettingsRecordSize;
-        const engine::Triple target = engine::MeshToLab(a.target);
+        const int32_t* target = a.target;
         for (int c = 0; c < 3; ++c) {
             Put16(r + 2 * c, uint32_t(a.original[c]));
             Put16(r + 6 + 2 * c, uint32_t(target[c]));

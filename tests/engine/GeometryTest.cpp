@@ -16,7 +16,7 @@ Adjustment Vertex(int32_t id, int32_t x, int32_t y, int32_t z, int32_t ta, int32
     a.position[0] = x;
     a.position[1] = y;
     a.position[2] = z;
-    Assign(a.target, LabToMesh(tl, ta, tb));
+    Assign(a.target, Triple{tl, ta, tb});
     return a;
 }
 
@@ -204,7 +204,7 @@ TEST(TetrahedronMapTest, InitRecomputesTheMapFromNewTargets) {
     EXPECT_NEAR(out[0], 9100, 1);
     EXPECT_NEAR(out[1], 6900, 1);
     EXPECT_NEAR(out[2], 21000, 1);
-    v3.target[2] = 25000;
+    v3.target[0] = 25000;
     t.Map({9000, 7000, 20000}, out);
     EXPECT_NEAR(out[2], 21000, 1); // the map of the last Init
     t.Init();

@@ -65,7 +65,7 @@ TEST(MeshTest, CentreAdjustmentGetsEightAnchorsAtFuzzinessZero) {
         const Adjustment& anchor = e->Record(i);
         EXPECT_NEAR(DistanceTo(anchor, user.position), 221.7, 1.8);
         for (int k = 0; k < 3; ++k)
-            EXPECT_EQ(anchor.target[k], anchor.position[k]);
+            EXPECT_EQ(anchor.target[k], MeshToLab(anchor.position)[size_t(k)]);
         positions.insert({anchor.position[0], anchor.position[1], anchor.position[2]});
     }
     EXPECT_EQ(positions.size(), 8u);
@@ -172,9 +172,10 @@ TEST(MeshLimitTest, TwoHundredAdjustmentsAtLowestFuzzinessStillCoverTheCube) {
             ColorRecord16 c = Lab(a.original[0], a.original[1], a.original[2]);
             e->Transform16(&c, 1);
             const Triple got = MeshPointOf(c);
-            EXPECT_NEAR(got[kAxisOfA], a.target[kAxisOfA], 1) << i;
-            EXPECT_NEAR(got[kAxisOfB], a.target[kAxisOfB], 1) << i;
-            EXPECT_NEAR(c.c1, chromaOnly ? a.original[0] : a.target[kAxisOfL], chromaOnly ? 0 : 1)
+            const Triple target = LabToMesh(a.target);
+            EXPECT_NEAR(got[kAxisOfA], target[kAxisOfA], 1) << i;
+            EXPECT_NEAR(got[kAxisOfB], target[kAxisOfB], 1) << i;
+            EXPECT_NEAR(c.c1, chromaOnly ? a.original[0] : target[kAxisOfL], chromaOnly ? 0 : 1)
                 << i;
         }
     }

@@ -27,7 +27,7 @@ void ExpectOriginal(const Adjustment& a, int32_t l, int32_t aa, int32_t b) {
 }
 
 void ExpectTarget(const Adjustment& a, int32_t l, int32_t aa, int32_t b, int32_t tolerance = 0) {
-    const Triple target = MeshToLab(a.target);
+    const Triple target{a.target[0], a.target[1], a.target[2]};
     EXPECT_NEAR(target[0], l, tolerance);
     EXPECT_NEAR(target[1], aa, tolerance);
     EXPECT_NEAR(target[2], b, tolerance);
@@ -64,7 +64,7 @@ TEST(TableTest, ResetPlacesTheFixedPoints) {
         EXPECT_EQ(a.position[1], c.y) << c.index;
         EXPECT_EQ(a.position[2], c.z) << c.index;
         for (int k = 0; k < 3; ++k)
-            EXPECT_EQ(a.target[k], c.index < 4 ? 0 : a.position[k]);
+            EXPECT_EQ(a.target[k], c.index < 4 ? 0 : MeshToLab(a.position)[size_t(k)]);
     }
 }
 
