@@ -1,7 +1,5 @@
 #include "cli/LookTrials.h"
 
-#include "cli/FilterRun.h"
-
 #include <sstream>
 
 namespace quillon::cli {
@@ -36,10 +34,15 @@ LookTrials::LookTrials(const GlobalOptions& global, const HostSettings& host,
         }
 }
 
+FilterResult LookTrials::RunWith(FilterOptions options, Document& document) {
+    current_ = std::move(options);
+    if (!runner_) runner_ = std::make_unique<FilterRunner>(global_, host_, current_);
+    return runner_->Run(document, RunOptions{}, "the look");
+}
+
 GivenSettings LookTrials::Given() {
     Document probe = frame_.Swatches({});
-    RunOptions run;
-    const FilterResult result = RunFilter(global_, host_, base_, probe, run, "the look");
+    const FilterResult result = RunWith(base_, probe);
     GivenSettings given;
     if (const DescriptorItem* colors = Recorded(result, "Colors"))
         if (const auto* text = std::get_if<std::string>(&colors->value))
@@ -66,8 +69,7 @@ FilterOptions LookTrials::With(const TrialSettings& s) const {
 std::vector<Color16> LookTrials::Run(const std::vector<Color16>& records,
                                      const TrialSettings& settings) {
     Document swatches = frame_.Swatches(records);
-    RunOptions run;
-    RunFilter(global_, host_, With(settings), swatches, run, "the look");
+    RunWith(With(settings), swatches);
     ++runs_;
     return frame_.Records(swatches, records.size());
 }

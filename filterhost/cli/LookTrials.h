@@ -3,10 +3,12 @@
 #pragma once
 
 #include "cli/FilterOptions.h"
+#include "cli/FilterRun.h"
 #include "cli/HostSettings.h"
 #include "core/looks/LookPairs.h"
 #include "core/looks/LookSamples.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -47,10 +49,15 @@ class LookTrials {
     int Runs() const { return runs_; }
 
   private:
+    // One load of the filter for every trial; each run reads the options anew.
+    FilterResult RunWith(FilterOptions options, filterhost::Document& document);
+
     const GlobalOptions& global_;
     const HostSettings& host_;
     FilterOptions base_; // --map items resolved against the picture
     filterhost::ColorFrame frame_;
+    FilterOptions current_;
+    std::unique_ptr<FilterRunner> runner_;
     int runs_ = 0;
 };
 
