@@ -50,6 +50,21 @@ echo "  quillon apply landscape.png landscape-look.png ${look[*]} ${roof[*]}"
   "$demo/look-40-before-after.jpg"
 
 echo
+echo "One pick turned teal reaches the whole picture; --protect keeps the far colours:"
+echo "  quillon apply landscape.png pick.png --map '@200,400:#20a0a0' [--protect]"
+"$quillon" apply "$demo/landscape.png" "$demo/pick.png" --map '@200,400:#20a0a0'
+"$quillon" apply "$demo/landscape.png" "$demo/pick-protect.png" --map '@200,400:#20a0a0' --protect
+"$pictures" --side-by-side "$demo/pick.png" "$demo/pick-protect.png" "$demo/pick-before-after.jpg"
+echo "without and with --protect: $(realpath "$demo/pick-before-after.jpg")"
+
+echo
+echo "The autumn look learnt back from the landscape before and after it:"
+echo "  quillon fit landscape.png landscape-look.png --record fit.json"
+"$quillon" fit "$demo/landscape.png" "$demo/landscape-look.png" --record "$demo/fit.json" \
+  --report "$demo/fit-report.json" >/dev/null
+echo "pairs: $(realpath "$demo/fit.json"), report: $(realpath "$demo/fit-report.json")"
+
+echo
 echo "The look (without the picked roof) as a 3D LUT and a Hald CLUT, for other programs:"
 echo "  quillon lut look.cube ${look[*]}"
 "$quillon" lut "$demo/look.cube" "${look[@]}"

@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev zlib1g-dev libnetpbm-dev
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev liblemon-dev
 )
 
 missing=()

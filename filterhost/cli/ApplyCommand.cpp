@@ -4,6 +4,7 @@
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
 #include "cli/PictureJob.h"
+#include "cli/ProtectOption.h"
 
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
@@ -27,6 +28,7 @@ struct ApplyOptions {
     int64_t maxPixels = kMaxImagePixels;
     bool acceptDamaged = false;
     int quality = 0; // for a JPEG OUT; 0 keeps a JPEG IN's coding
+    ProtectRequest protect;
 };
 
 // The Colors text the plug-in recorded moves no colour.
@@ -60,9 +62,11 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
     if (showProgress)
         run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = cancelled;
+    const FilterOptions options =
+        o.protect.Asked() ? Protect(global, settings, o.filter, *pages[0], o.protect) : o.filter;
     // Every page with the same parameters, through one load of the filter; OUT is written only
     // once all have been filtered.
-    FilterRunner filter(global, settings, o.filter);
+    FilterRunner filter(global, settings, options);
     FilterResult result;
     for (size_t i = 0; i < pages.size(); ++i) {
         // The strips of rows the filter is done with compress on the other cores meanwhile.
@@ -122,6 +126,7 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
     apply->add_flag("--accept-damaged", options->acceptDamaged,
                     "filter a picture whose data is damaged instead of refusing it (with a note)");
     AddBatchOptions(*apply, options->batch);
+    AddProtectOption(*apply, options->protect);
     apply->callback([apply, &global, &settings, &status, options] {
         GatherFilterOptions(*apply, options->filter);
         CheckBatchArguments(options->batch, options->files, options->record.has_value());

@@ -25,6 +25,10 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
                      int& status);
 void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                    int& status);
+void AddFitCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                   int& status);
+void AddMatchCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                     int& status);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
 void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,

@@ -4,6 +4,7 @@
 #include "cli/FilterRun.h"
 #include "cli/HostSettings.h"
 #include "cli/PictureJob.h"
+#include "cli/ProtectOption.h"
 #include "cli/ScriptedUi.h"
 
 #include "core/HostFailure.h"
@@ -28,6 +29,7 @@ struct EditOptions {
     bool acceptDamaged = false;
     int quality = 0; // for a JPEG OUT; 0 keeps a JPEG IN's coding
     ScriptOptions script;
+    ProtectRequest protect;
 };
 
 int RunEdit(const GlobalOptions& global, const HostSettings& settings, const EditOptions& o) {
@@ -63,8 +65,12 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
         options.pickColor = ui::MakeColorPicker(session.Suites());
         return dialogs;
     };
+    // The dialog opens with the locks in place, as ordinary locked pairs.
+    const FilterOptions filter =
+        o.protect.Asked() ? Protect(global, settings, o.filter, job.image.document, o.protect)
+                          : o.filter;
     const FilterResult result =
-        RunFilter(global, settings, o.filter, job.image.document, run, o.out, showDialog);
+        RunFilter(global, settings, filter, job.image.document, run, o.out, showDialog);
     SavePicture(job, o.out, result, o.record, cancelled);
     return kExitOk;
 }
@@ -94,6 +100,7 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
     edit->add_flag("--accept-damaged", options->acceptDamaged,
                    "open a picture whose data is damaged instead of refusing it (with a note)");
     AddScriptOptions(*edit, options->script);
+    AddProtectOption(*edit, options->protect);
     edit->callback([edit, &global, &settings, &status, options] {
         GatherFilterOptions(*edit, options->filter);
         status = ReportingFailures([&] { return RunEdit(global, settings, *options); });

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
+#include "cli/ProtectOption.h"
 
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
@@ -23,6 +24,7 @@ struct LutOptions {
     std::optional<int> size;
     std::optional<int> hald;
     FilterOptions filter;
+    ProtectRequest protect;
 };
 
 constexpr int kDefaultCubeSize = 33;
@@ -63,7 +65,10 @@ int RunLut(const GlobalOptions& global, const HostSettings& settings, const LutO
     Document lattice = MakeLattice(points, width);
 
     RunOptions run;
-    const FilterResult result = RunFilter(global, settings, o.filter, lattice, run, o.out);
+    // Without a picture, the colours kept are the lattice's own.
+    const FilterOptions filter =
+        o.protect.Asked() ? Protect(global, settings, o.filter, lattice, o.protect) : o.filter;
+    const FilterResult result = RunFilter(global, settings, filter, lattice, run, o.out);
 
     if (kind != LutKind::Cube) {
         WriteImageFile(lattice, kind == LutKind::HaldPng ? FileFormat::Png : FileFormat::Tiff,
@@ -107,6 +112,7 @@ void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSetting
                         std::to_string(kDefaultHaldLevel) + ")")
         ->check(CLI::Range(kMinHaldLevel, kMaxHaldLevel));
     AddFilterOptions(*lut, options->filter);
+    AddProtectOption(*lut, options->protect);
     lut->callback([lut, &global, &settings, &status, options] {
         GatherFilterOptions(*lut, options->filter);
         CheckArguments(*options);

@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
     AddInfoCommand(app, global, status);
     AddApplyCommand(app, global, settings, status);
     AddLutCommand(app, global, settings, status);
+    AddFitCommand(app, global, settings, status);
+    AddMatchCommand(app, global, settings, status);
     AddAboutCommand(app, global, settings, status);
     AddEditCommand(app, global, settings, status);
     // No failure ends the process with a signal: whatever a command did not catch is one line.
