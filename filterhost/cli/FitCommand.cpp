@@ -165,9 +165,21 @@ int RunFit(const GlobalOptions& global, const HostSettings& settings, const FitO
     auto trial = [&](const FitSettings& s) {
         return trials.RunLab(palette.records, {s.pairs, s.fuzziness, s.preserveLuminosity});
     };
-    const FitOutcome fit = FitLook(palette, request, trial);
+    const FitOutcome refined = FitLook(palette, request, trial);
     FitRequest naiveRequest{o.pairs, 10.0, false, false};
     const FitOutcome naive = FitLook(palette, naiveRequest, trial);
+    const Measure naiveMeasure = MeasureOnPixels(trials, look, {naive.settings.pairs, 10.0, false});
+    // The refinement starts from a quarter of the pairs; on a gentle look every cluster at the
+    // widest reach may reproduce the pixels better still, and then that is the answer, unless the
+    // user fixed the fuzziness or the luminosity the plain clusters ignore.
+    const bool settingsFree = !o.filter.fuzziness && !o.filter.preserveLuminosity;
+    const bool naiveWins =
+        settingsFree && naiveMeasure.stats.mean <
+                            MeasureOnPixels(trials, look,
+                                            {refined.settings.pairs, refined.settings.fuzziness,
+                                             refined.settings.preserveLuminosity})
+                                .stats.mean;
+    const FitOutcome& fit = naiveWins ? naive : refined;
 
     const TrialSettings fitted{fit.settings.pairs, fit.settings.fuzziness,
                                fit.settings.preserveLuminosity};
@@ -185,7 +197,6 @@ int RunFit(const GlobalOptions& global, const HostSettings& settings, const FitO
     for (size_t i = 0; i < difference.size(); ++i)
         difference[i] = DeltaE00(achieved[i], look.after[i]);
     const DifferenceStats stats = Summarize(difference, std::vector<double>(difference.size(), 1));
-    const Measure naiveMeasure = MeasureOnPixels(trials, look, {naive.settings.pairs, 10.0, false});
 
     // The five worst colours, one of each neighbourhood.
     std::vector<size_t> order(difference.size());

@@ -98,8 +98,11 @@ void RunFilteringPass() {
     record.inHiPlane = record.outHiPlane = cmyk ? 3 : 2;
 
     PassStore store(record, filter, cmyk);
-    mapping::MapStep step(Engine(), colorSpace, space, space, mapping::kRowPixels);
     const int32_t depth = record.depth == 16 ? 16 : 8;
+    // 8-bit RGB and CMYK are mapped at 16 bits and rounded once; 8-bit Lab documents hold 8-bit
+    // Lab, which the engine maps as it is.
+    const bool through16 = depth == 8 && space != plugIncolorServicesLabSpace;
+    mapping::MapStep step(Engine(), colorSpace, space, space, mapping::kRowPixels, through16);
     const std::unique_ptr<mapping::RowMapper> mapper =
         mapping::MakeRowMapper(step, depth, store.Indexed(), store.Hashed());
 

@@ -49,11 +49,13 @@ SPErr ConvertRun(const PSColorSpaceSuite1& cs, int16_t from, int16_t to, Color16
 }
 
 MapStep::MapStep(engine::ColorEngine& engine, const PSColorSpaceSuite1& colorSpace, int16_t from,
-                 int16_t to, int32_t longestRun)
+                 int16_t to, int32_t longestRun, bool eightBitsThrough16)
     : engine_(engine), colorSpace_(colorSpace), from_(from), to_(to),
-      ics_(int16_t(engine.IcsCode())) {
-    before8_.resize(size_t(std::max(longestRun, 0)));
-    before16_.resize(size_t(std::max(longestRun, 0)));
+      ics_(int16_t(engine.IcsCode())), eightBitsThrough16_(eightBitsThrough16) {
+    const size_t run = size_t(std::max(longestRun, 0));
+    before8_.resize(run);
+    before16_.resize(run);
+    if (eightBitsThrough16) wide_.resize(run);
 }
 
 template <typename Record>
@@ -71,7 +73,32 @@ SPErr MapStep::MapRun(Record* records, int32_t count, bool* moved, engine::Searc
 }
 
 SPErr MapStep::Map(Color8* records, int32_t count, bool* moved, engine::SearchOrder* order) {
+    if (eightBitsThrough16_) return MapWidened(records, count, moved, order);
     return MapRun(records, count, moved, order, before8_);
+}
+
+// Widened and narrowed on the host's own scale between 8 and 16 bits; every sample of a record
+// at once.
+SPErr MapStep::MapWidened(Color8* records, int32_t count, bool* moved, engine::SearchOrder* order) {
+    static_assert(sizeof(Color8) == 4 && sizeof(Color16) == 8);
+    constexpr int32_t kRecordsPerCall = kConvertBatch / 4;
+    Color16* wide = wide_.data();
+    for (int32_t done = 0; done < count; done += kRecordsPerCall) {
+        const auto samples = int16(4 * std::min(kRecordsPerCall, count - done));
+        if (const SPErr error =
+                colorSpace_.Convert8to16(reinterpret_cast<const uint8*>(records + done),
+                                         reinterpret_cast<uint16*>(wide + done), samples))
+            return error;
+    }
+    if (const SPErr error = MapRun(wide, count, moved, order, before16_)) return error;
+    for (int32_t done = 0; done < count; done += kRecordsPerCall) {
+        const auto samples = int16(4 * std::min(kRecordsPerCall, count - done));
+        if (const SPErr error =
+                colorSpace_.Convert16to8(reinterpret_cast<const uint16*>(wide + done),
+                                         reinterpret_cast<uint8*>(records + done), samples))
+            return error;
+    }
+    return kSPNoError;
 }
 
 SPErr MapStep::Map(Color16* records, int32_t count, bool* moved, engine::SearchOrder* order) {

@@ -18,9 +18,12 @@ inline constexpr int32_t kConvertBatch = 32767;
 class MapStep {
   public:
     // `from` is the records' colour space, `to` the one they leave in; `longestRun` the most
-    // records one call maps, for the scratch the step keeps.
+    // records one call maps, for the scratch the step keeps. With `eightBitsThrough16`, 8-bit
+    // records are widened to the 16-bit scale, converted and mapped at 16 bits and rounded once
+    // at the end: a trip through 8-bit Lab merges neighbouring colours and bands smooth
+    // gradients.
     MapStep(engine::ColorEngine& engine, const PSColorSpaceSuite1& colorSpace, int16_t from,
-            int16_t to, int32_t longestRun);
+            int16_t to, int32_t longestRun, bool eightBitsThrough16 = false);
 
     // Maps the records in place with the caller's search order (the engine's own when null).
     // `moved`, when given, says for each record whether the engine changed it: a change of one
@@ -39,9 +42,13 @@ class MapStep {
 
     engine::ColorEngine& engine_;
     const PSColorSpaceSuite1& colorSpace_;
+    SPErr MapWidened(Color8* records, int32_t count, bool* moved, engine::SearchOrder* order);
+
     int16_t from_, to_, ics_;
+    bool eightBitsThrough16_;
     std::vector<Color8> before8_;
     std::vector<Color16> before16_;
+    std::vector<Color16> wide_;
 };
 
 // Converts records between two host colour spaces in batches the host takes.

@@ -142,8 +142,10 @@ TEST_F(LooksCommandTest, FitRecoversKnownLooks) {
         EXPECT_LE(got.mean, 1.0);
         EXPECT_LE(got.p90, 2.0);
         EXPECT_LE(report["pairs"].get<int>(), 64);
-        // The greedy refinement beats the naive fit it starts from.
-        EXPECT_LT(report["deltaE00"]["mean"].get<double>(), report["naive"]["mean"].get<double>());
+        // The fit is never worse than the naive fit: the refinement's pairs or, where every
+        // cluster at the widest reach already does better, those.
+        EXPECT_LE(report["deltaE00"]["mean"].get<double>(),
+                  report["naive"]["mean"].get<double>() + 1e-9);
     }
 }
 

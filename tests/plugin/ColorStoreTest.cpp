@@ -80,11 +80,33 @@ template <typename Record> void UncachedPassAt(Document& d, bool preserveLuminos
     }
 }
 
+// 8-bit RGB and CMYK documents are mapped at 16 bits on the host's scale and rounded once at the
+// end; unmoved pixels keep their samples.
+void WidenedPass(Document& d, bool preserveLuminosity) {
+    Document wide = MakeDocument(d.mode, 16, d.width, d.height);
+    for (size_t p = 0; p < d.planes.size(); ++p)
+        for (size_t i = 0; i < d.planes[p].size(); ++i)
+            wide.planes[p][i] = EightToHost16(uint8_t(d.planes[p][i]));
+    const Document before = wide;
+    UncachedPassAt<Color16>(wide, preserveLuminosity);
+    for (size_t i = 0; i < d.planes[0].size(); ++i) {
+        bool moved = false;
+        for (size_t p = 0; p < d.planes.size(); ++p)
+            moved = moved || wide.planes[p][i] != before.planes[p][i];
+        if (!moved) continue;
+        for (size_t p = 0; p < d.planes.size(); ++p)
+            d.planes[p][i] =
+                uint16_t((std::min<uint32_t>(wide.planes[p][i], 32768) * 255 + 16384) / 32768);
+    }
+}
+
 void UncachedPass(Document& d, bool preserveLuminosity) {
     if (d.depth == 16)
         UncachedPassAt<Color16>(d, preserveLuminosity);
-    else
+    else if (d.mode == ColorMode::Lab)
         UncachedPassAt<Color8>(d, preserveLuminosity);
+    else
+        WidenedPass(d, preserveLuminosity);
 }
 
 // The same colours at 16 bits, on the 0..32768 scale.

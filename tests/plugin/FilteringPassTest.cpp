@@ -3,6 +3,9 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
+#include <set>
+
 namespace {
 
 using namespace quillon::testing;
@@ -149,6 +152,57 @@ TEST_F(FilteringPassTest, EveryModeAndDepthMovesTheOriginalAndKeepsFarColours) {
         for (size_t p = 0; p < c.far.size(); ++p)
             EXPECT_EQ(document.At(int(p), 40, 1), c.far[p]) << ModeName(c.mode) << c.depth;
         EXPECT_EQ(document.planes.back(), before.planes.back()) << "alpha is left to the host";
+    }
+}
+
+// A steep look on an 8-bit gradient of one-level steps: mapped at 16 bits and rounded once, the
+// result keeps its steps small and its colours apart, as the 16-bit pass does.
+TEST_F(FilteringPassTest, ASmoothEightBitGradientStaysSmooth) {
+    struct Case {
+        ColorMode mode;
+        std::vector<uint16_t> fixed; // the samples of the other channels
+    };
+    const Case cases[] = {{ColorMode::RGB, {128, 96}}, {ColorMode::CMYK, {90, 140, 30}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ModeName(c.mode));
+        Document document = MakeDocument(c.mode, 8, 256, 2);
+        for (int32_t y = 0; y < 2; ++y)
+            for (int32_t x = 0; x < 256; ++x) {
+                document.At(0, x, y) = uint16_t(x);
+                for (size_t p = 0; p < c.fixed.size(); ++p)
+                    document.At(int(p) + 1, x, y) = c.fixed[p];
+            }
+        // The gradient's middle moves far in a, b and L; fuzziness 10 carries the whole ramp.
+        ColorServices services;
+        Color16 mid =
+            c.mode == ColorMode::CMYK
+                ? Color16{EightToHost16(128), EightToHost16(uint8(c.fixed[0])),
+                          EightToHost16(uint8(c.fixed[1])), EightToHost16(uint8(c.fixed[2]))}
+                : Color16{0, EightToHost16(128), EightToHost16(uint8(c.fixed[0])),
+                          EightToHost16(uint8(c.fixed[1]))};
+        services.Convert16(c.mode == ColorMode::CMYK ? plugIncolorServicesCMYKSpace
+                                                     : plugIncolorServicesRGBSpace,
+                           plugIncolorServicesLabSpace, &mid, 1);
+        const std::string colors =
+            "Lab[" + std::to_string(mid.c1) + "," + std::to_string(mid.c2) + "," +
+            std::to_string(mid.c3) + "]:Lab[" + std::to_string(std::min(32768, mid.c1 + 6000)) +
+            "," + std::to_string(mid.c2 + 7000) + "," + std::to_string(mid.c3 - 7000) + "] ";
+        ASSERT_EQ(Run(document, Playback(colors, false, 10)).result, 0);
+        int largestStep = 0;
+        std::set<std::vector<uint16_t>> distinct;
+        for (int32_t x = 0; x < 256; ++x) {
+            std::vector<uint16_t> color;
+            for (int p = 0; p < document.ColorChannels(); ++p) {
+                color.push_back(document.At(p, x, 0));
+                if (x > 0)
+                    largestStep = std::max(largestStep, std::abs(int(document.At(p, x, 0)) -
+                                                                 int(document.At(p, x - 1, 0))));
+            }
+            distinct.insert(color);
+        }
+        // Through 8-bit Lab the same ramp jumps by 5 levels and keeps 99 to 129 colours.
+        EXPECT_LE(largestStep, 2);
+        EXPECT_GE(distinct.size(), 150u);
     }
 }
 
