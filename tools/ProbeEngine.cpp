@@ -1,6 +1,7 @@
 #include "ProbeCommands.h"
 
 #include "engine/ColorEngine.h"
+#include "engine/FuzzinessScale.h"
 #include "filter/ColorsText.h"
 
 #include <cstdint>
@@ -68,8 +69,7 @@ int RunEngine(const EngineOptions& options) {
     engine->Reset();
     if (options.preserveLuminosity)
         engine->SetPreserveLuminosity(*options.preserveLuminosity == "on");
-    if (options.fuzziness)
-        engine->SetFuzziness(static_cast<float>((*options.fuzziness - 1) * 0.1111111111111111));
+    if (options.fuzziness) engine->SetFuzziness(engine::EngineFuzziness(*options.fuzziness));
     if (options.colors) {
         const filter::ParseColorsResult r = filter::ParseColors(*engine, *options.colors);
         // Like the plug-in, keep the adjustments loaded before the fault.

@@ -1,6 +1,5 @@
 // quillon apply: pictures through a filter without its dialog, one or a batch.
 #include "cli/BatchApply.h"
-#include "cli/ColorsCheck.h"
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
@@ -8,6 +7,7 @@
 
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
+#include "core/looks/ColorsText.h"
 
 #include <iostream>
 #include <optional>
@@ -29,8 +29,9 @@ struct ApplyOptions {
 
 // The Colors text the plug-in recorded moves no colour.
 bool MovesNothing(const FilterResult& result) {
+    const TerminologyParameter* declared = FindDeclared(result.declared, "Colors");
     const DescriptorItem* colors =
-        result.recorded ? result.recorded->Find(PI_FOURCC('s', 'm', 'p', 'l')) : nullptr;
+        result.recorded && declared ? result.recorded->Find(declared->key) : nullptr;
     const auto* text = colors ? std::get_if<std::string>(&colors->value) : nullptr;
     try {
         return text && CheckColorsText(*text).moves == 0;
@@ -53,14 +54,16 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
     if (showProgress)
         run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     run.abort = cancelled;
-    // Every page with the same parameters; OUT is written only once all have been filtered.
+    // Every page with the same parameters, through one load of the filter; OUT is written only
+    // once all have been filtered.
+    FilterRunner filter(global, settings, o.filter);
     FilterResult result;
     for (size_t i = 0; i < pages.size(); ++i) {
         // The strips of rows the filter is done with compress on the other cores meanwhile.
         if (StripEncoder* ahead = job.EncodeAhead(i))
             run.rowsFinal = [ahead](int32_t rows) { ahead->RowsFinal(rows); };
         try {
-            result = RunFilter(global, settings, o.filter, *pages[i], run, out);
+            result = filter.Run(*pages[i], run, out);
         } catch (const HostFailure& e) {
             if (pages.size() == 1) throw;
             throw HostFailure("page " + std::to_string(i + 1) + ": " + e.what());

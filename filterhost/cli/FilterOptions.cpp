@@ -40,14 +40,6 @@ std::string OptionSpelling(const std::string& name) {
     return out;
 }
 
-// The declared parameter a name means: its name in any case with spaces or hyphens, or its key.
-const TerminologyParameter* Find(const std::vector<TerminologyParameter>& declared,
-                                 const std::string& name) {
-    for (const TerminologyParameter& p : declared)
-        if (OptionSpelling(p.name) == OptionSpelling(name) || FourCCText(p.key) == name) return &p;
-    return nullptr;
-}
-
 std::string DeclaredNames(const std::vector<TerminologyParameter>& declared) {
     std::string names;
     for (const TerminologyParameter& p : declared)
@@ -140,6 +132,13 @@ std::string MapLabel(const FilterOptions::ColorsPart& part) {
 
 } // namespace
 
+const TerminologyParameter* FindDeclared(const std::vector<TerminologyParameter>& declared,
+                                         const std::string& name) {
+    for (const TerminologyParameter& p : declared)
+        if (OptionSpelling(p.name) == OptionSpelling(name) || FourCCText(p.key) == name) return &p;
+    return nullptr;
+}
+
 void AddFilterOptions(CLI::App& command, FilterOptions& o) {
     // Repeatable, one value each time: the pictures after them stay pictures.
     command
@@ -213,7 +212,7 @@ std::optional<Descriptor> PlaybackDescriptor(const FilterOptions& o, const Plugi
         return playback;
     const std::vector<TerminologyParameter> declared = module.Parameters();
     auto put = [&](const std::string& name, const std::string& value, const std::string& given) {
-        const TerminologyParameter* p = Find(declared, name);
+        const TerminologyParameter* p = FindDeclared(declared, name);
         if (!p)
             throw UsageError(given + ": " + module.Pipl().name + " declares no parameter \"" +
                              name + "\" (it takes " + DeclaredNames(declared) + ")");

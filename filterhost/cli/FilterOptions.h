@@ -72,6 +72,12 @@ std::optional<filterhost::Descriptor> PlaybackDescriptor(const FilterOptions& op
 std::string DescribeParameters(const filterhost::Descriptor& recorded,
                                const std::vector<filterhost::TerminologyParameter>& declared);
 
+// The declared parameter a name means: its name in any case with spaces or hyphens, or its key;
+// null when none.
+const filterhost::TerminologyParameter*
+FindDeclared(const std::vector<filterhost::TerminologyParameter>& declared,
+             const std::string& name);
+
 // A declared type in words, for help and info: "on or off", "a number", "text", ...
 std::string TypeInWords(uint32_t type);
 

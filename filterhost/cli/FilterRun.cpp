@@ -47,22 +47,36 @@ std::string ResultMessage(int16_t result) {
 
 } // namespace
 
-FilterResult RunFilter(const GlobalOptions& global, const HostSettings& hostSettings,
-                       const FilterOptions& o, Document& document, RunOptions run,
-                       const std::filesystem::path& target, const RunSetup& setup) {
+FilterRunner::FilterRunner(const GlobalOptions& global, const HostSettings& host,
+                           const FilterOptions& options)
+    : host_(host), options_(options) {
     const auto folder = PluginFolder(global);
-    const ModuleScan scan = ScanPluginFolder(folder);
-    const PluginModule& module = FindFilter(scan, o.filter, folder);
+    scan_ = ScanPluginFolder(folder);
+    module_ = &FindFilter(scan_, options.filter, folder);
     const auto config = ConfigFolder();
+    settingsFile_ = config / SettingsFileName(*module_);
+    session_ = std::make_unique<FilterSession>(config / "registry.json");
+    if (options.last) session_->SetDataSlotBytes(ReadBytes(settingsFile_));
+}
+
+FilterResult RunFilter(const GlobalOptions& global, const HostSettings& host,
+                       const FilterOptions& options, Document& document, RunOptions run,
+                       const std::filesystem::path& target, const RunSetup& setup) {
+    return FilterRunner(global, host, options).Run(document, std::move(run), target, setup);
+}
+
+FilterResult FilterRunner::Run(Document& document, RunOptions run,
+                               const std::filesystem::path& target, const RunSetup& setup) {
+    const FilterOptions& o = options_;
+    const PluginModule& module = *module_;
+    FilterSession& session = *session_;
 
     FilterResult result;
     result.pluginKey = module.Pipl().uniqueString;
     result.pluginName = module.Pipl().name;
-    result.settingsFile = config / SettingsFileName(module);
+    result.settingsFile = settingsFile_;
 
-    FilterSession session(config / "registry.json");
-    if (o.last) session.SetDataSlotBytes(ReadBytes(result.settingsFile));
-    run.playback = PlaybackDescriptor(o, module, document, hostSettings.eyedropper);
+    run.playback = PlaybackDescriptor(o, module, document, host_.eyedropper);
 
     // The fade needs the picture as it was; only kept when there is something to blend.
     std::optional<Document> original;

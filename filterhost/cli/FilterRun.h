@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/HostSettings.h"
+#include "core/module/PluginModule.h"
 #include "core/session/FilterSession.h"
 
 #include <cstdint>
@@ -38,8 +39,31 @@ using RunSetup = std::function<std::unique_ptr<RunScope>(filterhost::FilterSessi
                                                          const filterhost::PluginModule& module,
                                                          filterhost::RunOptions& run)>;
 
-// Filters the document in place; `run` brings tiles, progress and abort. Throws HostFailure
-// (naming `target`, the file that will not be written, when the filter fails or is cancelled).
+// One filter, loaded and opened once, for every document of a run (the pages of a picture): the
+// module found by name in the plug-in folder and one session, whose settings carry from one
+// document to the next as they would in an editor.
+class FilterRunner {
+  public:
+    // Throws HostFailure when no module of the filter's name loads, or --last has nothing to use.
+    FilterRunner(const GlobalOptions& global, const HostSettings& host,
+                 const FilterOptions& options);
+
+    // Filters the document in place; `run` brings tiles, progress and abort. Throws HostFailure
+    // (naming `target`, the file that will not be written, when the filter fails or is
+    // cancelled).
+    FilterResult Run(filterhost::Document& document, filterhost::RunOptions run,
+                     const std::filesystem::path& target, const RunSetup& setup = {});
+
+  private:
+    const HostSettings& host_;
+    const FilterOptions& options_;
+    filterhost::ModuleScan scan_;
+    const filterhost::PluginModule* module_ = nullptr;
+    std::filesystem::path settingsFile_;
+    std::unique_ptr<filterhost::FilterSession> session_;
+};
+
+// One document through a runner of its own.
 FilterResult RunFilter(const GlobalOptions& global, const HostSettings& host,
                        const FilterOptions& options, filterhost::Document& document,
                        filterhost::RunOptions run, const std::filesystem::path& target,

@@ -1,10 +1,9 @@
 #include "cli/PictureJob.h"
 
-#include "cli/ColorsCheck.h"
-
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
 #include "core/documents/AtomicFile.h"
+#include "core/looks/ColorsText.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,7 @@
 #include "dialog/MainDialog.h"
 
 #include "dialog/RememberedSample.h"
+#include "engine/FuzzinessScale.h"
 #include "resources/DialogResources.h"
 
 #include <initializer_list>
@@ -17,17 +18,13 @@ constexpr ADMInt32 kModifierKeys =
     kADMControlKeyModifier | kADMShiftKeyModifier | kADMOptionKeyModifier;
 // Ticks of the fuzziness slider per unit of the edit box.
 constexpr float kSliderScale = 10.0f;
-// The engine's fuzziness per unit of the edit box above 1.
-constexpr float kFuzzinessPerUnit = 0.11111111f;
 constexpr ADMRect kNoBounds = {0, 0, 0, 0};
 
-// 9f + 1: the edit box's scale of the engine's fuzziness f.
-float UserFuzziness(float f) {
-    return 9.0f * f + 1.0f;
-}
+using engine::EngineFuzziness;
 
-float EngineFuzziness(float user) {
-    return (user - 1.0f) * kFuzzinessPerUnit;
+// The edit box's and the slider's scale of the engine's fuzziness.
+float UserFuzziness(float f) {
+    return static_cast<float>(engine::UserFuzziness(f));
 }
 
 ADMPluginRef PluginRefOf(const FilterRecord* record) {

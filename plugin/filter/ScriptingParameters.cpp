@@ -1,5 +1,6 @@
 #include "filter/ScriptingParameters.h"
 
+#include "engine/FuzzinessScale.h"
 #include "filter/ColorsText.h"
 #include "filter/PluginState.h"
 #include "filter/SettingsBlock.h"
@@ -42,11 +43,11 @@ std::string HandleText(const HandleProcs& procs, Handle h) {
 } // namespace
 
 double FuzzinessToUser(float f) {
-    return std::trunc((double(f) * 9 + 1) * 10 + 0.5) * 0.1;
+    return std::trunc(engine::UserFuzziness(f) * 10 + 0.5) * 0.1;
 }
 
 float FuzzinessFromUser(double u) {
-    return static_cast<float>((u - 1) * 0.1111111111111111);
+    return engine::EngineFuzziness(u);
 }
 
 void RecordParameters() {

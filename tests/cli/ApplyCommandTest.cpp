@@ -473,6 +473,28 @@ TEST_F(ApplyCommandTest, SixteenBitPicturesComeBackExactlyWhereTheFilterLeftThem
     EXPECT_TRUE(ReadPng16(folder_ / "again.png", size) == samples) << "through TIFF and back";
 }
 
+// The filter of a multi-page picture is loaded and opened once for all its pages.
+TEST_F(ApplyCommandTest, FivePagesLoadTheModuleOnce) {
+    const Document page = Blocks(ColorMode::RGB, 8);
+    WriteImageFile({&page, &page, &page, &page, &page}, FileFormat::Tiff, folder_ / "five.tif");
+    ::setenv("QUILLON_TRACE_MODULES", "1", 1);
+    const Outcome outcome =
+        Quillon("apply five.tif out.tif --fuzziness 1 --colors '" + MoveColorAt(page) + "'");
+    ::unsetenv("QUILLON_TRACE_MODULES");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    size_t loads = 0;
+    for (size_t at = outcome.error.find("loaded module"); at != std::string::npos;
+         at = outcome.error.find("loaded module", at + 1))
+        if (outcome.error.compare(outcome.error.find_first_of('\n', at) - 11, 11, "Quillon.8bf") ==
+            0)
+            ++loads;
+    EXPECT_EQ(loads, 1u) << outcome.error;
+    const LoadedImage out = ReadImageFile(folder_ / "out.tif");
+    ASSERT_EQ(out.morePages.size(), 4u);
+    for (const Document& later : out.morePages)
+        EXPECT_EQ(later.planes, out.document.planes) << "every page with the same parameters";
+}
+
 TEST_F(ApplyCommandTest, EveryPageIsFilteredWithTheSameParameters) {
     const Document page = Blocks(ColorMode::RGB, 8);
     const Document deep = Blocks(ColorMode::RGB, 16);
@@ -595,6 +617,9 @@ TEST_F(ApplyCommandTest, ParametersThatMeanNothingAreRefused) {
         {"Lab[1,2,40000]:Lab[1,2,3] ", "item 1 (\"Lab[1,2,40000]:Lab[1,2,3]\") at character 9: "
                                        "component 40000 is beyond 32768"},
         {"Lab[1,2,3][5,2147483648]:Lab[1,2,4] ", "at character 14: position 2147483648 is beyond"},
+        // A control character is quoted, not passed into the message.
+        {"Lab[1,2,\x1b[31m] ",
+         "item 1 (\"Lab[1,2,\\x1b[31m]\") at character 9: expected a component"},
     };
     for (const Case& c : cases) {
         const Outcome outcome =

@@ -7,7 +7,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <sstream>
 
 namespace quillon::filterhost {
 namespace {
@@ -247,14 +246,6 @@ ResolvedMapping ResolveMapping(const ColorMapping& mapping, const Document& docu
         resolved.y = mapping.from.y;
     }
     return resolved;
-}
-
-std::string ColorsItem(const ResolvedMapping& m) {
-    std::ostringstream item;
-    item << "Lab[" << m.from.L << "," << m.from.a << "," << m.from.b << "]";
-    if (m.hasPosition) item << "[" << m.x << "," << m.y << "]";
-    item << ":Lab[" << m.to.L << "," << m.to.a << "," << m.to.b << "] ";
-    return item.str();
 }
 
 } // namespace quillon::filterhost

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/documents/Document.h"
+#include "core/looks/ColorsText.h"
 #include "core/suites/ActionControl.h"
 
 #include <cstdint>
@@ -39,11 +40,6 @@ struct ColorMapping {
 // Parses "FROM:TO"; @X,Y is accepted only for FROM. Throws NotationError.
 ColorMapping ParseColorMapping(std::string_view text);
 
-// A colour on the host's 16-bit Lab scale: L 0..32768, a and b neutral at 16384.
-struct HostLab {
-    uint16_t L = 0, a = 16384, b = 16384;
-};
-
 // Converts a mapping's colours to the host's Lab the way the filter's eyedropper sees the
 // document: RGB through the document's colour services at 16 bits, a pixel averaged in the
 // document's own space over the eyedropper square. Throws HostFailure when @X,Y lies outside
@@ -57,7 +53,12 @@ ResolvedMapping ResolveMapping(const ColorMapping& mapping, const Document& docu
                                EyedropperSample sample);
 
 // "Lab[L,a,b][X,Y]:Lab[L,a,b] " (the position only for a picked colour).
-std::string ColorsItem(const ResolvedMapping& mapping);
+inline std::string ColorsItem(const ResolvedMapping& mapping) {
+    return ColorsItem(mapping.from,
+                      mapping.hasPosition ? std::optional(ColorsPosition{mapping.x, mapping.y})
+                                          : std::nullopt,
+                      mapping.to);
+}
 
 // Whether a mapping needs a document to be resolved (@X,Y).
 inline bool NeedsPicture(const ColorMapping& mapping) {

@@ -1,14 +1,36 @@
-#include "cli/ColorsCheck.h"
+#include "core/looks/ColorsText.h"
 
 #include "core/HostFailure.h"
 
 #include <array>
 #include <cstdint>
+#include <sstream>
 
-namespace quillon::cli {
+namespace quillon::filterhost {
 namespace {
 
 constexpr int64_t kFullScale = 32768;
+// The most characters of a bad item a message quotes.
+constexpr size_t kQuotedItem = 64;
+
+// An item as a message may quote it: bytes that are not printable ASCII as \xHH, so that a stray
+// NUL or escape cannot cut or garble the message, and a long item cut short.
+std::string Shown(const std::string& item) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    for (size_t i = 0; i < item.size() && i < kQuotedItem; ++i) {
+        const auto c = static_cast<unsigned char>(item[i]);
+        if (c >= 0x20 && c < 0x7f && c != '"') {
+            shown += char(c);
+        } else {
+            shown += "\\x";
+            shown += kHex[c >> 4];
+            shown += kHex[c & 15];
+        }
+    }
+    if (item.size() > kQuotedItem) shown += "...";
+    return shown;
+}
 
 class Reader {
   public:
@@ -72,10 +94,9 @@ class Reader {
     [[noreturn]] void Fail(const std::string& what, size_t at) const {
         const size_t end = text_.find(' ', itemStart_);
         const std::string item =
-            text_.substr(itemStart_, end == std::string::npos ? end : end - itemStart_);
-        throw filterhost::HostFailure("bad parameters in --colors: item " + std::to_string(item_) +
-                                      " (\"" + item + "\") at character " + std::to_string(at + 1) +
-                                      ": " + what);
+            Shown(text_.substr(itemStart_, end == std::string::npos ? end : end - itemStart_));
+        throw HostFailure("bad parameters in --colors: item " + std::to_string(item_) + " (\"" +
+                          item + "\") at character " + std::to_string(at + 1) + ": " + what);
     }
 
   private:
@@ -109,4 +130,13 @@ ColorsSummary CheckColorsText(const std::string& text) {
     return summary;
 }
 
-} // namespace quillon::cli
+std::string ColorsItem(const HostLab& from, const std::optional<ColorsPosition>& at,
+                       const HostLab& to) {
+    std::ostringstream item;
+    item << "Lab[" << from.L << "," << from.a << "," << from.b << "]";
+    if (at) item << "[" << at->x << "," << at->y << "]";
+    item << ":Lab[" << to.L << "," << to.a << "," << to.b << "] ";
+    return item.str();
+}
+
+} // namespace quillon::filterhost
