@@ -46,7 +46,8 @@ class DialogManager : public filterhost::SessionPart {
     // The dialog on top, null when none is open.
     AdmDialog* TopDialog() const { return stack_.empty() ? nullptr : stack_.back(); }
 
-    // Handles the plug-in gives back are checked against what is alive, kind by kind.
+    // The session's handle table: what the dialog manager lends the plug-in is entered there,
+    // and handles the plug-in gives back are checked against it, kind by kind.
     filterhost::HandleTable& Handles() const { return session_.Handles(); }
     template <typename T> T* Find(const void* handle, filterhost::HandleKind kind) const {
         return session_.Handles().Find<T>(handle, kind);
