@@ -10,7 +10,7 @@
 #include "core/looks/ColorNotation.h"
 #include "core/module/PluginModule.h"
 #include "core/suites/ActionControl.h"
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 
 #include <CLI/CLI.hpp>
 

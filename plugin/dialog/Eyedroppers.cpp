@@ -3,6 +3,7 @@
 #include "pluginapi/PIActions.h"
 #include "pluginapi/PIChannelPorts.h"
 #include "suites/HostSuites.h"
+#include "suites/ScopedSuite.h"
 
 #include <cstdlib>
 
@@ -13,29 +14,6 @@ namespace {
 constexpr int16_t kRgbTypes[4] = {ctUnspecified, ctRed, ctGreen, ctBlue};
 constexpr int16_t kCmykTypes[4] = {ctCyan, ctMagenta, ctYellow, ctBlack};
 constexpr int16_t kLabTypes[4] = {ctUnspecified, ctL, ctA, ctB};
-
-// A suite acquired for one use and released after it.
-template <typename Suite> class ScopedSuite {
-  public:
-    ScopedSuite(const char* name, int32_t version) : name_(name), version_(version) {
-        const SPBasicSuite* basic = suites::BasicSuite();
-        const void* suite = nullptr;
-        if (basic && basic->AcquireSuite(name, version, &suite) == kSPNoError)
-            suite_ = static_cast<const Suite*>(suite);
-    }
-    ~ScopedSuite() {
-        if (suite_) suites::BasicSuite()->ReleaseSuite(name_, version_);
-    }
-    ScopedSuite(const ScopedSuite&) = delete;
-    ScopedSuite& operator=(const ScopedSuite&) = delete;
-    const Suite* operator->() const { return suite_; }
-    explicit operator bool() const { return suite_ != nullptr; }
-
-  private:
-    const char* name_;
-    int32_t version_;
-    const Suite* suite_ = nullptr;
-};
 
 } // namespace
 
@@ -92,11 +70,13 @@ bool QLNSampleEyedropper::ReadPixel(ImagePoint point, Color16& color, int16_t& s
 }
 
 SampleSize HostSampleSize() {
-    ScopedSuite<PSActionReferenceProcs> references(kPSActionReferenceSuite,
+    using suites::ScopedSuite;
+    const SPBasicSuite* basic = suites::BasicSuite();
+    ScopedSuite<PSActionReferenceProcs> references(basic, kPSActionReferenceSuite,
                                                    kPSActionReferenceSuiteVersion);
-    ScopedSuite<PSBasicActionControlProcs> control(kPSBasicActionControlSuite,
+    ScopedSuite<PSBasicActionControlProcs> control(basic, kPSBasicActionControlSuite,
                                                    kPSBasicActionControlSuiteVersion);
-    ScopedSuite<PSActionDescriptorProcs> descriptors(kPSActionDescriptorSuite,
+    ScopedSuite<PSActionDescriptorProcs> descriptors(basic, kPSActionDescriptorSuite,
                                                      kPSActionDescriptorSuiteVersion);
     if (!references || !control || !descriptors) return SampleSize::Point;
     PIActionReference reference = nullptr;

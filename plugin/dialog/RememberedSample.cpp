@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "pluginapi/PIActions.h"
 #include "resources/PluginResources.h"
+#include "suites/ScopedSuite.h"
 
 #include <cstring>
 #include <cwchar>
@@ -14,45 +15,23 @@ constexpr DescriptorKeyID kKeySampleFile = PI_FOURCC('q', 'l', 'n', 'F');
 constexpr uint32 kUtf8PathBytes = 2048;
 
 // The registry and action descriptor suites, acquired for one call and released after it.
-class RegistryAccess {
-  public:
-    explicit RegistryAccess(const SPBasicSuite& basic) : basic_(basic) {
-        error_ = basic.AcquireSuite(kPSDescriptorRegistrySuite, kPSDescriptorRegistrySuiteVersion,
-                                    &registry_);
-        if (error_ != kSPNoError) return;
-        error_ = basic.AcquireSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion,
-                                    &descriptors_);
-    }
-    ~RegistryAccess() {
-        if (registry_)
-            basic_.ReleaseSuite(kPSDescriptorRegistrySuite, kPSDescriptorRegistrySuiteVersion);
-        if (descriptors_)
-            basic_.ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
-    }
-    RegistryAccess(const RegistryAccess&) = delete;
-    RegistryAccess& operator=(const RegistryAccess&) = delete;
+struct RegistryAccess {
+    explicit RegistryAccess(const SPBasicSuite* basic)
+        : registry(basic, kPSDescriptorRegistrySuite, kPSDescriptorRegistrySuiteVersion),
+          descriptors(basic, kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion) {}
+    bool Ready() const { return registry && descriptors; }
+    SPErr Error() const { return registry ? descriptors.Error() : registry.Error(); }
+    const PSDescriptorRegistryProcs& Registry() const { return *registry; }
+    const PSActionDescriptorProcs& Descriptors() const { return *descriptors; }
 
-    bool Ready() const { return error_ == kSPNoError && registry_ && descriptors_; }
-    SPErr Error() const { return error_; }
-    const PSDescriptorRegistryProcs& Registry() const {
-        return *static_cast<const PSDescriptorRegistryProcs*>(registry_);
-    }
-    const PSActionDescriptorProcs& Descriptors() const {
-        return *static_cast<const PSActionDescriptorProcs*>(descriptors_);
-    }
-
-  private:
-    const SPBasicSuite& basic_;
-    const void* registry_ = nullptr;
-    const void* descriptors_ = nullptr;
-    SPErr error_ = kSPNoError;
+    suites::ScopedSuite<PSDescriptorRegistryProcs> registry;
+    suites::ScopedSuite<PSActionDescriptorProcs> descriptors;
 };
 
 } // namespace
 
 SPErr LoadRememberedSample(const SPBasicSuite* basic, std::span<wchar_t> path) {
-    if (!basic) return errPlugInHostInsufficient;
-    RegistryAccess access(*basic);
+    RegistryAccess access(basic);
     if (!access.Ready()) return access.Error();
     PIActionDescriptor descriptor = nullptr;
     SPErr error = access.Registry().Get(resources::kUniqueString, &descriptor);
@@ -73,8 +52,7 @@ SPErr LoadRememberedSample(const SPBasicSuite* basic, std::span<wchar_t> path) {
 }
 
 SPErr RememberSample(const SPBasicSuite* basic, const wchar_t* path) {
-    if (!basic) return errPlugInHostInsufficient;
-    RegistryAccess access(*basic);
+    RegistryAccess access(basic);
     if (!access.Ready()) return access.Error();
     PIActionDescriptor descriptor = nullptr;
     SPErr error = access.Descriptors().Make(&descriptor);

@@ -344,16 +344,4 @@ void ColorEngine::RefreshVertex(const Adjustment& record) {
     }
 }
 
-int32_t ColorEngine::LocateTetrahedron(int32_t x, int32_t y, int32_t z) const {
-    for (int32_t i = 0; i < tetrahedronCount_; ++i)
-        if (tetrahedra_[i].Contains(x, y, z)) return i;
-    return -1;
-}
-
-int32_t ColorEngine::LocateTriangle(int32_t x, int32_t y) const {
-    for (int32_t i = 0; i < triangleCount_; ++i)
-        if (triangles_[i].Contains(x, y)) return i;
-    return -1;
-}
-
 } // namespace quillon::engine

@@ -148,19 +148,8 @@ class ColorEngine {
     int32_t EntryCount() const { return entryCount_; }
     int32_t PointCount() const { return pointCount_; }
     const Adjustment& Record(int32_t index) const { return table_[index]; }
-    double Radius2D() const { return radius2D_; }
-    double Radius3D() const { return radius3D_; }
     int32_t TetrahedronCount() const { return tetrahedronCount_; }
     int32_t TriangleCount() const { return triangleCount_; }
-    const Tetrahedron& TetrahedronAt(int32_t i) const { return tetrahedra_[i]; }
-    const Triangle& TriangleAt(int32_t i) const { return triangles_[i]; }
-    // The search orders of the engine's own evaluations (Transform8/16 without an order).
-    std::span<const int32_t> TetrahedronSearchOrder() const { return order_->Tetrahedra(); }
-    std::span<const int32_t> TriangleSearchOrder() const { return order_->Triangles(); }
-    // The first simplex in array order that contains a point, or -1; the search order is left
-    // alone.
-    int32_t LocateTetrahedron(int32_t x, int32_t y, int32_t z) const;
-    int32_t LocateTriangle(int32_t x, int32_t y) const;
 
     // Settings; each rebuilds. A non-finite fuzziness is replaced by the default.
     void SetFuzziness(float f);
@@ -193,8 +182,6 @@ class ColorEngine {
     void ForgetPositions(int32_t index, bool document, bool sample);
 
     void Rebuild();
-    // Builds of the meshes so far (both modes).
-    uint64_t BuildCount() const { return tetrahedronBuild_ + triangleBuild_; }
 
     // While a batch is open, edits that would rebuild (Reset, the settings, table edits) only
     // note that a rebuild is due; the outermost batch rebuilds once when it closes. Loading
@@ -223,6 +210,8 @@ class ColorEngine {
     void Transform16(ColorRecord16* buffer, int32_t count) { Transform16(buffer, count, *order_); }
 
   private:
+    friend struct EngineInspector;
+
     bool SelectedIsUser() const { return selected_ >= firstUser_ && selected_ < entryCount_; }
     void ComputeRadii();
     void Companion(const int32_t lab[3], int32_t rgb[3]);

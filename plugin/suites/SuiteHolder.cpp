@@ -1,8 +1,9 @@
 #include "suites/SuiteHolder.h"
 
-#include "platform/Platform.h"
+#include "pluginapi/ADMSuites.h"
 #include "pluginapi/SPBasic.h"
 #include "suites/HostError.h"
+#include "suites/ScopedSuite.h"
 
 #include <array>
 #include <cstdarg>
@@ -65,7 +66,12 @@ void ReportError(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(gMessage, 201, format, args);
     va_end(args);
-    platform::ShowMessageBox(gBasic, "Error", gMessage);
+    // The dialog manager's error alert; without a host to show it, standard error.
+    const ScopedSuite<ADMBasicSuite8> adm(gBasic, kADMBasicSuite, kADMBasicSuiteVersion8);
+    if (adm)
+        adm->ErrorAlert(gMessage);
+    else
+        std::fprintf(stderr, "Error: %s\n", gMessage);
 }
 
 } // namespace quillon::suites

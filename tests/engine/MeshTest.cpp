@@ -1,3 +1,4 @@
+#include "EngineInspector.h"
 #include "TestSupport.h"
 
 #include "engine/MeshBuilder.h"
@@ -35,15 +36,15 @@ TEST(MeshTest, InitialMeshesAfterReset) {
         {7, 6, 11, 1}, {7, 5, 11, 1}, {10, 6, 8, 11}, {10, 6, 8, 2}, {10, 8, 11, 2}, {10, 6, 11, 2},
         {9, 5, 8, 11}, {9, 5, 8, 3},  {9, 8, 11, 3},  {9, 5, 11, 3}, {5, 6, 8, 11}};
     for (int i = 0; i < 17; ++i) {
-        EXPECT_EQ(VertexIds(e->TetrahedronAt(i)), expected[i]) << i;
-        EXPECT_EQ(e->TetrahedronAt(i).Outer(), expected[i][3] < 4) << i;
+        EXPECT_EQ(VertexIds(EngineInspector::TetrahedronAt(*e, i)), expected[i]) << i;
+        EXPECT_EQ(EngineInspector::TetrahedronAt(*e, i).Outer(), expected[i][3] < 4) << i;
     }
 
     e->SetPreserveLuminosity(true);
     ASSERT_EQ(e->TriangleCount(), 6);
     const V triangles[6] = {{4, 6, 8}, {4, 6, 0}, {4, 8, 0}, {10, 6, 8}, {10, 6, 2}, {10, 8, 2}};
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(VertexIds(e->TriangleAt(i)), triangles[i]) << i;
+        EXPECT_EQ(VertexIds(EngineInspector::TriangleAt(*e, i)), triangles[i]) << i;
     EXPECT_EQ(e->PointCount(), 12);
     // The 3D mesh keeps what its last build left.
     EXPECT_EQ(e->TetrahedronCount(), 17);
@@ -73,7 +74,7 @@ TEST(MeshTest, CentreAdjustmentGetsEightAnchorsAtFuzzinessZero) {
     for (int32_t i = 13; i < 21; ++i) {
         bool found = false;
         for (int32_t t = 0; t < e->TetrahedronCount() && !found; ++t)
-            found = e->TetrahedronAt(t).HasVertex(e->Record(i));
+            found = EngineInspector::TetrahedronAt(*e, t).HasVertex(e->Record(i));
         EXPECT_TRUE(found) << i;
     }
 
@@ -117,10 +118,10 @@ TEST(MeshTest, RebuildResetsTheSearchOrder) {
     for (int32_t v = 0; v <= 32768; v += 4096)
         colours.push_back(Lab(v, 32768 - v, v / 2));
     e->Transform16(colours.data(), int32_t(colours.size()));
-    auto order = e->TetrahedronSearchOrder();
+    auto order = EngineInspector::TetrahedronSearchOrder(*e);
     ASSERT_FALSE(std::is_sorted(order.begin(), order.end()));
     e->SetFuzziness(0.3f);
-    order = e->TetrahedronSearchOrder();
+    order = EngineInspector::TetrahedronSearchOrder(*e);
     ASSERT_EQ(int32_t(order.size()), e->TetrahedronCount());
     for (size_t i = 0; i < order.size(); ++i)
         EXPECT_EQ(order[i], int32_t(i));
@@ -145,8 +146,9 @@ void ExpectGridCovered(const ColorEngine& e, int32_t step) {
     for (int32_t l = 0; l <= 32768; l += step)
         for (int32_t a = 0; a <= 32768; a += step)
             for (int32_t b = 0; b <= 32768; b += step) {
-                const bool found = e.PreserveLuminosity() ? e.LocateTriangle(a, b) >= 0
-                                                          : e.LocateTetrahedron(a, b, l) >= 0;
+                const bool found = e.PreserveLuminosity()
+                                       ? EngineInspector::LocateTriangle(e, a, b) >= 0
+                                       : EngineInspector::LocateTetrahedron(e, a, b, l) >= 0;
                 missing += found ? 0 : 1;
                 if (e.PreserveLuminosity()) break;
             }
@@ -207,7 +209,8 @@ TEST(MeshLimitTest, EqualOriginalsFailingTenTimesLeaveAHole) {
     for (int32_t l = 0; l <= 32768 && hole.empty(); l += 256)
         for (int32_t a = 0; a <= 32768 && hole.empty(); a += 256)
             for (int32_t b = 0; b <= 32768 && hole.empty(); b += 256)
-                if (e->LocateTetrahedron(a, b, l) < 0) hole.push_back(Lab(l, a, b));
+                if (EngineInspector::LocateTetrahedron(*e, a, b, l) < 0)
+                    hole.push_back(Lab(l, a, b));
     ASSERT_FALSE(hole.empty());
 
     // The colour in the hole stays as it is; the buffer goes on.
@@ -235,7 +238,7 @@ TEST(MeshLimitTest, ChromaOnlyHoleLeavesTheColour) {
     int32_t hx = -1, hy = -1;
     for (int32_t a = 0; a <= 32768 && hx < 0; a += 64)
         for (int32_t b = 0; b <= 32768 && hx < 0; b += 64)
-            if (e->LocateTriangle(a, b) < 0) hx = a, hy = b;
+            if (EngineInspector::LocateTriangle(*e, a, b) < 0) hx = a, hy = b;
     ASSERT_GE(hx, 0);
     ColorRecord16 buffer[2] = {Lab(1234, hx, hy), Lab(4321, 0, 0)};
     e->Transform16(buffer, 2);

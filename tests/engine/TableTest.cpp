@@ -1,3 +1,4 @@
+#include "EngineInspector.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -77,8 +78,8 @@ TEST(TableTest, FuzzinessRadii) {
         {0, 181.019, 221.703}, {1, 46340.950, 28377.920}, {kDefaultFuzziness, 9299.03, 5783.42}};
     for (const Case& c : cases) {
         e->SetFuzziness(c.f);
-        EXPECT_NEAR(e->Radius2D(), c.r2, 0.01) << c.f;
-        EXPECT_NEAR(e->Radius3D(), c.r3, 0.01) << c.f;
+        EXPECT_NEAR(EngineInspector::Radius2D(*e), c.r2, 0.01) << c.f;
+        EXPECT_NEAR(EngineInspector::Radius3D(*e), c.r3, 0.01) << c.f;
     }
     e->SetFuzziness(std::nanf(""));
     EXPECT_EQ(e->Fuzziness(), kDefaultFuzziness);

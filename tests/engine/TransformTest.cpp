@@ -1,3 +1,4 @@
+#include "EngineInspector.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -131,17 +132,17 @@ TEST(TransformTest, FoundSimplexMovesToTheFront) {
     auto e = MakeEngine(false);
     // After Reset the search order is the array order; take the centroid of tetrahedron 8, the
     // corner tetrahedron at corner 10, which no other one contains.
-    const Tetrahedron& t = e->TetrahedronAt(8);
+    const Tetrahedron& t = EngineInspector::TetrahedronAt(*e, 8);
     int32_t p[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
         for (int v = 0; v < 4; ++v)
             p[k] += t.Vertex(v)->position[k];
         p[k] /= 4;
     }
-    ASSERT_EQ(e->LocateTetrahedron(p[0], p[1], p[2]), 8);
+    ASSERT_EQ(EngineInspector::LocateTetrahedron(*e, p[0], p[1], p[2]), 8);
     ColorRecord16 c{0, uint16_t(p[2]), uint16_t(p[0]), uint16_t(p[1])};
     e->Transform16(&c, 1);
-    auto order = e->TetrahedronSearchOrder();
+    auto order = EngineInspector::TetrahedronSearchOrder(*e);
     EXPECT_EQ(order[0], 8);
     EXPECT_EQ(order[8], 0);
     for (int i = 1; i < 17; ++i)
@@ -151,10 +152,10 @@ TEST(TransformTest, FoundSimplexMovesToTheFront) {
 
     // A colour of the first tetrahedron is now found at position 8 and swaps back.
     ColorRecord16 corner = Lab(100, 100, 100);
-    ASSERT_EQ(e->LocateTetrahedron(100, 100, 100), 0);
+    ASSERT_EQ(EngineInspector::LocateTetrahedron(*e, 100, 100, 100), 0);
     e->Transform16(&corner, 1);
-    EXPECT_EQ(e->TetrahedronSearchOrder()[0], 0);
-    EXPECT_EQ(e->TetrahedronSearchOrder()[8], 8);
+    EXPECT_EQ(EngineInspector::TetrahedronSearchOrder(*e)[0], 0);
+    EXPECT_EQ(EngineInspector::TetrahedronSearchOrder(*e)[8], 8);
 }
 
 // The engine's search must pick the simplex a walk along the search order meets first, and
@@ -196,21 +197,24 @@ TEST(TransformTest, SearchFollowsTheWalkAlongTheOrder) {
                 const int32_t* p = e->Record(i).position;
                 colors.push_back(Lab(p[kAxisOfL], p[kAxisOfA], p[kAxisOfB]));
             }
-            auto span = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+            auto span = chromaOnly ? EngineInspector::TriangleSearchOrder(*e)
+                                   : EngineInspector::TetrahedronSearchOrder(*e);
             std::vector<int32_t> order(span.begin(), span.end());
             for (size_t i = 0; i < colors.size(); ++i) {
                 ColorRecord16 c = colors[i];
                 for (size_t k = 0; k < order.size(); ++k) {
-                    const bool inside = chromaOnly
-                                            ? e->TriangleAt(order[k]).Contains(c.c2, c.c3)
-                                            : e->TetrahedronAt(order[k]).Contains(c.c2, c.c3, c.c1);
+                    const bool inside =
+                        chromaOnly ? EngineInspector::TriangleAt(*e, order[k]).Contains(c.c2, c.c3)
+                                   : EngineInspector::TetrahedronAt(*e, order[k])
+                                         .Contains(c.c2, c.c3, c.c1);
                     if (inside) {
                         std::swap(order[k], order[0]);
                         break;
                     }
                 }
                 e->Transform16(&c, 1);
-                auto now = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+                auto now = chromaOnly ? EngineInspector::TriangleSearchOrder(*e)
+                                      : EngineInspector::TetrahedronSearchOrder(*e);
                 ASSERT_TRUE(std::equal(order.begin(), order.end(), now.begin())) << i;
             }
         }
@@ -234,7 +238,8 @@ TEST(TransformTest, CallersWithTheirOwnOrdersEvaluateTogether) {
         auto alone = colours;
         auto order = std::make_unique<SearchOrder>();
         e->Transform16(alone.data(), int32_t(alone.size()), *order);
-        const auto ownBefore = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+        const auto ownBefore = chromaOnly ? EngineInspector::TriangleSearchOrder(*e)
+                                          : EngineInspector::TetrahedronSearchOrder(*e);
         const std::vector<int32_t> own(ownBefore.begin(), ownBefore.end());
 
         const ColorEngine& shared = *e;
@@ -253,7 +258,8 @@ TEST(TransformTest, CallersWithTheirOwnOrdersEvaluateTogether) {
                 ASSERT_EQ(std::tie(r[i].c1, r[i].c2, r[i].c3),
                           std::tie(alone[i].c1, alone[i].c2, alone[i].c3))
                     << i;
-        const auto ownAfter = chromaOnly ? e->TriangleSearchOrder() : e->TetrahedronSearchOrder();
+        const auto ownAfter = chromaOnly ? EngineInspector::TriangleSearchOrder(*e)
+                                         : EngineInspector::TetrahedronSearchOrder(*e);
         EXPECT_TRUE(std::equal(own.begin(), own.end(), ownAfter.begin(), ownAfter.end()));
 
         const auto moved = chromaOnly ? order->Triangles() : order->Tetrahedra();

@@ -3,7 +3,7 @@
 #include "core/module/Terminology.h"
 #include "core/HostFailure.h"
 #include "core/module/PluginModule.h"
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 #include "resources/PluginResources.h"
 #include "resources/ResourceWriter.h"
 

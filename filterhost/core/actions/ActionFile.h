@@ -1,7 +1,7 @@
 // Recorded actions on disk: which plug-in recorded them and the descriptor it recorded.
 #pragma once
 
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 
 #include <filesystem>
 #include <string>

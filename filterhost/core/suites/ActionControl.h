@@ -3,7 +3,7 @@
 // a descriptor of the host's descriptor services.
 #pragma once
 
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 #include "core/suites/HandleTable.h"
 #include "core/suites/SuiteRegistry.h"
 #include "pluginapi/PIActions.h"

@@ -7,7 +7,7 @@
 #include "core/suites/ActionControl.h"
 #include "core/suites/ChannelPorts.h"
 #include "core/suites/ColorServices.h"
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 #include "core/suites/HandleTable.h"
 #include "core/suites/HostMemory.h"
 #include "core/suites/SuiteRegistry.h"

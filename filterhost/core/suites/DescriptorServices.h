@@ -1,7 +1,10 @@
-// Descriptors: typed key/value sets the plug-in records and the host stores, in the host's key
-// order (the order the values were put).
+// The descriptor services of a session: the filter record's read and write descriptor
+// procedures, the action descriptor suite and the descriptor registry, whose persistent entries
+// live in a file.
 #pragma once
 
+#include "core/suites/Descriptor.h"
+#include "core/suites/DescriptorJson.h"
 #include "core/suites/HandleTable.h"
 #include "core/suites/HostMemory.h"
 #include "pluginapi/PIActions.h"
@@ -9,31 +12,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <variant>
-#include <vector>
 
 namespace quillon::filterhost {
-
-struct DescriptorItem {
-    DescriptorKeyID key = 0;
-    DescriptorTypeID type = 0;
-    std::variant<bool, double, int32_t, std::string> value;
-};
-
-struct Descriptor {
-    std::vector<DescriptorItem> items;
-
-    const DescriptorItem* Find(DescriptorKeyID key) const;
-    void Put(DescriptorItem item); // replaces an item of the same key in place
-};
-
-// JSON forms, for handles, action files and the registry file. FromJson throws HostFailure
-// naming what is wrong.
-std::string DescriptorToJson(const Descriptor& descriptor);
-Descriptor DescriptorFromJson(const std::string& text);
-
-std::string FourCCText(uint32_t code);
-uint32_t FourCCFromText(const std::string& text); // throws HostFailure unless 4 characters
 
 // The descriptor procedures of the filter record and the action descriptor and registry suites.
 // Descriptors handed to the plug-in as handles hold their JSON text.

@@ -1,4 +1,4 @@
-#include "core/suites/Descriptors.h"
+#include "core/suites/DescriptorServices.h"
 
 #include "core/HostFailure.h"
 #include "core/documents/AtomicFile.h"
@@ -31,97 +31,6 @@ struct WriteToken {
 };
 
 } // namespace
-
-const DescriptorItem* Descriptor::Find(DescriptorKeyID key) const {
-    for (const auto& item : items)
-        if (item.key == key) return &item;
-    return nullptr;
-}
-
-void Descriptor::Put(DescriptorItem item) {
-    for (auto& existing : items)
-        if (existing.key == item.key) {
-            existing = std::move(item);
-            return;
-        }
-    items.push_back(std::move(item));
-}
-
-std::string FourCCText(uint32_t code) {
-    std::string s(4, ' ');
-    for (int i = 0; i < 4; ++i)
-        s[size_t(i)] = char(code >> (24 - 8 * i));
-    return s;
-}
-
-uint32_t FourCCFromText(const std::string& text) {
-    if (text.size() != 4)
-        throw HostFailure("a four-character code has four characters: \"" + text + "\"");
-    return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 |
-           uint32_t(uint8_t(text[2])) << 8 | uint32_t(uint8_t(text[3]));
-}
-
-std::string DescriptorToJson(const Descriptor& descriptor) {
-    json items = json::array();
-    for (const auto& item : descriptor.items) {
-        json entry = {{"key", FourCCText(item.key)}, {"type", FourCCText(item.type)}};
-        std::visit([&entry](const auto& v) { entry["value"] = v; }, item.value);
-        items.push_back(entry);
-    }
-    return items.dump(2);
-}
-
-Descriptor DescriptorFromJson(const std::string& text) {
-    Descriptor descriptor;
-    try {
-        const json items = json::parse(text);
-        if (!items.is_array()) throw HostFailure("a descriptor is a list of items");
-        for (const auto& entry : items) {
-            if (!entry.is_object() || !entry.contains("key") || !entry.contains("type") ||
-                !entry.contains("value"))
-                throw HostFailure("a descriptor item needs a key, a type and a value");
-            DescriptorItem item;
-            item.key = FourCCFromText(entry.at("key").get<std::string>());
-            item.type = FourCCFromText(entry.at("type").get<std::string>());
-            const json& value = entry.at("value");
-            // Values are checked before conversion: a number too large for 32 bits would
-            // otherwise convert with undefined behaviour.
-            auto fail = [&item] {
-                throw HostFailure("descriptor value of '" + FourCCText(item.key) +
-                                  "' has the wrong type");
-            };
-            switch (item.type) {
-            case typeBoolean:
-                if (!value.is_boolean()) fail();
-                item.value = value.get<bool>();
-                break;
-            case typeFloat:
-                if (!value.is_number()) fail();
-                item.value = value.get<double>();
-                break;
-            case typeInteger:
-            case typeEnumerated:
-                if (!value.is_number_integer() || value.get<int64_t>() < INT32_MIN ||
-                    value.get<int64_t>() > INT32_MAX ||
-                    (value.is_number_unsigned() && value.get<uint64_t>() > INT32_MAX))
-                    fail();
-                item.value = int32_t(value.get<int64_t>());
-                break;
-            case typeChar:
-            case typePath:
-                if (!value.is_string()) fail();
-                item.value = value.get<std::string>();
-                break;
-            default:
-                throw HostFailure("unknown descriptor value type '" + FourCCText(item.type) + "'");
-            }
-            descriptor.Put(std::move(item));
-        }
-    } catch (const json::exception& e) {
-        throw HostFailure(std::string("malformed descriptor: ") + e.what());
-    }
-    return descriptor;
-}
 
 // The C procedures handed to the plug-in. Tokens and descriptor objects are checked against the
 // session's table; nothing thrown escapes.
