@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
     Write(dir, "fuzz_bmp", "rgb24", MakeBmpRgb(p, 24, false));
     Write(dir, "fuzz_bmp", "fields16", MakeBmpRgb(p, 16, false, true));
     Write(dir, "fuzz_bmp", "fields32", MakeBmpRgb(p, 32, true, true));
+    Write(dir, "fuzz_bmp", "v5_fields32", MakeBmpRgb(p, 32, false, true, BmpHeader::V5_124));
+    Write(dir, "fuzz_bmp", "v4_pal8", MakeBmpIndexed(img, 8, false, BmpHeader::V4_108));
     Write(dir, "fuzz_bmp", "rle8", MakeBmpRle(big, 8));
     Write(dir, "fuzz_bmp", "rle4", MakeBmpRle(img, 4));
 

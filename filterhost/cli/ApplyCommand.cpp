@@ -25,6 +25,8 @@ struct ApplyOptions {
     int tile = 256;
     BatchOptions batch;
     int64_t maxPixels = kMaxImagePixels;
+    bool acceptDamaged = false;
+    int quality = 0; // for a JPEG OUT; 0 keeps a JPEG IN's coding
 };
 
 // The Colors text the plug-in recorded moves no colour.
@@ -45,8 +47,12 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
               bool showProgress) {
     InterruptScope interrupts;
     const CancelCheck cancelled = [] { return InterruptScope::Interrupted(); };
-    PictureJob job = OpenPicture(in, out, o.record, o.filter, o.maxPixels, cancelled);
+    PictureJob job = OpenPicture(in, out, o.record, o.batch.overwrite, o.filter, o.maxPixels,
+                                 o.acceptDamaged, cancelled);
     const std::vector<Document*> pages = job.Pages();
+    if (o.quality > 0)
+        for (Document* page : pages)
+            page->metadata.jpegCoding.quality = o.quality;
 
     RunOptions run;
     run.tileWidth = run.tileHeight = o.tile;
@@ -106,8 +112,15 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
     apply
         ->add_option("--max-pixels", options->maxPixels,
                      "largest picture to open, in pixels (all pages together)")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Range(int64_t{1}, kLargestImagePixels))
         ->capture_default_str();
+    apply
+        ->add_option("--quality", options->quality,
+                     "JPEG quality of a JPEG OUT, 1 to 100 (default: a JPEG IN's own coding, "
+                     "else 95)")
+        ->check(CLI::Range(1, 100));
+    apply->add_flag("--accept-damaged", options->acceptDamaged,
+                    "filter a picture whose data is damaged instead of refusing it (with a note)");
     AddBatchOptions(*apply, options->batch);
     apply->callback([apply, &global, &settings, &status, options] {
         GatherFilterOptions(*apply, options->filter);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace quillon::cli {
@@ -22,11 +24,20 @@ namespace fs = std::filesystem;
 using filterhost::HostFailure;
 
 constexpr int kMaxJobs = 256;
+// How long stopped workers may take to cancel before they are ended.
+constexpr auto kPatience = std::chrono::seconds(1);
 
-std::atomic<bool> gStop{false};
+// The signal that stops the batch (0 while it runs), and the running workers it is passed on
+// to: a fixed table, because a signal handler may not allocate or lock.
+std::atomic<int> gStop{0};
+std::atomic<pid_t> gWorkers[kMaxJobs];
 
-extern "C" void OnBatchInterrupt(int) {
-    gStop = true;
+extern "C" void OnBatchInterrupt(int signal) {
+    const int saved = errno;
+    gStop = signal;
+    for (auto& worker : gWorkers)
+        if (const pid_t pid = worker.load(); pid > 0) kill(pid, signal);
+    errno = saved;
 }
 
 std::string Replace(std::string text, const std::string& what, const std::string& with) {
@@ -137,18 +148,41 @@ class BatchProgress {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+// Ctrl-C or SIGTERM to the batch passes on to every running worker, which cancels its picture;
+// no new picture starts. While a worker is forked the signals wait, so none is lost between the
+// fork and the worker's own handling.
 class StopOnInterrupt {
   public:
     StopOnInterrupt() {
-        gStop = false;
+        gStop = 0;
+        for (auto& worker : gWorkers)
+            worker = 0;
         struct sigaction action {};
         action.sa_handler = OnBatchInterrupt;
-        sigaction(SIGINT, &action, &previous_);
+        for (size_t i = 0; i < 2; ++i)
+            sigaction(kSignals[i], &action, &previous_[i]);
     }
-    ~StopOnInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
+    ~StopOnInterrupt() {
+        for (size_t i = 0; i < 2; ++i)
+            sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    static sigset_t Signals() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : kSignals)
+            sigaddset(&set, signal);
+        return set;
+    }
+    // In a new worker: the signals act as they do for a single picture.
+    static void InWorker(const sigset_t& previousMask) {
+        for (int signal : kSignals)
+            std::signal(signal, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+    }
 
   private:
-    struct sigaction previous_ {};
+    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
+    struct sigaction previous_[2]{};
 };
 
 } // namespace
@@ -161,7 +195,9 @@ void AddBatchOptions(CLI::App& command, BatchOptions& o) {
     command.add_option("--suffix", o.suffix, "batch: added to each name in --out-dir");
     command.add_option("--jobs", o.jobs, "batch: worker processes (default: one per core)")
         ->check(CLI::Range(1, kMaxJobs));
-    command.add_flag("--overwrite", o.overwrite, "batch: replace results that already exist");
+    command.add_flag("--overwrite", o.overwrite,
+                     "replace results of a batch that already exist, or a --record file that is "
+                     "not an action file");
 }
 
 bool IsBatch(const BatchOptions& o) {
@@ -180,7 +216,14 @@ void CheckBatchArguments(const BatchOptions& o, const std::vector<fs::path>& fil
     if (o.outDir && o.pattern)
         throw CLI::ValidationError("--out", "give --out-dir or --out, not both");
     if (recording) throw CLI::ValidationError("--record", "records one picture, not a batch");
+    // A suffix only adds to a name, and a pattern's names stay where it says.
+    if (o.suffix.find('/') != std::string::npos || o.suffix.find("..") != std::string::npos)
+        throw CLI::ValidationError("--suffix", "may not hold '/' or '..': it adds to a name in "
+                                               "--out-dir");
     if (o.pattern) {
+        for (const fs::path& part : fs::path(*o.pattern))
+            if (part == "..")
+                throw CLI::ValidationError("--out", "may not hold '..': give the folder itself");
         if (!o.suffix.empty()) throw CLI::ValidationError("--suffix", "goes with --out-dir");
         const std::string rest = Replace(Replace(*o.pattern, "{name}", ""), "{ext}", "");
         if (rest.find_first_of("{}") != std::string::npos)
@@ -231,6 +274,8 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const A
 
     std::map<pid_t, Worker> running;
     size_t next = 0;
+    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
+    bool insisted = false;
     while ((next < work.size() && !gStop) || !running.empty()) {
         while (next < work.size() && running.size() < jobs && !gStop) {
             const auto& [in, out] = work[next++];
@@ -242,24 +287,49 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const A
             if (pipe(fds) != 0) throw HostFailure("cannot start a worker: out of pipes");
             std::cout.flush();
             std::cerr.flush();
+            const sigset_t signals = StopOnInterrupt::Signals();
+            sigset_t previousMask;
+            sigprocmask(SIG_BLOCK, &signals, &previousMask);
             const pid_t pid = fork();
+            if (pid == 0) {
+                close(fds[0]);
+                StopOnInterrupt::InWorker(previousMask);
+                RunWorker(applyOne, in, out, fds[1]);
+            }
+            if (pid > 0) *std::find(std::begin(gWorkers), std::end(gWorkers), 0) = pid;
+            sigprocmask(SIG_SETMASK, &previousMask, nullptr);
             if (pid < 0) {
                 close(fds[0]);
                 close(fds[1]);
                 throw HostFailure("cannot start a worker process");
             }
-            if (pid == 0) {
-                close(fds[0]);
-                RunWorker(applyOne, in, out, fds[1]);
-            }
             close(fds[1]);
             running[pid] = {in, fds[0]};
         }
-        int raw = 0;
-        const pid_t pid = waitpid(-1, &raw, 0);
-        if (pid < 0) {
+        // Once stopped, a worker still busy after a second gets the signal again, which ends it
+        // at once (its temporary file removed) whatever it was doing.
+        if (gStop != 0 && !stoppedAt) stoppedAt = std::chrono::steady_clock::now();
+        if (stoppedAt && !insisted && std::chrono::steady_clock::now() - *stoppedAt > kPatience) {
+            for (const auto& [worker, unused] : running)
+                kill(worker, gStop);
+            insisted = true;
+        }
+        // The worker leaves the table before it is reaped, so its number is never signalled
+        // once the system may give it to another process.
+        siginfo_t ended{};
+        if (waitid(P_ALL, 0, &ended, WEXITED | WNOWAIT | (stoppedAt ? WNOHANG : 0)) != 0) {
             if (errno == EINTR) continue;
             break;
+        }
+        const pid_t pid = ended.si_pid;
+        if (pid == 0) {
+            usleep(20000);
+            continue;
+        }
+        for (auto& slot : gWorkers)
+            if (slot == pid) slot = 0;
+        int raw = 0;
+        while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
         }
         auto worker = running.find(pid);
         if (worker == running.end()) continue;
@@ -275,9 +345,11 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const A
         running.erase(worker);
     }
     const size_t notStarted = work.size() - next;
-    if (notStarted > 0)
+    if (gStop != 0)
         std::cerr << "quillon: interrupted; " << notStarted << " pictures not started\n";
     progress.Finish(skipped);
+    // Stopped by a signal, the batch ends as the signal would have ended it.
+    if (gStop != 0) return 128 + gStop;
     return progress.Failed() > 0 || notStarted > 0 ? kExitFailure : kExitOk;
 }
 

@@ -22,8 +22,11 @@ struct EditOptions {
     std::filesystem::path in, out;
     FilterOptions filter;
     std::optional<std::filesystem::path> record;
+    bool overwrite = false;
     int tile = 256;
     int64_t maxPixels = kMaxImagePixels;
+    bool acceptDamaged = false;
+    int quality = 0; // for a JPEG OUT; 0 keeps a JPEG IN's coding
     ScriptOptions script;
 };
 
@@ -37,7 +40,9 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
     // in RunFilter before it calls the setup.
     InterruptScope interrupts;
     const CancelCheck cancelled = [] { return InterruptScope::Interrupted(); };
-    PictureJob job = OpenPicture(o.in, o.out, o.record, o.filter, o.maxPixels, cancelled);
+    PictureJob job = OpenPicture(o.in, o.out, o.record, o.overwrite, o.filter, o.maxPixels,
+                                 o.acceptDamaged, cancelled);
+    if (o.quality > 0) job.image.document.metadata.jpegCoding.quality = o.quality;
     // One dialog gives one set of parameters; apply --last then filters a file's other pages.
     if (!job.image.morePages.empty())
         throw HostFailure(o.in.string() + " has " + std::to_string(job.Pages().size()) +
@@ -76,10 +81,18 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
         ->required();
     AddFilterOptions(*edit, options->filter);
     edit->add_option("--record", options->record, "write what OK applied as an action file");
+    edit->add_flag("--overwrite", options->overwrite,
+                   "let --record replace a file that is not an action file");
     edit->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
     edit->add_option("--max-pixels", options->maxPixels, "largest picture to open, in pixels")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Range(int64_t{1}, kLargestImagePixels))
         ->capture_default_str();
+    edit->add_option("--quality", options->quality,
+                     "JPEG quality of a JPEG OUT, 1 to 100 (default: a JPEG IN's own coding, "
+                     "else 95)")
+        ->check(CLI::Range(1, 100));
+    edit->add_flag("--accept-damaged", options->acceptDamaged,
+                   "open a picture whose data is damaged instead of refusing it (with a note)");
     AddScriptOptions(*edit, options->script);
     edit->callback([edit, &global, &settings, &status, options] {
         GatherFilterOptions(*edit, options->filter);

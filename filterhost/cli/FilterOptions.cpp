@@ -1,5 +1,7 @@
 #include "cli/FilterOptions.h"
 
+#include "core/looks/ColorsText.h"
+
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
 
@@ -97,6 +99,27 @@ DescriptorItem Convert(const TerminologyParameter& p, const std::string& value,
     default:
         throw UsageError(given + ": \"" + p.name + "\" is of type '" + FourCCText(p.type) +
                          "', which the command line cannot give");
+    }
+}
+
+// The checks a parameter's value must pass beyond its type, the same whether a convenience option
+// or --set names it: a fuzziness within 1..10, a sample file that exists, a sound Colors text.
+void CheckValue(const TerminologyParameter& p, const DescriptorItem& item, const std::string& value,
+                const std::string& given) {
+    if (p.name == "Fuzziness") {
+        const double* fuzziness = std::get_if<double>(&item.value);
+        if (fuzziness && (*fuzziness < 1 || *fuzziness > 10))
+            throw UsageError(given + ": expected a fuzziness from 1 to 10, got \"" + value + "\"");
+    } else if (p.name == "Sample File") {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(value, error))
+            throw UsageError(given + ": no sample file " + value);
+    } else if (p.name == "Colors") {
+        try {
+            CheckColorsText(value);
+        } catch (const HostFailure& e) {
+            throw HostFailure("bad parameters in " + given + ": " + e.what());
+        }
     }
 }
 
@@ -217,7 +240,9 @@ std::optional<Descriptor> PlaybackDescriptor(const FilterOptions& o, const Plugi
             throw UsageError(given + ": " + module.Pipl().name + " declares no parameter \"" +
                              name + "\" (it takes " + DeclaredNames(declared) + ")");
         if (!playback) playback.emplace();
-        playback->Put(Convert(*p, value, given));
+        DescriptorItem item = Convert(*p, value, given);
+        CheckValue(*p, item, value, given);
+        playback->Put(std::move(item));
     };
     if (o.preserveLuminosity)
         put("Preserve Luminosity", *o.preserveLuminosity, "--preserve-luminosity");

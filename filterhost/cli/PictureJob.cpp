@@ -29,6 +29,37 @@ extern "C" void OnInterrupt(int) {
     _exit(kExitFailure);
 }
 
+// Two names for one file, links followed; a file not there yet is compared by where it would be.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
+        return std::filesystem::equivalent(a, b, error);
+    const auto where = [&error](const std::filesystem::path& file) {
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(WriteTarget(file)),
+                                                 error);
+    };
+    return where(a) == where(b);
+}
+
+// The action file goes neither onto the picture read nor the one written, and replaces only an
+// earlier action file unless the user says otherwise.
+void CheckRecordTarget(const std::filesystem::path& record, const std::filesystem::path& in,
+                       const std::filesystem::path& out, bool overwrite) {
+    const std::string refused = "--record " + record.string() + ": ";
+    if (SameFile(record, in))
+        throw HostFailure(refused + "it is the picture read (" + in.string() + ")");
+    if (SameFile(record, out))
+        throw HostFailure(refused + "it is the picture written (" + out.string() + ")");
+    std::error_code error;
+    if (overwrite || !std::filesystem::is_regular_file(record, error)) return;
+    try {
+        ReadActionFile(record);
+    } catch (const HostFailure&) {
+        throw HostFailure(refused +
+                          "the file there is not an action file; --overwrite replaces it");
+    }
+}
+
 } // namespace
 
 InterruptScope::InterruptScope() {
@@ -88,19 +119,30 @@ filterhost::StripEncoder* PictureJob::EncodeAhead(size_t page) {
 }
 
 PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::path& out,
-                       const std::optional<std::filesystem::path>& record,
-                       const FilterOptions& filter, int64_t maxPixels,
+                       const std::optional<std::filesystem::path>& record, bool overwrite,
+                       const FilterOptions& filter, int64_t maxPixels, bool acceptDamaged,
                        const CancelCheck& cancelled) {
     CheckWritable(out);
-    if (record) CheckWritable(*record);
-    for (const auto& part : filter.colors)
-        if (!part.mapping) CheckColorsText(part.text);
+    if (record) {
+        CheckWritable(*record);
+        CheckRecordTarget(*record, in, out, overwrite);
+    }
+    for (const auto& part : filter.colors) {
+        try {
+            if (!part.mapping) CheckColorsText(part.text);
+        } catch (const HostFailure& e) {
+            throw HostFailure(std::string("bad parameters in --colors: ") + e.what());
+        }
+    }
     const bool stream = IsDeviceOrPipe(out);
     const auto named = FormatOfName(out) ? out : WriteTarget(out);
+    // A batch gives OUT IN's extension: when OUT's is none the host writes, IN's format is the
+    // one at fault if it is none the host reads either.
+    if (!stream && !FormatOfName(named)) RecognizeImageFile(in);
     const std::optional<FileFormat> asked =
         stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
 
-    PictureJob job{ReadImageFile(in, maxPixels, cancelled), FileFormat::Png, {}};
+    PictureJob job{ReadImageFile(in, maxPixels, cancelled, acceptDamaged), FileFormat::Png, {}};
     job.format = asked.value_or(job.image.format);
     const std::vector<const Document*> pages = std::as_const(job).Pages();
     if (pages.size() > 1 && job.format != FileFormat::Tiff)

@@ -60,11 +60,13 @@ struct PictureJob {
 };
 
 // Checks that OUT (and the action file) can be written and the Colors texts are sound, then reads
-// IN and tells its notes. The format comes from OUT's name, else from the name of the file a
+// IN and tells its notes. The action file may be neither IN nor OUT, and replaces an existing
+// file that is not an action file only with overwrite. A damaged IN is refused unless
+// acceptDamaged. The format comes from OUT's name, else from the name of the file a
 // link leads to; a device or pipe may have neither and then gets IN's format.
 PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::path& out,
-                       const std::optional<std::filesystem::path>& record,
-                       const FilterOptions& filter, int64_t maxPixels,
+                       const std::optional<std::filesystem::path>& record, bool overwrite,
+                       const FilterOptions& filter, int64_t maxPixels, bool acceptDamaged,
                        const filterhost::CancelCheck& cancelled);
 
 // Writes every page to OUT, keeps the plug-in's settings, and records the action when asked.

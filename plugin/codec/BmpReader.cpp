@@ -1,7 +1,10 @@
-// Windows bitmaps with the 40-byte info header or the 12-byte OS/2 core header.
+// Windows bitmaps with the 40-byte info header, its longer versions (52, 56, 108 and 124 bytes:
+// the same 40 bytes, then colour masks, colour space and profile fields) or the 12-byte OS/2 core
+// header.
 #include "codec/ByteReader.h"
 #include "codec/Readers.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -11,8 +14,18 @@ namespace {
 
 constexpr uint32_t kInfoHeader = 40;
 constexpr uint32_t kCoreHeader = 12;
+// Versions 2 and 3 (Adobe's), 4 and 5 of the info header; each begins with the 40 bytes and the
+// colour masks of version 2 follow them.
+constexpr uint32_t kLongerHeaders[] = {52, 56, 108, 124};
 
-enum Compression : uint32_t { kNone = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3 };
+// Embedded JPEG (4) and PNG (5) data is for printers; the reader refuses it.
+enum Compression : uint32_t {
+    kNone = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitFields = 3,
+    kAlphaBitFields = 6
+};
 
 struct BitField {
     uint32_t mask = 0;
@@ -152,7 +165,9 @@ int ReadBmp(ImageSource& source, DecodedImage& image) {
     if (std::memcmp(magic, "BM", 2) != 0) return kCodecBmpBadHeader;
 
     BmpInfo info;
-    if (headerSize == kInfoHeader) {
+    const bool longer = std::find(std::begin(kLongerHeaders), std::end(kLongerHeaders),
+                                  headerSize) != std::end(kLongerHeaders);
+    if (headerSize == kInfoHeader || longer) {
         auto width = int32_t(in.U32LE());
         auto height = int32_t(in.U32LE());
         in.U16LE(); // planes
@@ -173,8 +188,19 @@ int ReadBmp(ImageSource& source, DecodedImage& image) {
     } else {
         return kCodecBmpBadHeader;
     }
+    // Colour masks inside a longer header, read whatever the compression (they count only with
+    // bit fields); alpha and the colour-space fields are not needed for the colours.
+    uint32_t masks[3] = {};
+    if (longer) {
+        for (uint32_t& mask : masks)
+            mask = in.U32LE();
+        in.Skip(headerSize - kInfoHeader - sizeof masks);
+    }
     if (in.Truncated()) return kCodecBadData;
     if (info.width < 1 || info.height < 1) return kCodecBmpBadHeader;
+    // With alpha bit fields the colour masks are those of plain bit fields.
+    const bool alphaFields = info.compression == kAlphaBitFields;
+    if (alphaFields) info.compression = kBitFields;
 
     const bool rle = (info.compression == kRle8 && info.bits == 8) ||
                      (info.compression == kRle4 && info.bits == 4);
@@ -186,8 +212,10 @@ int ReadBmp(ImageSource& source, DecodedImage& image) {
     if (!(rle || direct || fields) || (rle && info.topDown)) return kCodecBmpBadHeader;
 
     if (fields) {
-        for (BitField& f : info.fields)
-            f = BitField::From(in.U32LE());
+        for (size_t c = 0; c < 3; ++c)
+            info.fields[c] = BitField::From(longer ? masks[c] : in.U32LE());
+        // A 40-byte header with alpha bit fields has a fourth mask after the three.
+        if (!longer && alphaFields) in.U32LE();
     } else if (info.bits == 16) {
         info.fields[0] = BitField::From(0x7C00);
         info.fields[1] = BitField::From(0x03E0);

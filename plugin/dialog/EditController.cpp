@@ -142,28 +142,26 @@ Refresh EditController::CommitFuzzinessDrag(float fuzziness) {
         DragFuzziness(fuzziness);
     const float before = fuzzinessBeforeDrag_;
     fuzzinessBeforeDrag_ = kNoFuzzinessCaptured;
-    // A commit that leaves the fuzziness as it was (a click on the slider's handle) is no edit.
-    if (before == engine_.Fuzziness()) return kRefreshPreview;
-    history::HistoryEntry entry;
-    entry.kind = history::EditKind::Fuzz;
-    entry.fuzzinessBefore = before;
-    entry.fuzzinessAfter = engine_.Fuzziness();
-    history_.Push(entry);
+    RecordFuzziness(before);
     return kRefreshPreview;
 }
 
 Refresh EditController::SetFuzziness(float fuzziness) {
     const float before = engine_.Fuzziness();
     engine_.SetFuzziness(fuzziness);
-    // The same number typed again is no edit to undo.
-    if (before != engine_.Fuzziness()) {
-        history::HistoryEntry entry;
-        entry.kind = history::EditKind::Fuzz;
-        entry.fuzzinessBefore = before;
-        entry.fuzzinessAfter = engine_.Fuzziness();
-        history_.Push(entry);
-    }
+    RecordFuzziness(before);
     return kRefreshPreview;
+}
+
+// A commit that leaves the fuzziness as it was (a click on the slider's handle, the same number
+// typed again) is no edit to undo.
+void EditController::RecordFuzziness(float before) {
+    if (before == engine_.Fuzziness()) return;
+    history::HistoryEntry entry;
+    entry.kind = history::EditKind::Fuzz;
+    entry.fuzzinessBefore = before;
+    entry.fuzzinessAfter = engine_.Fuzziness();
+    history_.Push(entry);
 }
 
 Refresh EditController::SetPreserveLuminosity(bool on) {

@@ -72,6 +72,7 @@ class EditController {
   private:
     PickedColor PickAt(const QLNEyedropper& eyedropper, ImagePoint at) const;
     void Record(history::EditKind kind, int32_t indexA, int32_t indexB);
+    void RecordFuzziness(float before);
     void CheckRememberedPositions();
 
     engine::ColorEngine& engine_;

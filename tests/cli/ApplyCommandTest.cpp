@@ -6,6 +6,7 @@
 
 #include <lcms2.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <sys/stat.h>
 
@@ -359,6 +360,41 @@ TEST_F(ApplyCommandTest, SetRefusesUnknownNamesAndValuesOfTheWrongType) {
     }
 }
 
+// --set checks a value as the option made for its parameter does: the range of Fuzziness, that
+// the sample exists, the items of a Colors text; nothing is written or recorded.
+TEST_F(ApplyCommandTest, SetChecksEachValueAsTheParametersOwnOptionDoes) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"--set Fuzziness=11", 2, "--set Fuzziness=11: expected a fuzziness from 1 to 10"},
+        {"--set Fuzziness=-5", 2, "expected a fuzziness from 1 to 10, got \"-5\""},
+        {"--set Fzns=1e9", 2, "expected a fuzziness from 1 to 10, got \"1e9\""},
+        {"--fuzziness 11", 2, "expected a fuzziness from 1 to 10"},
+        {"--set 'Sample File=/nonexistent'", 2, "no sample file /nonexistent"},
+        {"--set Colors=garbage", 1,
+         "bad parameters in --set Colors=garbage: item 1 (\"garbage\") at character 1"},
+        {"--colors garbage", 1, "item 1 (\"garbage\") at character 1"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome =
+            Quillon(std::string("apply in.png out.png --record a.json ") + c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments << ": " << outcome.error;
+        EXPECT_NE(outcome.error.find(c.message), std::string::npos)
+            << c.arguments << ": " << outcome.error;
+        EXPECT_FALSE(fs::exists(folder_ / "out.png")) << c.arguments;
+        EXPECT_FALSE(fs::exists(folder_ / "a.json")) << c.arguments;
+    }
+    // The bounds themselves are values like any other.
+    for (const char* fuzziness : {"1", "10"})
+        EXPECT_EQ(Quillon(std::string("apply in.png out.png --set Fuzziness=") + fuzziness).status,
+                  0)
+            << fuzziness;
+}
+
 TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {
     for (const char* arguments : {"apply", "apply a.png", "apply a.png b.png --fuzziness 11",
                                   "apply a.png b.png --preserve-luminosity maybe", "frobnicate",
@@ -370,6 +406,74 @@ TEST_F(ApplyCommandTest, UsageErrorsExitWithTwo) {
         EXPECT_EQ(std::count(outcome.error.begin(), outcome.error.end(), '\n'), 1)
             << arguments << ": " << outcome.error;
     }
+}
+
+// Values out of place are refused in a line: a limit of no pixels, a suffix or pattern that
+// would leave the output folder; an input no reader takes is blamed, not OUT's extension.
+TEST_F(ApplyCommandTest, ValuesOutOfPlaceAreRefusedInALine) {
+    WriteImageFile(Blocks(ColorMode::RGB, 8), FileFormat::Png, folder_ / "in.png");
+    std::ofstream(folder_ / "notes.gif") << "GIF89a but not really";
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"apply in.png out.png --max-pixels 0", 2,
+         "--max-pixels: Value 0 not in range 1 to 2147483648"},
+        {"apply in.png --out-dir out --suffix '/../..'", 2, "--suffix: may not hold '/' or '..'"},
+        {"apply in.png --out-dir out --suffix '..x'", 2, "--suffix: may not hold '/' or '..'"},
+        {"apply in.png --out '../{name}-outside-quillon-test.png'", 2, "--out: may not hold '..'"},
+        {"apply notes.gif --out-dir out", 1, "notes.gif: not a PNG, JPEG or TIFF file"},
+        {"apply notes.gif out.gif", 1, "notes.gif: not a PNG, JPEG or TIFF file"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = Quillon(c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments << ": " << outcome.error;
+        EXPECT_NE(outcome.error.find(c.message), std::string::npos)
+            << c.arguments << ": " << outcome.error;
+        EXPECT_LT(outcome.error.size(), 200u) << c.arguments << ": " << outcome.error;
+    }
+    EXPECT_FALSE(fs::exists(folder_.parent_path() / "in-outside-quillon-test.png"));
+    EXPECT_FALSE(fs::exists(folder_ / "in.png..png"));
+}
+
+// libpng drops a profile that does not fit a grey PNG (an RGB one) with only a warning; the
+// user hears of it as of any profile left out.
+TEST_F(ApplyCommandTest, AProfileLibpngDropsIsLeftOutWithANote) {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsUInt32Number length = 0;
+    cmsSaveProfileToMem(srgb, nullptr, &length);
+    std::vector<uint8_t> icc(length);
+    cmsSaveProfileToMem(srgb, icc.data(), &length);
+    cmsCloseProfile(srgb);
+    uLongf packedLength = compressBound(uLong(icc.size()));
+    std::vector<uint8_t> chunk{'s', 'R', 'G', 'B', 0, 0};
+    chunk.resize(chunk.size() + packedLength);
+    ASSERT_EQ(compress(chunk.data() + 6, &packedLength, icc.data(), uLong(icc.size())), Z_OK);
+    chunk.resize(6 + packedLength);
+
+    FILE* f = std::fopen((folder_ / "page.png").c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, 32, 16, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>("iCCP"), chunk.data(), chunk.size());
+    std::vector<uint8_t> row(32, 90);
+    for (int y = 0; y < 16; ++y)
+        png_write_row(png, row.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+
+    const Outcome outcome = Quillon("apply page.png out.png");
+    EXPECT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_NE(outcome.error.find("note: page.png: its colour profile cannot be used (iCCP"),
+              std::string::npos)
+        << outcome.error;
+    EXPECT_NE(outcome.error.find("it is left out"), std::string::npos) << outcome.error;
 }
 
 // A grey PNG carrying a grey profile of gamma 1.8, as image editors save grey pictures.

@@ -111,11 +111,12 @@ TEST_F(BatchApplyTest, ResultsThatWouldReplaceAnInputOrEachOtherAreRefused) {
     EXPECT_EQ(Files("out"), (std::set<std::string>{"a.png"}));
 }
 
-// Ctrl-C reaches the whole batch: the running pictures are cancelled, no new one starts, and
-// every result left in out/ is a whole picture.
-TEST_F(BatchApplyTest, InterruptStopsTheBatchAndLeavesNothingPartial) {
+// Ctrl-C to the whole batch (as a terminal sends it), or SIGINT or SIGTERM to the batch alone: the
+// running pictures are cancelled, no new one starts, every worker has ended when the batch does,
+// the results being replaced are left as they were, and the exit status is the signal's.
+TEST_F(BatchApplyTest, SignalsStopTheBatchAndLeaveNothingPartial) {
     fs::create_directories(folder_ / "in");
-    // Four megapixels at 16 bits in tiles of 4 x 4 keep each worker busy well past the interrupt,
+    // Four megapixels at 16 bits in tiles of 4 x 4 keep each worker busy well past the signal,
     // however quickly the pass maps the colours themselves.
     const Document picture = MakeDocument(ColorMode::RGB, 16, 2000, 2000);
     std::string inputs;
@@ -124,23 +125,47 @@ TEST_F(BatchApplyTest, InterruptStopsTheBatchAndLeavesNothingPartial) {
         WriteImageFile(picture, FileFormat::Png, folder_ / name);
         inputs += " " + name;
     }
-    // The interrupt comes once the workers are running, as a terminal's Ctrl-C reaches them all.
-    const Outcome outcome =
-        Quillon("apply" + inputs + " --out-dir out --jobs 2 --tile 4" + kLook,
-                "until pgrep -P $pid >/dev/null; do sleep 0.01; done; sleep 0.3; "
-                "pkill -INT -P $pid; kill -INT $pid;");
-    EXPECT_EQ(outcome.status, 1) << outcome.error;
-    EXPECT_NE(outcome.error.find(".png: cancelled"), std::string::npos) << outcome.error;
-    const std::size_t at = outcome.error.find("interrupted; ");
-    ASSERT_NE(at, std::string::npos) << outcome.error;
-    const int notStarted = std::atoi(outcome.error.c_str() + at + 13);
-    EXPECT_GE(notStarted, 1) << outcome.error;
-    const std::set<std::string> written = Files("out");
-    EXPECT_LE(written.size() + std::size_t(notStarted), 5u) << outcome.error;
-    for (const std::string& name : written) {
-        const LoadedImage result = ReadImageFile(folder_ / "out" / name);
-        EXPECT_EQ(result.document.width, 2000) << name;
-        EXPECT_EQ(result.document.height, 2000) << name;
+    struct Case {
+        const char* name;
+        const char* send; // with $pid the batch
+        int status;
+    };
+    const Case cases[] = {
+        {"Ctrl-C to the group", "pkill -INT -P $pid; kill -INT $pid;", 130},
+        {"SIGINT to the batch", "kill -INT $pid;", 130},
+        {"SIGTERM to the batch", "kill -TERM $pid;", 143},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(folder_ / "out");
+        fs::create_directories(folder_ / "out");
+        for (const char* name : {"p1.png", "p2.png"})
+            std::ofstream(folder_ / "out" / name) << "an earlier result";
+        // The signal comes once both workers are running; their numbers are kept to check
+        // afterwards that none outlived the batch.
+        const Outcome outcome = Quillon(
+            "apply" + inputs + " --out-dir out --overwrite --jobs 2 --tile 4" + kLook,
+            "until [ $(pgrep -P $pid | wc -l) -ge 2 ]; do kill -0 $pid || break; sleep 0.01; "
+            "done; sleep 0.3; "
+            "pgrep -P $pid > workers.txt; " +
+                std::string(c.send) +
+                " wait $pid; status=$?; "
+                "for w in $(cat workers.txt); do kill -0 $w 2>/dev/null && "
+                "echo \"worker $w still running\" >&2; done; exit $status;");
+        EXPECT_EQ(outcome.status, c.status) << c.name << ": " << outcome.error;
+        EXPECT_EQ(outcome.error.find("still running"), std::string::npos)
+            << c.name << outcome.error;
+        EXPECT_NE(outcome.error.find("cancelled"), std::string::npos) << c.name << outcome.error;
+        const std::size_t at = outcome.error.find("interrupted; ");
+        ASSERT_NE(at, std::string::npos) << c.name << ": " << outcome.error;
+        EXPECT_EQ(std::atoi(outcome.error.c_str() + at + 13), 4) << c.name << outcome.error;
+        std::set<std::string> written = Files("out");
+        EXPECT_EQ(written, (std::set<std::string>{"p1.png", "p2.png"})) << c.name;
+        for (const char* name : {"p1.png", "p2.png"}) {
+            std::ifstream in(folder_ / "out" / name);
+            std::string text;
+            std::getline(in, text);
+            EXPECT_EQ(text, "an earlier result") << c.name << ": " << name << " was replaced";
+        }
     }
 }
 

@@ -287,8 +287,14 @@ Bytes BmpFileHeader(uint32_t dataOffset, uint32_t fileSize) {
     return b;
 }
 
+uint32_t HeaderSize(BmpHeader header) {
+    return header == BmpHeader::V5_124 ? 124 : header == BmpHeader::V4_108 ? 108 : 40;
+}
+
+// The 40-byte info header, then as many more bytes as headerSize asks: the masks given (each
+// version after the first begins with them), then zeros.
 void BmpInfoHeader(Bytes& b, int width, int height, int bits, uint32_t compression, uint32_t colors,
-                   uint32_t headerSize = 40) {
+                   uint32_t headerSize = 40, const std::vector<uint32_t>& masks = {}) {
     Put32LE(b, headerSize);
     Put32LE(b, uint32_t(width));
     Put32LE(b, uint32_t(height));
@@ -300,7 +306,10 @@ void BmpInfoHeader(Bytes& b, int width, int height, int bits, uint32_t compressi
     Put32LE(b, 2835);
     Put32LE(b, colors);
     Put32LE(b, 0);
-    if (headerSize > 40) b.insert(b.end(), headerSize - 40, 0);
+    if (headerSize == 40) return;
+    for (uint32_t mask : masks)
+        Put32LE(b, mask);
+    b.insert(b.end(), headerSize - 40 - 4 * masks.size(), 0);
 }
 
 Bytes Finish(Bytes header, const Bytes& data) {
@@ -326,7 +335,7 @@ Bytes MakeBmpIndexed(const Indexed& p, int bits, bool topDown, BmpHeader header)
         Put16LE(b, uint32_t(bits));
     } else {
         BmpInfoHeader(b, p.width, topDown ? -p.height : p.height, bits, 0, uint32_t(colors),
-                      header == BmpHeader::V5_124 ? 124 : 40);
+                      HeaderSize(header));
     }
     for (int i = 0; i < colors; ++i) {
         b.push_back(p.palette[3 * i + 2]);
@@ -353,21 +362,21 @@ Bytes MakeBmpIndexed(const Indexed& p, int bits, bool topDown, BmpHeader header)
     return Finish(b, data);
 }
 
-Bytes MakeBmpRgb(const Picture& p, int bits, bool topDown, bool bitFields) {
+Bytes MakeBmpRgb(const Picture& p, int bits, bool topDown, bool bitFields, BmpHeader header) {
     Bytes b = BmpFileHeader(0, 0);
-    BmpInfoHeader(b, p.width, topDown ? -p.height : p.height, bits, bitFields ? 3 : 0, 0);
-    if (bitFields) {
-        // 5-6-5 for 16 bits; red and blue swapped from the usual for 32 bits.
-        if (bits == 16) {
-            Put32LE(b, 0xF800);
-            Put32LE(b, 0x07E0);
-            Put32LE(b, 0x001F);
-        } else {
-            Put32LE(b, 0x000000FF);
-            Put32LE(b, 0x0000FF00);
-            Put32LE(b, 0x00FF0000);
-        }
-    }
+    // 5-6-5 for 16 bits; red and blue swapped from the usual for 32 bits, with an alpha mask in
+    // the longer headers.
+    std::vector<uint32_t> masks;
+    if (bitFields)
+        masks = bits == 16 ? std::vector<uint32_t>{0xF800, 0x07E0, 0x001F}
+                           : std::vector<uint32_t>{0x000000FF, 0x0000FF00, 0x00FF0000};
+    if (bitFields && header != BmpHeader::Info40) masks.push_back(bits == 16 ? 0 : 0xFF000000);
+    BmpInfoHeader(b, p.width, topDown ? -p.height : p.height, bits, bitFields ? 3 : 0, 0,
+                  HeaderSize(header),
+                  header == BmpHeader::Info40 ? std::vector<uint32_t>{} : masks);
+    if (header == BmpHeader::Info40)
+        for (uint32_t mask : masks)
+            Put32LE(b, mask);
     const size_t rowBytes = (size_t(p.width) * bits + 31) / 32 * 4;
     Bytes data;
     for (int r = 0; r < p.height; ++r) {

@@ -72,11 +72,13 @@ Bytes MakeGif(const std::vector<GifFrame>& frames, const Bytes& globalTable, int
 // LZW data sub-blocks (with the leading code size and the terminator) for `indices`.
 Bytes GifLzw(const Bytes& indices, int minCodeSize);
 
-enum class BmpHeader { Info40, Core12, V5_124 };
+enum class BmpHeader { Info40, Core12, V4_108, V5_124 };
 // Uncompressed BMP from an indexed picture (bits 1, 4, 8) or RGB (bits 16, 24, 32).
 Bytes MakeBmpIndexed(const Indexed& p, int bits, bool topDown,
                      BmpHeader header = BmpHeader::Info40);
-Bytes MakeBmpRgb(const Picture& p, int bits, bool topDown, bool bitFields = false);
+// With a version 4 or 5 header the bit fields' masks sit inside it, then an alpha mask.
+Bytes MakeBmpRgb(const Picture& p, int bits, bool topDown, bool bitFields = false,
+                 BmpHeader header = BmpHeader::Info40);
 // RLE8 (bits 8) or RLE4 (bits 4), bottom-up.
 Bytes MakeBmpRle(const Indexed& p, int bits);
 

@@ -40,11 +40,19 @@ TEST(Gif, AnimationGivesTheFirstFrameAtItsOwnSize) {
 }
 
 TEST(Gif, IndexOutsideTheTableFailsWith12) {
-    Indexed img = IndexedPattern(4, 4, 16);
-    img.indices[5] = 200;
-    GifFrame frame{img, true, false};
-    frame.minCodeSize = 8; // codes can name all 256 indices, the table holds 16
-    EXPECT_EQ(Decode(MakeGif({frame}, {}, 4, 4)).code, kCodecGifBad);
+    // Codes can name all 256 indices, the table holds 16: its last index is 15.
+    struct Case {
+        uint8_t index;
+        int code;
+    };
+    for (const Case c : {Case{15, kCodecOk}, Case{16, kCodecGifBad}, Case{17, kCodecGifBad},
+                         Case{200, kCodecGifBad}, Case{255, kCodecGifBad}}) {
+        Indexed img = IndexedPattern(4, 4, 16);
+        img.indices[5] = c.index;
+        GifFrame frame{img, true, false};
+        frame.minCodeSize = 8;
+        EXPECT_EQ(Decode(MakeGif({frame}, {}, 4, 4)).code, c.code) << "index " << int(c.index);
+    }
 }
 
 TEST(Gif, TransparentIndexShowsItsTableColour) {
@@ -96,7 +104,9 @@ TEST(Bmp, IndexedDepthsAndHeaders) {
     };
     for (Case c : {Case{1, 2, BmpHeader::Info40}, Case{4, 16, BmpHeader::Info40},
                    Case{4, 5, BmpHeader::Info40}, Case{8, 256, BmpHeader::Info40},
-                   Case{8, 200, BmpHeader::Core12}, Case{4, 16, BmpHeader::Core12}}) {
+                   Case{8, 200, BmpHeader::Core12}, Case{4, 16, BmpHeader::Core12},
+                   Case{8, 256, BmpHeader::V5_124}, Case{4, 5, BmpHeader::V4_108},
+                   Case{1, 2, BmpHeader::V5_124}}) {
         Indexed img = IndexedPattern(13, 7, c.colors);
         Result r = Decode(MakeBmpIndexed(img, c.bits, false, c.header));
         ASSERT_EQ(r.code, kCodecOk) << c.bits;
@@ -113,6 +123,29 @@ TEST(Bmp, DirectColourDepths) {
     // Five bits a channel scaled to eight: within 8 of the original.
     EXPECT_TRUE(SamePicture(Decode(MakeBmpRgb(p, 16, false)).picture, p, 8));
     EXPECT_TRUE(SamePicture(Decode(MakeBmpRgb(p, 16, false, true)).picture, p, 8));
+}
+
+// Versions 4 and 5 of the header, as image editors write them: the colour masks inside the
+// header, an alpha mask after them, colour-space fields to pass over.
+TEST(Bmp, LongerHeadersCarryTheirMasksInside) {
+    Picture p = Pattern(11, 6);
+    struct Case {
+        int bits;
+        bool bitFields;
+        int tolerance;
+    };
+    for (BmpHeader header : {BmpHeader::V4_108, BmpHeader::V5_124})
+        for (Case c : {Case{24, false, 0}, Case{32, false, 0}, Case{32, true, 0}, Case{16, true, 8},
+                       Case{16, false, 8}}) {
+            const Result r = Decode(MakeBmpRgb(p, c.bits, false, c.bitFields, header));
+            ASSERT_EQ(r.code, kCodecOk) << c.bits << " bits, fields " << c.bitFields;
+            EXPECT_TRUE(SamePicture(r.picture, p, c.tolerance))
+                << c.bits << " bits, fields " << c.bitFields;
+        }
+    // Alpha bit fields (compression 6) give the colours of plain bit fields.
+    Bytes alpha = MakeBmpRgb(p, 32, true, true, BmpHeader::V5_124);
+    alpha[30] = 6;
+    EXPECT_TRUE(SamePicture(Decode(alpha).picture, p));
 }
 
 TEST(Bmp, TopDownAndBottomUpDecodeIdentically) {
@@ -163,7 +196,9 @@ TEST(Bmp, DataOffsetIsHonoured) {
 
 TEST(Bmp, RefusedHeadersFailWith6) {
     Indexed img = IndexedPattern(4, 4, 4);
-    Bytes v5 = MakeBmpIndexed(img, 8, false, BmpHeader::V5_124);
+    // The 64-byte OS/2 2.x header is not one that begins like the others.
+    Bytes os2 = MakeBmpIndexed(img, 8, false, BmpHeader::V5_124);
+    os2[14] = 64;
     Bytes zeroWidth = MakeBmpIndexed(img, 8, false);
     std::fill(zeroWidth.begin() + 18, zeroWidth.begin() + 22, 0);
     Bytes rleAt24 = MakeBmpRgb(Pattern(4, 4), 24, false);
@@ -172,7 +207,9 @@ TEST(Bmp, RefusedHeadersFailWith6) {
     jpegInside[30] = 4;
     Bytes rleTopDown = MakeBmpRle(img, 8);
     std::fill(rleTopDown.begin() + 22, rleTopDown.begin() + 26, 0xFF); // height -1
-    for (const Bytes& b : {v5, zeroWidth, rleAt24, jpegInside, rleTopDown})
+    Bytes pngInside = MakeBmpRgb(Pattern(4, 4), 24, false, false, BmpHeader::V5_124);
+    pngInside[30] = 5;
+    for (const Bytes& b : {os2, zeroWidth, rleAt24, jpegInside, pngInside, rleTopDown})
         EXPECT_EQ(Decode(b).code, kCodecBmpBadHeader);
 }
 

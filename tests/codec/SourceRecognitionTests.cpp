@@ -112,6 +112,13 @@ Bytes TgaWithoutFooterLooksLikeWbmp() {
     return MakeTgaRgb(Pattern(4, 4), 24, false, false, false);
 }
 
+// A bitmap whose header claims the 64 bytes of OS/2 2.x, which the reader does not take.
+Bytes Os2Header64() {
+    Bytes b = MakeBmpIndexed(IndexedPattern(4, 4, 4), 8, false, BmpHeader::V5_124);
+    b[14] = 64;
+    return b;
+}
+
 Bytes PhotoCdMarkOnly() {
     Bytes b(4096, 0x55);
     std::memcpy(&b[2048], "PCD_IPI", 7);
@@ -123,8 +130,7 @@ TEST(Recognition, ByContentInTableOrder) {
         {"empty memory is refused at creation", Bytes{}, kCodecBadArgument},
         {"short file without signature", Bytes(17, 0x41), kCodecUnrecognised},
         {"long file without signature", Bytes(3000, 0x41), kCodecUnrecognised},
-        {"BMP signature, 124-byte header",
-         MakeBmpIndexed(IndexedPattern(4, 4, 4), 8, false, BmpHeader::V5_124), kCodecBmpBadHeader},
+        {"BMP signature, 64-byte header", Os2Header64(), kCodecBmpBadHeader},
         {"GIF signature, bad version", Head({'G', 'I', 'F', '8', '8', 'a'}), kCodecUnrecognised},
         {"PAX is not read", Head({'P', 'A', 'X'}), kCodecUnrecognised},
         {"container second variant", Head({'T', 'L', 'A', 1}), kCodecNotReadable},

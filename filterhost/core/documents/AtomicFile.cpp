@@ -82,6 +82,19 @@ void CopyInto(const std::filesystem::path& from, const std::filesystem::path& sh
     if (!ok) throw HostFailure("cannot write " + shown.string() + ": " + std::strerror(writeError));
 }
 
+// A replacement keeps the permissions of the file it replaces, and its owner and group as far as
+// the process may give them (an ordinary user keeps a group of its own, root keeps both).
+void KeepOwnership(const std::filesystem::path& temporary, const std::filesystem::path& target) {
+    struct stat info {};
+    if (stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    chmod(temporary.c_str(), info.st_mode & 07777);
+    if (chown(temporary.c_str(), info.st_uid, info.st_gid) != 0 &&
+        chown(temporary.c_str(), uid_t(-1), info.st_gid) != 0)
+        return;
+    // Changing the owner may clear set-id bits; give them back where allowed.
+    chmod(temporary.c_str(), info.st_mode & 07777);
+}
+
 } // namespace
 
 void CheckWritable(const std::filesystem::path& file) {
@@ -133,6 +146,7 @@ void WriteThroughTemporary(const std::filesystem::path& file,
             CopyInto(temporary, file, target);
             std::filesystem::remove(temporary);
         } else {
+            KeepOwnership(temporary, target);
             std::error_code error;
             std::filesystem::rename(temporary, target, error);
             if (error) throw HostFailure("cannot write " + file.string() + ": " + error.message());

@@ -1,6 +1,7 @@
 // An open document: planes of 8- or 16-bit samples in RGB, CMYK or Lab, plus what travels along.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +11,19 @@ namespace quillon::filterhost {
 enum class ColorMode { RGB, CMYK, Lab };
 
 enum class ResolutionUnit { None, Inch, Centimetre };
+
+// How a JPEG was coded, so that a JPEG written from it loses no more than it must: per component
+// its sampling factors and quantisation table, and the tables (natural order). Empty for other
+// files. quality, when set (1..100), asks for that quality's tables instead.
+struct JpegCoding {
+    int colorSpace = 0; // libjpeg's J_COLOR_SPACE of the coded data
+    struct Component {
+        uint8_t horizontal = 1, vertical = 1, table = 0;
+    };
+    std::vector<Component> components;
+    std::vector<std::array<uint16_t, 64>> tables;
+    int quality = 0;
+};
 
 // What a file carries beside its pixels, kept from IN to OUT.
 struct Metadata {
@@ -22,6 +36,7 @@ struct Metadata {
     // The EXIF orientation (1..8), 0 when the file gives none; kept in step with exif.
     uint16_t orientation = 0;
     std::string xmp; // an XMP packet, UTF-8
+    JpegCoding jpegCoding;
 };
 
 struct Document {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace quillon::filterhost {
 namespace {
@@ -85,27 +86,85 @@ bool Number(const std::vector<uint8_t>& b, size_t at, size_t bytes, bool big, ui
     return true;
 }
 
-// Where the orientation's value sits in an EXIF block, 0 when it holds none.
-size_t OrientationAt(const std::vector<uint8_t>& exif, bool& big) {
-    if (exif.size() < 8) return 0;
+// An entry of an EXIF block's first IFD: its type, the bytes of one value and where its first
+// value sits (inline when the values fit in four bytes, else where the entry points).
+struct ExifEntry {
+    uint32_t type = 0, count = 0;
+    size_t size = 0, at = 0;
+};
+
+size_t TypeSize(uint32_t type) {
+    switch (type) {
+    case 3: // SHORT
+    case 8: // SSHORT
+        return 2;
+    case 4: // LONG
+    case 9: // SLONG
+        return 4;
+    case 5:  // RATIONAL
+    case 10: // SRATIONAL
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// The numeric entry for tag in IFD0, if the block holds one that lies inside it.
+std::optional<ExifEntry> FindEntry(const std::vector<uint8_t>& exif, uint32_t tag, bool& big) {
+    if (exif.size() < 8) return std::nullopt;
     if (exif[0] == 'M' && exif[1] == 'M')
         big = true;
     else if (exif[0] == 'I' && exif[1] == 'I')
         big = false;
     else
-        return 0;
+        return std::nullopt;
     uint32_t ifd = 0, count = 0;
-    if (!Number(exif, 4, 4, big, ifd) || !Number(exif, ifd, 2, big, count)) return 0;
+    if (!Number(exif, 4, 4, big, ifd) || !Number(exif, ifd, 2, big, count)) return std::nullopt;
     for (uint32_t i = 0; i < count; ++i) {
         const size_t entry = size_t(ifd) + 2 + size_t(i) * 12;
-        uint32_t tag = 0, type = 0, n = 0;
-        if (!Number(exif, entry, 2, big, tag) || !Number(exif, entry + 2, 2, big, type) ||
-            !Number(exif, entry + 4, 4, big, n))
-            return 0;
-        if (tag == 0x0112 && type == 3 && n == 1 && entry + 10 <= exif.size()) return entry + 8;
+        uint32_t found = 0;
+        ExifEntry e;
+        if (!Number(exif, entry, 2, big, found) || !Number(exif, entry + 2, 2, big, e.type) ||
+            !Number(exif, entry + 4, 4, big, e.count))
+            return std::nullopt;
+        if (found != tag) continue;
+        e.size = TypeSize(e.type);
+        if (e.size == 0 || e.count == 0) return std::nullopt;
+        uint32_t pointer = 0;
+        if (e.size * e.count <= 4)
+            e.at = entry + 8;
+        else if (Number(exif, entry + 8, 4, big, pointer))
+            e.at = pointer;
+        if (e.at == 0 || e.at > exif.size() || e.size > exif.size() - e.at) return std::nullopt;
+        return e;
     }
-    return 0;
+    return std::nullopt;
 }
+
+// A SHORT or LONG value, signed types read the same way for the small numbers they hold here.
+std::optional<uint32_t> Integer(const std::vector<uint8_t>& exif, uint32_t tag) {
+    bool big = false;
+    const std::optional<ExifEntry> e = FindEntry(exif, tag, big);
+    uint32_t value = 0;
+    if (!e || e->size > 4 || !Number(exif, e->at, e->size, big, value)) return std::nullopt;
+    return value;
+}
+
+// A RATIONAL or SRATIONAL value, when it is a positive number.
+std::optional<double> Rational(const std::vector<uint8_t>& exif, uint32_t tag) {
+    bool big = false;
+    const std::optional<ExifEntry> e = FindEntry(exif, tag, big);
+    uint32_t numerator = 0, denominator = 0;
+    if (!e || e->size != 8 || !Number(exif, e->at, 4, big, numerator) ||
+        !Number(exif, e->at + 4, 4, big, denominator) || denominator == 0)
+        return std::nullopt;
+    const double value = e->type == 10 ? double(int32_t(numerator)) / int32_t(denominator)
+                                       : double(numerator) / denominator;
+    if (!(value > 0)) return std::nullopt;
+    return value;
+}
+
+constexpr uint32_t kOrientationTag = 0x0112;
 
 } // namespace
 
@@ -141,11 +200,21 @@ void SettleProfile(Document& d, std::vector<uint8_t> profile, bool grey) {
 }
 
 uint16_t ExifOrientation(const std::vector<uint8_t>& exif) {
-    bool big = false;
-    const size_t at = OrientationAt(exif, big);
-    uint32_t value = 0;
-    if (!at || !Number(exif, at, 2, big, value) || value < 1 || value > 8) return 0;
-    return uint16_t(value);
+    const std::optional<uint32_t> value = Integer(exif, kOrientationTag);
+    return value && *value >= 1 && *value <= 8 ? uint16_t(*value) : 0;
+}
+
+void ReadExifResolution(const std::vector<uint8_t>& exif, Metadata& m) {
+    const std::optional<double> x = Rational(exif, 0x011A), y = Rational(exif, 0x011B);
+    if (!x || !y) return;
+    // EXIF's default unit is the inch; 3 is the centimetre, 1 no unit.
+    const uint32_t unit = Integer(exif, 0x0128).value_or(2);
+    if (unit < 1 || unit > 3) return;
+    m.xResolution = *x;
+    m.yResolution = *y;
+    m.resolutionUnit = unit == 2   ? ResolutionUnit::Inch
+                       : unit == 3 ? ResolutionUnit::Centimetre
+                                   : ResolutionUnit::None;
 }
 
 std::vector<uint8_t> ExifWithOrientation(const std::vector<uint8_t>& exif, uint16_t orientation) {
@@ -157,11 +226,11 @@ std::vector<uint8_t> ExifWithOrientation(const std::vector<uint8_t>& exif, uint1
             0,   0,   0,  0, 0, 0, 0};
     }
     bool big = false;
-    const size_t at = OrientationAt(exif, big);
-    if (!at) return exif;
+    const std::optional<ExifEntry> e = FindEntry(exif, kOrientationTag, big);
+    if (!e || e->size > 4) return exif;
     std::vector<uint8_t> changed = exif;
-    changed[at] = uint8_t(big ? 0 : orientation);
-    changed[at + 1] = uint8_t(big ? orientation : 0);
+    for (size_t i = 0; i < e->size; ++i)
+        changed[e->at + i] = uint8_t(i == (big ? e->size - 1 : 0) ? orientation : 0);
     return changed;
 }
 

@@ -70,25 +70,34 @@ void KeepOffsets(Document& d, size_t plane, size_t from, const uint16_t* stored,
         to[i] = scale.OffsetOf(stored[i * stride]);
 }
 
-LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels,
-                          const CancelCheck& cancel) {
+FileFormat RecognizeImageFile(const std::filesystem::path& file) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error))
         throw HostFailure(file.string() + ": no such file");
     const auto head = Head(file);
     // Recognised by content, so a misnamed file still opens.
-    if (StartsWith(head, {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a}))
-        return {ReadPng(file, maxPixels, cancel), FileFormat::Png, {}};
-    if (StartsWith(head, {0xff, 0xd8, 0xff}))
-        return {ReadJpeg(file, maxPixels, cancel), FileFormat::Jpeg, {}};
-    if (StartsWith(head, {'I', 'I', 42, 0}) || StartsWith(head, {'M', 'M', 0, 42})) {
-        std::vector<Document> pages = ReadTiff(file, maxPixels, cancel);
-        LoadedImage image{std::move(pages.front()), FileFormat::Tiff, {}};
-        image.morePages.assign(std::make_move_iterator(pages.begin() + 1),
-                               std::make_move_iterator(pages.end()));
-        return image;
-    }
+    if (StartsWith(head, {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a})) return FileFormat::Png;
+    if (StartsWith(head, {0xff, 0xd8, 0xff})) return FileFormat::Jpeg;
+    if (StartsWith(head, {'I', 'I', 42, 0}) || StartsWith(head, {'M', 'M', 0, 42}))
+        return FileFormat::Tiff;
     throw HostFailure(file.string() + ": not a PNG, JPEG or TIFF file");
+}
+
+LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels,
+                          const CancelCheck& cancel, bool acceptDamaged) {
+    switch (RecognizeImageFile(file)) {
+    case FileFormat::Png:
+        return {ReadPng(file, maxPixels, cancel), FileFormat::Png, {}};
+    case FileFormat::Jpeg:
+        return {ReadJpeg(file, maxPixels, cancel, acceptDamaged), FileFormat::Jpeg, {}};
+    case FileFormat::Tiff:
+        break;
+    }
+    std::vector<Document> pages = ReadTiff(file, maxPixels, cancel);
+    LoadedImage image{std::move(pages.front()), FileFormat::Tiff, {}};
+    image.morePages.assign(std::make_move_iterator(pages.begin() + 1),
+                           std::make_move_iterator(pages.end()));
+    return image;
 }
 
 void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,

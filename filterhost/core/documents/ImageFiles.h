@@ -23,6 +23,8 @@ struct LoadedImage {
 
 // Largest picture the host opens: plane sizes stay far from overflow.
 inline constexpr int64_t kMaxImagePixels = int64_t{1} << 30;
+// The most a caller may raise that limit to: a document's planes are bounded there.
+inline constexpr int64_t kLargestImagePixels = int64_t{1} << 31;
 
 // Returns true once the user has asked to stop; readers and writers then throw Cancelled.
 using CancelCheck = std::function<bool()>;
@@ -33,11 +35,15 @@ class Cancelled : public std::runtime_error {
     Cancelled() : std::runtime_error("cancelled") {}
 };
 
+// The format a file's first bytes say it holds; HostFailure when it is none the host reads.
+FileFormat RecognizeImageFile(const std::filesystem::path& file);
+
 // Throws HostFailure with one clear line when the file cannot be read as a document, or when it
 // holds more than maxPixels pixels (all pages together); the check comes before the decoder
-// allocates, and the decoders' own memory is bounded by the same limit.
+// allocates, and the decoders' own memory is bounded by the same limit. A picture whose data is
+// damaged is refused, unless acceptDamaged: then it is decoded as well as it can be, with a note.
 LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels = kMaxImagePixels,
-                          const CancelCheck& cancel = {});
+                          const CancelCheck& cancel = {}, bool acceptDamaged = false);
 
 // Writes through a temporary file in the same folder as file's target and renames it into place,
 // so a failure never leaves a partial file; a symbolic link is written through to its target,

@@ -14,7 +14,9 @@ using CancelCheck = std::function<bool()>;
 
 // Each refuses a picture of more than maxPixels pixels before allocating its document.
 Document ReadPng(const std::filesystem::path& file, int64_t maxPixels, const CancelCheck& cancel);
-Document ReadJpeg(const std::filesystem::path& file, int64_t maxPixels, const CancelCheck& cancel);
+// A JPEG whose data is damaged is refused unless acceptDamaged, which decodes it with a note.
+Document ReadJpeg(const std::filesystem::path& file, int64_t maxPixels, const CancelCheck& cancel,
+                  bool acceptDamaged);
 // Every page of the file, the first one first; maxPixels bounds all pages together.
 std::vector<Document> ReadTiff(const std::filesystem::path& file, int64_t maxPixels,
                                const CancelCheck& cancel);
@@ -66,9 +68,11 @@ void KeepOffsets(Document& d, size_t plane, size_t from, const uint16_t* stored,
 // with a note. `grey` says the file held grey (or a palette of greys) opened as RGB.
 void SettleProfile(Document& d, std::vector<uint8_t> profile, bool grey);
 
-// The EXIF orientation held in an EXIF block, 0 when there is none; and an EXIF block that
-// holds only an orientation (for a file that gave one outside EXIF).
+// The EXIF orientation held in an EXIF block (a SHORT or LONG, signed or not), 0 when there is
+// none; and an EXIF block that holds only an orientation (for a file that gave one outside
+// EXIF). ReadExifResolution sets m's resolution from the block's, when it has one.
 uint16_t ExifOrientation(const std::vector<uint8_t>& exif);
 std::vector<uint8_t> ExifWithOrientation(const std::vector<uint8_t>& exif, uint16_t orientation);
+void ReadExifResolution(const std::vector<uint8_t>& exif, Metadata& m);
 
 } // namespace quillon::filterhost

@@ -1,6 +1,7 @@
 // JPEG documents through libjpeg: RGB (grey opens as RGB) and CMYK, 8 bits.
 #include "core/HostFailure.h"
 #include "core/documents/ImageFormats.h"
+#include "core/documents/SizeClaims.h"
 
 #include <cstdio>
 // jpeglib.h needs stdio's FILE and size_t declared first.
@@ -38,6 +39,9 @@ struct JpegErrors {
     char message[JMSG_LENGTH_MAX];
     const CancelCheck* cancel;
     bool cancelled;
+    bool decoding;      // the scans are being decoded
+    bool acceptDamaged; // damaged data is decoded anyway and only noted
+    char damage[JMSG_LENGTH_MAX];
 
     // libjpeg's standard manager with our exits: errors jump back, warnings stay quiet unless
     // they mean damaged data, and the progress monitor asks whether the user cancelled.
@@ -57,21 +61,31 @@ void OnJpegError(j_common_ptr info) {
     longjmp(errors->jump, 1);
 }
 
-// Damaged entropy data or scans that end early would decode into grey fill or stripes: refuse.
-void OnJpegMessage(j_common_ptr info, int level) {
-    if (level >= 0) return;
-    switch (info->err->msg_code) {
+// Whether a warning means the picture decodes wrongly: grey fill, stripes, shifted blocks.
+// Bytes left over before a marker only count inside the scans, where they mean the decoder lost
+// its way; between the header's markers some writers leave padding.
+bool MeansDamage(int code, bool decoding) {
+    switch (code) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_MUST_RESYNC:
     case JWRN_BOGUS_PROGRESSION:
     case JWRN_NOT_SEQUENTIAL:
-        OnJpegError(info);
-        break;
+        return true;
+    case JWRN_EXTRANEOUS_DATA:
+        return decoding;
     default:
-        break;
+        return false;
     }
+}
+
+// Damaged data is refused, or with acceptDamaged kept for a note while decoding goes on.
+void OnJpegMessage(j_common_ptr info, int level) {
+    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+    if (level >= 0 || !MeansDamage(info->err->msg_code, errors->decoding)) return;
+    if (!errors->acceptDamaged) OnJpegError(info);
+    if (!errors->damage[0]) info->err->format_message(info, errors->damage);
 }
 
 void OnJpegProgress(j_common_ptr info) {
@@ -109,6 +123,7 @@ bool ReadJpegRows(jpeg_decompress_struct* info, JSAMPROW* band, JDIMENSION bandR
                   RowSink* sink) {
     auto* errors = reinterpret_cast<JpegErrors*>(info->err);
     if (setjmp(errors->jump)) return false;
+    errors->decoding = true;
     jpeg_start_decompress(info);
     while (info->output_scanline < info->output_height) {
         const JDIMENSION first = info->output_scanline;
@@ -129,7 +144,33 @@ struct JpegExtras {
     size_t iccLength = 0;
     UINT8 densityUnit = 0;
     UINT16 xDensity = 0, yDensity = 0; // 0 when the document gives no resolution
+    const JpegCoding* coding = nullptr;
 };
+
+// A source JPEG's sampling and tables, when they are of the same colour space and components as
+// the file being written; a quality asked for replaces the tables but keeps the sampling.
+void UseCoding(jpeg_compress_struct* info, const JpegCoding& coding) {
+    if (coding.quality > 0) jpeg_set_quality(info, coding.quality, TRUE);
+    if (coding.colorSpace != info->jpeg_color_space ||
+        coding.components.size() != size_t(info->num_components))
+        return;
+    for (const JpegCoding::Component& c : coding.components)
+        if (c.horizontal < 1 || c.horizontal > 4 || c.vertical < 1 || c.vertical > 4) return;
+    for (size_t c = 0; c < coding.components.size(); ++c) {
+        info->comp_info[c].h_samp_factor = coding.components[c].horizontal;
+        info->comp_info[c].v_samp_factor = coding.components[c].vertical;
+    }
+    if (coding.quality > 0 || coding.tables.empty()) return;
+    for (size_t t = 0; t < coding.tables.size() && t < NUM_QUANT_TBLS; ++t) {
+        unsigned int table[64];
+        for (size_t i = 0; i < 64; ++i)
+            table[i] = std::clamp<unsigned>(coding.tables[t][i], 1, 32767);
+        // A scale of 100 % keeps every value; tables of 16-bit values stay so.
+        jpeg_add_quant_table(info, int(t), table, 100, FALSE);
+    }
+    for (size_t c = 0; c < coding.components.size(); ++c)
+        info->comp_info[c].quant_tbl_no = coding.components[c].table;
+}
 
 bool WriteJpegAll(jpeg_compress_struct* info, FILE* file, JSAMPROW* rows,
                   const JpegExtras* extras) {
@@ -138,6 +179,7 @@ bool WriteJpegAll(jpeg_compress_struct* info, FILE* file, JSAMPROW* rows,
     jpeg_stdio_dest(info, file);
     jpeg_set_defaults(info);
     jpeg_set_quality(info, 95, TRUE);
+    if (extras->coding) UseCoding(info, *extras->coding);
     if (extras->xDensity && extras->yDensity) {
         // libjpeg leaves JFIF out of CMYK files; it is where JPEG keeps the resolution.
         info->write_JFIF_header = TRUE;
@@ -172,9 +214,10 @@ bool WriteJpegAll(jpeg_compress_struct* info, FILE* file, JSAMPROW* rows,
         for (size_t i = 0; i < length; ++i)
             jpeg_write_m_byte(info, extras->icc[from + i]);
     }
+    // In bands, so the progress monitor looks at the interrupt between them.
     while (info->next_scanline < info->image_height)
         jpeg_write_scanlines(info, rows + info->next_scanline,
-                             info->image_height - info->next_scanline);
+                             std::min<JDIMENSION>(16, info->image_height - info->next_scanline));
     jpeg_finish_compress(info);
     return true;
 }
@@ -197,6 +240,30 @@ std::vector<uint8_t> EmbeddedProfile(const jpeg_decompress_struct& info) {
         profile.insert(profile.end(), part.begin(), part.end());
     }
     return profile;
+}
+
+// The sampling and quantisation of the coded data; no tables when a component's is missing.
+JpegCoding CodingOf(const jpeg_decompress_struct& info) {
+    JpegCoding coding;
+    coding.colorSpace = info.jpeg_color_space;
+    bool tables = true;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        coding.components.push_back({uint8_t(component.h_samp_factor),
+                                     uint8_t(component.v_samp_factor),
+                                     uint8_t(component.quant_tbl_no)});
+        tables = tables && component.quant_tbl_no >= 0 && component.quant_tbl_no < NUM_QUANT_TBLS &&
+                 info.quant_tbl_ptrs[component.quant_tbl_no];
+    }
+    for (int t = 0; tables && t < NUM_QUANT_TBLS && info.quant_tbl_ptrs[t]; ++t) {
+        std::array<uint16_t, 64> table{};
+        std::copy(std::begin(info.quant_tbl_ptrs[t]->quantval),
+                  std::end(info.quant_tbl_ptrs[t]->quantval), table.begin());
+        coding.tables.push_back(table);
+    }
+    for (const JpegCoding::Component& component : coding.components)
+        if (component.table >= coding.tables.size()) coding.tables.clear();
+    return coding;
 }
 
 // Resolution, EXIF and XMP into the document; returns the profile. Saved markers live only until
@@ -222,6 +289,9 @@ std::vector<uint8_t> ReadExtras(const jpeg_decompress_struct& info, Document& d)
                          length - sizeof kXmpTag);
     }
     m.orientation = ExifOrientation(m.exif);
+    m.jpegCoding = CodingOf(info);
+    // Cameras often give their resolution only in EXIF, or a JFIF marker with none.
+    if (m.resolutionUnit == ResolutionUnit::None) ReadExifResolution(m.exif, m);
     return EmbeddedProfile(info);
 }
 
@@ -240,12 +310,14 @@ struct FileCloser {
 
 } // namespace
 
-Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels, const CancelCheck& cancel) {
+Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels, const CancelCheck& cancel,
+                  bool acceptDamaged) {
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) throw HostFailure("cannot open " + path.string() + ": " + std::strerror(errno));
     jpeg_decompress_struct info{};
     JpegErrors errors{};
     info.err = errors.Attach(&cancel);
+    errors.acceptDamaged = acceptDamaged;
     jpeg_create_decompress(&info);
     info.progress = &errors.progress;
     struct Release {
@@ -259,7 +331,7 @@ Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels, const Ca
         throw HostFailure(path.string() + ": broken JPEG: " + errors.message);
     const std::string size =
         std::to_string(info.output_width) + " x " + std::to_string(info.output_height);
-    if (int64_t(info.output_width) * info.output_height > maxPixels)
+    if (!PixelsWithin(info.output_width, info.output_height, maxPixels))
         throw HostFailure(path.string() + ": picture too large (" + size + ")");
     std::error_code error;
     const auto fileBytes = std::filesystem::file_size(path, error);
@@ -305,8 +377,12 @@ Document ReadJpeg(const std::filesystem::path& path, int64_t maxPixels, const Ca
     if (cancel && cancel()) throw Cancelled();
     if (!ReadJpegRows(&info, band.data(), bandRows, &sink)) {
         if (errors.cancelled) throw Cancelled();
-        throw HostFailure(path.string() + ": broken JPEG: " + errors.message);
+        throw HostFailure(path.string() + ": broken JPEG: " + errors.message +
+                          (errors.decoding ? " (--accept-damaged writes it anyway)" : ""));
     }
+    if (errors.damage[0])
+        d.notes.push_back(std::string("damaged JPEG data decoded anyway (") + errors.damage +
+                          "); parts of the picture may be wrong");
     SettleProfile(d, std::move(profile), info.jpeg_color_space == JCS_GRAYSCALE);
     return d;
 }
@@ -340,6 +416,7 @@ void WriteJpeg(const Document& d, const std::filesystem::path& path,
     std::vector<uint8_t> pixels(rowBytes * size_t(d.height));
     std::vector<JSAMPROW> rows(size_t(d.height));
     for (int32_t y = 0; y < d.height; ++y) {
+        if (y % 16 == 0 && cancel && cancel()) throw Cancelled();
         rows[size_t(y)] = pixels.data() + size_t(y) * rowBytes;
         for (int c = 0; c < channels; ++c) {
             const uint16_t* from = d.planes[size_t(c)].data() + size_t(y) * size_t(d.width);
@@ -359,6 +436,7 @@ void WriteJpeg(const Document& d, const std::filesystem::path& path,
         extras.xDensity = UINT16(std::clamp(std::lround(m.xResolution), 1L, 65535L));
         extras.yDensity = UINT16(std::clamp(std::lround(m.yResolution), 1L, 65535L));
     }
+    extras.coding = &m.jpegCoding;
     const std::vector<uint8_t> exif = ExifWithOrientation(m.exif, m.orientation);
     if (!exif.empty() && exif.size() + 6 <= kMarkerBytes)
         extras.exif = exif.data(), extras.exifLength = unsigned(exif.size());

@@ -3,6 +3,7 @@
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
+#include "core/documents/SizeClaims.h"
 
 #include <png.h>
 
@@ -22,12 +23,13 @@ constexpr double kMetresPerInch = 0.0254;
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{32} << 20;
 
 // Walks the chunk headers: a chunk that claims more bytes than the file has left is refused
-// before libpng allocates for it (its own limit does not cover text chunks).
-void CheckChunkLengths(FILE* file, const std::filesystem::path& path) {
+// before libpng allocates for it (its own limit does not cover text chunks). Returns the bytes of
+// compressed image data (IDAT), the most when the size of the file is unknown.
+uint64_t CheckChunkLengths(FILE* file, const std::filesystem::path& path) {
     std::error_code error;
     const uint64_t size = std::filesystem::file_size(path, error);
-    if (error) return;
-    uint64_t at = 8;
+    if (error) return UINT64_MAX;
+    uint64_t at = 8, imageData = 0;
     uint8_t header[8];
     while (at + 12 <= size && std::fseek(file, long(at), SEEK_SET) == 0 &&
            std::fread(header, 1, 8, file) == 8) {
@@ -37,15 +39,18 @@ void CheckChunkLengths(FILE* file, const std::filesystem::path& path) {
             throw HostFailure(path.string() + ": broken PNG: a chunk of " + std::to_string(length) +
                               " bytes in a file of " + std::to_string(size));
         if (std::memcmp(header + 4, "IEND", 4) == 0) break;
+        if (std::memcmp(header + 4, "IDAT", 4) == 0) imageData += length;
         at += 12 + length;
     }
     std::rewind(file);
+    return imageData;
 }
 
 struct PngHeader {
     png_uint_32 width, height;
     int bitDepth, channels;
     bool grey;
+    int storedBits; // per pixel in the file, before expansion
 };
 
 // Filled before a write; pointers stay valid for the write.
@@ -64,6 +69,7 @@ struct PngErrors {
     char message[200];
     const CancelCheck* cancel;
     bool cancelled;
+    char profileRefused[200]; // why libpng dropped the file's colour profile, if it did
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -72,7 +78,12 @@ void OnPngError(png_structp png, png_const_charp message) {
     longjmp(png_jmpbuf(png), 1);
 }
 
-void OnPngWarning(png_structp, png_const_charp) {}
+// libpng drops a colour profile it finds unfit with a warning only; the user hears of it.
+void OnPngWarning(png_structp png, png_const_charp message) {
+    auto* errors = static_cast<PngErrors*>(png_get_error_ptr(png));
+    if (std::strncmp(message, "iCCP", 4) == 0 && !errors->profileRefused[0])
+        std::snprintf(errors->profileRefused, sizeof errors->profileRefused, "%s", message);
+}
 
 // Called after every row read or written: the way out when the user cancels.
 void OnPngRow(png_structp png, png_uint_32, int) {
@@ -83,6 +94,12 @@ void OnPngRow(png_structp png, png_uint_32, int) {
     }
 }
 
+// Between libpng's rows, the samples are moved to and from the planes: a look at the interrupt
+// every 16 rows keeps a cancel prompt however large the picture.
+void CheckCancel(const CancelCheck& cancel, int32_t row) {
+    if (row % 16 == 0 && cancel && cancel()) throw Cancelled();
+}
+
 // libpng leaves through longjmp on errors: these functions own no C++ objects.
 bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* header) {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -91,6 +108,7 @@ bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* heade
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_set_read_status_fn(png, OnPngRow);
     png_read_info(png, info);
+    header->storedBits = png_get_bit_depth(png, info) * png_get_channels(png, info);
     int colorType = png_get_color_type(png, info);
     header->grey = colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA;
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -194,8 +212,8 @@ void ReadExtras(png_structp png, png_infop info, Document& d, const PngHeader& h
 
 Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const CancelCheck& cancel) {
     File file = Open(path, path, "rb");
-    CheckChunkLengths(file.get(), path);
-    PngErrors errors{{}, &cancel, false};
+    const uint64_t imageData = CheckChunkLengths(file.get(), path);
+    PngErrors errors{{}, &cancel, false, {}};
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -212,9 +230,16 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const Can
     PngHeader header{};
     if (!ReadPngHeader(png, info, file.get(), &header))
         throw HostFailure(path.string() + ": broken PNG: " + errors.message);
-    if (int64_t(header.width) * header.height > maxPixels)
-        throw HostFailure(path.string() + ": picture too large (" + std::to_string(header.width) +
-                          " x " + std::to_string(header.height) + ")");
+    const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
+    if (!PixelsWithin(header.width, header.height, maxPixels))
+        throw HostFailure(path.string() + ": picture too large (" + size + ")");
+    // The filtered rows inflate from the image data; a claim it cannot hold is refused before
+    // the document is allocated.
+    const uint64_t storedBytes =
+        uint64_t(header.width) * header.height / 8 * uint64_t(header.storedBits);
+    if (!CanHold(imageData, kMaxDeflateRatio, storedBytes))
+        throw HostFailure(path.string() + ": broken PNG: " + std::to_string(imageData) +
+                          " bytes of image data cannot hold a picture of " + size);
     Document d = MakeDocument(ColorMode::RGB, header.bitDepth == 16 ? 16 : 8, int32_t(header.width),
                               int32_t(header.height), header.channels == 4);
 
@@ -232,6 +257,7 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const Can
     const size_t channels = size_t(header.channels);
     if (bytesPerSample == 1) {
         for (int32_t y = 0; y < d.height; ++y) {
+            CheckCancel(cancel, y);
             const uint8_t* row = rows[size_t(y)];
             for (size_t c = 0; c < channels; ++c) {
                 uint16_t* to = d.planes[c].data() + size_t(y) * size_t(d.width);
@@ -243,6 +269,7 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const Can
         static const SampleScale16 scale(FromFile16, ToFile16);
         std::vector<uint16_t> stored(size_t(d.width) * channels);
         for (int32_t y = 0; y < d.height; ++y) {
+            CheckCancel(cancel, y);
             std::memcpy(stored.data(), rows[size_t(y)], stored.size() * 2);
             const size_t from = size_t(y) * size_t(d.width);
             for (size_t c = 0; c < channels; ++c) {
@@ -254,6 +281,9 @@ Document ReadPng(const std::filesystem::path& path, int64_t maxPixels, const Can
         }
     }
     ReadExtras(png, info, d, header);
+    if (errors.profileRefused[0] && d.iccProfile.empty())
+        d.notes.push_back(std::string("its colour profile cannot be used (") +
+                          errors.profileRefused + "); it is left out");
     return d;
 }
 
@@ -263,7 +293,7 @@ void WritePng(const Document& d, const std::filesystem::path& path,
         throw HostFailure("cannot write " + shown.string() + ": PNG cannot hold " +
                           ModeName(d.mode) + " documents; use TIFF");
     File file = Open(path, shown, "wb");
-    PngErrors errors{{}, &cancel, false};
+    PngErrors errors{{}, &cancel, false, {}};
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -284,6 +314,7 @@ void WritePng(const Document& d, const std::filesystem::path& path,
     std::vector<png_bytep> rows(size_t(d.height));
     static const SampleScale16 scale(FromFile16, ToFile16);
     for (int32_t y = 0; y < d.height; ++y) {
+        CheckCancel(cancel, y);
         uint8_t* row = rows[size_t(y)] = pixels.data() + size_t(y) * rowBytes;
         const size_t from = size_t(y) * size_t(d.width);
         for (int c = 0; c < channels; ++c) {
@@ -320,7 +351,7 @@ void WritePng(const Document& d, const std::filesystem::path& path,
         extras.unit = m.resolutionUnit == ResolutionUnit::None ? PNG_RESOLUTION_UNKNOWN
                                                                : PNG_RESOLUTION_METER;
     }
-    PngHeader header{png_uint_32(d.width), png_uint_32(d.height), d.depth, channels, false};
+    PngHeader header{png_uint_32(d.width), png_uint_32(d.height), d.depth, channels, false, 0};
     if (!WritePngAll(png, info, file.get(), &header, &extras, rows.data())) {
         if (errors.cancelled) throw Cancelled();
         throw HostFailure("cannot write " + shown.string() + ": " + errors.message);

@@ -3,6 +3,7 @@
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
+#include "core/documents/SizeClaims.h"
 #include "core/documents/StripEncoder.h"
 
 #include <libdeflate.h>
@@ -272,12 +273,13 @@ Document ReadPage(TIFF* t, const std::filesystem::path& path, int64_t maxPixels,
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width == 0 || height == 0)
         throw HostFailure(path.string() + ": unsupported picture size " + size);
-    if (int64_t(width) * height > maxPixels)
+    if (!PixelsWithin(width, height, maxPixels))
         throw HostFailure(path.string() + ": picture too large (" + size +
                           (TIFFCurrentDirectory(t) > 0
                                ? " on page " + std::to_string(TIFFCurrentDirectory(t) + 1)
                                : "") +
                           ")");
+    CheckTiffStoredBytes(t, path);
     const uint16_t bits = Field<uint16_t>(t, TIFFTAG_BITSPERSAMPLE, 1);
     const uint16_t samples = Field<uint16_t>(t, TIFFTAG_SAMPLESPERPIXEL, 1);
     const uint16_t photometric = Field<uint16_t>(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);

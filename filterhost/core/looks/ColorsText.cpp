@@ -95,8 +95,8 @@ class Reader {
         const size_t end = text_.find(' ', itemStart_);
         const std::string item =
             Shown(text_.substr(itemStart_, end == std::string::npos ? end : end - itemStart_));
-        throw HostFailure("bad parameters in --colors: item " + std::to_string(item_) + " (\"" +
-                          item + "\") at character " + std::to_string(at + 1) + ": " + what);
+        throw HostFailure("item " + std::to_string(item_) + " (\"" + item + "\") at character " +
+                          std::to_string(at + 1) + ": " + what);
     }
 
   private:
