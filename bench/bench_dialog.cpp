@@ -5,11 +5,12 @@
 #include "pluginapi/ADMSuites.h"
 #include "pluginapi/PIResources.h"
 #include "resources/DialogResources.h"
-#include "ui/AdmObjects.h"
+#include "ui/AdmItem.h"
 #include "ui/DialogManager.h"
 
 #include <QApplication>
 #include <QTimer>
+#include <QWidget>
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,8 @@
-#include "ui/AdmObjects.h"
+#include "ui/AdmDrawer.h"
+
+#include "ui/AdmDialog.h"
+#include "ui/AdmItem.h"
+#include "ui/CanvasWidget.h"
 #include "ui/DialogManager.h"
 
 #include <QPainter>
@@ -21,12 +25,27 @@ QPen CosmeticPen(QColor color) {
 
 } // namespace
 
-AdmDrawer::AdmDrawer(AdmItem& item, bool immediate) : item_(item), immediate_(immediate) {
-    item_.Dialog().Manager().Register(this, filterhost::HandleKind::Drawer);
+// A light, neutral face with a blue highlight and a dark surround for image panes.
+QColor StandardColor(ADMInt32 number) {
+    switch (number) {
+    case kADMButtonFaceColor:
+        return QColor(0xd3, 0xd7, 0xde);
+    case kADMHiliteColor:
+        return QColor(0x2f, 0x6f, 0xd6);
+    case kADMPaneColor:
+        return QColor(0xec, 0xee, 0xf1);
+    case kADMBackgroundColor:
+        return QColor(0x5b, 0x5f, 0x66);
+    default:
+        return Qt::black;
+    }
 }
 
+AdmDrawer::AdmDrawer(AdmItem& item, bool immediate)
+    : item_(item), immediate_(immediate),
+      lent_(item.Dialog().Manager().Handles(), this, filterhost::HandleKind::Drawer) {}
+
 AdmDrawer::~AdmDrawer() {
-    item_.Dialog().Manager().Unregister(this, filterhost::HandleKind::Drawer);
     // A drawer made outside a draw callback shows what it drew at once.
     if (immediate_ && item_.Canvas()) item_.Canvas()->repaint();
 }

@@ -1,11 +1,20 @@
-// The function tables of the dialog-manager suites and the user-interface hooks.
+// The dialog-manager suites and the user-interface hooks, offered to plug-ins while an
+// AdmSuiteOffer lives.
 #pragma once
 
 #include "core/suites/SuiteRegistry.h"
 
 namespace quillon::ui {
 
-void OfferAdmSuites(filterhost::SuiteRegistry& suites);
-void WithdrawAdmSuites(filterhost::SuiteRegistry& suites);
+class AdmSuiteOffer {
+  public:
+    explicit AdmSuiteOffer(filterhost::SuiteRegistry& suites);
+    ~AdmSuiteOffer();
+    AdmSuiteOffer(const AdmSuiteOffer&) = delete;
+    AdmSuiteOffer& operator=(const AdmSuiteOffer&) = delete;
+
+  private:
+    filterhost::SuiteRegistry& suites_;
+};
 
 } // namespace quillon::ui

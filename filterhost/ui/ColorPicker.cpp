@@ -1,6 +1,6 @@
 #include "ui/ColorPicker.h"
 
-#include "ui/AdmObjects.h"
+#include "ui/AdmDialog.h"
 #include "ui/DialogManager.h"
 
 #include <QApplication>

@@ -3,8 +3,7 @@
 #include "core/HostFailure.h"
 #include "pluginapi/ADMDialogTemplate.h"
 #include "pluginapi/PIResources.h"
-#include "ui/AdmObjects.h"
-#include "ui/AdmSuites.h"
+#include "ui/AdmDialog.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -26,18 +25,18 @@ QImage ImageOfBitmap(const Bitmap& bitmap) {
     return image;
 }
 
+// Widgets can be made only once the application runs; nothing is offered before that is known.
+filterhost::SessionServices& WithApplication(filterhost::SessionServices& session) {
+    if (!qApp) throw filterhost::HostFailure("the dialog manager needs a running application");
+    return session;
+}
+
 } // namespace
 
 DialogManager::DialogManager(filterhost::SessionServices& session, ResourceLookup resources,
                              ErrorReporter report)
-    : session_(session), resources_(std::move(resources)), report_(std::move(report)) {
-    if (!qApp) throw filterhost::HostFailure("the dialog manager needs a running application");
-    OfferAdmSuites(session_.Suites());
-}
-
-DialogManager::~DialogManager() {
-    WithdrawAdmSuites(session_.Suites());
-}
+    : session_(WithApplication(session)), offer_(session_.Suites()),
+      resources_(std::move(resources)), report_(std::move(report)) {}
 
 DialogManager& DialogManager::Open(filterhost::SessionServices& session, ResourceLookup resources,
                                    ErrorReporter report) {

@@ -5,6 +5,7 @@
 
 #include "core/suites/SessionServices.h"
 #include "pluginapi/ADMSuites.h"
+#include "ui/AdmSuites.h"
 
 #include <QImage>
 
@@ -28,7 +29,6 @@ class DialogManager : public filterhost::SessionPart {
     // Messages about broken resources go to report, standard error when it is empty.
     DialogManager(filterhost::SessionServices& session, ResourceLookup resources,
                   ErrorReporter report = {});
-    ~DialogManager() override;
     // A dialog manager the session owns from now on, offered to its plug-in until the session
     // ends or detaches it.
     static DialogManager& Open(filterhost::SessionServices& session, ResourceLookup resources,
@@ -46,13 +46,9 @@ class DialogManager : public filterhost::SessionPart {
     // The dialog on top, null when none is open.
     AdmDialog* TopDialog() const { return stack_.empty() ? nullptr : stack_.back(); }
 
-    // Handles the plug-in gives back are checked against what is alive, kind by kind.
-    void Register(const void* object, filterhost::HandleKind kind) {
-        session_.Handles().Add(object, kind);
-    }
-    void Unregister(const void* object, filterhost::HandleKind kind) {
-        session_.Handles().Remove(object, kind);
-    }
+    // The session's handle table: what the dialog manager lends the plug-in is entered there,
+    // and handles the plug-in gives back are checked against it, kind by kind.
+    filterhost::HandleTable& Handles() const { return session_.Handles(); }
     template <typename T> T* Find(const void* handle, filterhost::HandleKind kind) const {
         return session_.Handles().Find<T>(handle, kind);
     }
@@ -68,6 +64,7 @@ class DialogManager : public filterhost::SessionPart {
 
   private:
     filterhost::SessionServices& session_;
+    AdmSuiteOffer offer_;
     ResourceLookup resources_;
     ErrorReporter report_;
     std::vector<AdmDialog*> stack_;

@@ -1,6 +1,8 @@
 #include "ui/ScriptRunner.h"
 
-#include "ui/AdmObjects.h"
+#include "ui/AdmDialog.h"
+#include "ui/AdmEvents.h"
+#include "ui/AdmList.h"
 #include "ui/DialogManager.h"
 
 #include <QAbstractButton>
@@ -39,6 +41,9 @@ nlohmann::json Bounds(const QRect& r) {
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
+template <typename... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
+template <typename... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
+
 nlohmann::json DescribeItem(const AdmItem& item) {
     nlohmann::json json = {{"id", item.ID()},
                            {"type", item.TypeName()},
@@ -48,31 +53,24 @@ nlohmann::json DescribeItem(const AdmItem& item) {
     const QVariant cursor = item.Widget()->property(kHostCursorProperty);
     json["cursor"] = cursor.isValid() ? nlohmann::json(cursor.toString().toStdString())
                                       : nlohmann::json(nullptr);
-    switch (item.Kind()) {
-    case ItemKind::Slider:
-    case ItemKind::TextEdit:
-        json["value"] = item.Float();
-        break;
-    case ItemKind::CheckBox:
-        json["value"] = item.Boolean();
-        break;
-    case ItemKind::PopupMenu: {
-        const AdmEntry* active = item.List()->Active();
-        json["value"] = active ? active->id : -1;
-        json["chosen"] = active ? nlohmann::json(active->text) : nlohmann::json(nullptr);
-        nlohmann::json entries = nlohmann::json::array();
-        for (ADMInt32 i = 0; i < item.List()->Count(); ++i) {
-            const AdmEntry* entry = item.List()->At(i);
-            entries.push_back(
-                {{"id", entry->id}, {"text", entry->text}, {"separator", entry->separator}});
-        }
-        json["entries"] = entries;
-        break;
-    }
-    default:
-        json["value"] = nullptr;
-        break;
-    }
+    std::visit(Overloaded{[&](std::monostate) { json["value"] = nullptr; },
+                          [&](float value) { json["value"] = value; },
+                          [&](bool value) { json["value"] = value; },
+                          [&](const AdmList* list) {
+                              const AdmEntry* active = list->Active();
+                              json["value"] = active ? active->id : -1;
+                              json["chosen"] =
+                                  active ? nlohmann::json(active->text) : nlohmann::json(nullptr);
+                              nlohmann::json entries = nlohmann::json::array();
+                              for (ADMInt32 i = 0; i < list->Count(); ++i) {
+                                  const AdmEntry* entry = list->At(i);
+                                  entries.push_back({{"id", entry->id},
+                                                     {"text", entry->text},
+                                                     {"separator", entry->separator}});
+                              }
+                              json["entries"] = entries;
+                          }},
+               item.ShownValue());
     return json;
 }
 
@@ -102,13 +100,10 @@ nlohmann::json DescribeWidgets(const QWidget& dialog) {
 
 } // namespace
 
-ScriptRunner::ScriptRunner(std::vector<ScriptCommand> commands) : commands_(std::move(commands)) {
-    qApp->installEventFilter(this);
-}
+ScriptRunner::ScriptRunner(std::vector<ScriptCommand> commands)
+    : commands_(std::move(commands)), filter_(*qApp, *this) {}
 
-ScriptRunner::~ScriptRunner() {
-    qApp->removeEventFilter(this);
-}
+ScriptRunner::~ScriptRunner() = default;
 
 std::string ScriptRunner::Failure() const {
     if (!failure_.empty()) return failure_;

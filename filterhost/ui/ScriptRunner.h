@@ -3,6 +3,7 @@
 // every dialog still open, and any opened later, is cancelled.
 #pragma once
 
+#include "ui/Owners.h"
 #include "ui/Script.h"
 
 #include <QObject>
@@ -55,6 +56,8 @@ class ScriptRunner : public QObject {
     // Window-system timestamps in milliseconds; separate clicks are spaced beyond the double-click
     // interval.
     ulong timestamp_ = 1000;
+    // Every window's events pass the runner while it lives.
+    InstalledFilter filter_;
 };
 
 } // namespace quillon::ui

@@ -177,6 +177,36 @@ TEST_F(AdmSuitesTest, BrokenDialogResourcesFailWithAMessage) {
     EXPECT_NE(errors_.back().find("unknown item type \"ADM Dial Type\""), std::string::npos);
 }
 
+// A dialog whose template fails part way through building leaves nothing lent to the plug-in:
+// neither the dialog nor the items, lists and entries made before the failure.
+TEST_F(AdmSuitesTest, ADialogThatFailsToBuildLeavesNoHandlesBehind) {
+    using filterhost::HandleKind;
+    const TemplateItem kMenu{3, kADMPopupMenuType, 10, 10, 80, 20, 0, "Menu"};
+    const struct {
+        const char* name;
+        std::vector<TemplateItem> items;
+        const char* error;
+    } kCases[] = {
+        {"unknown type after good items",
+         {kOK, kMenu, {5, "ADM Dial Type", 0, 0, 9, 9, 0, ""}},
+         "unknown item type"},
+        {"an id used twice", {kOK, kMenu, {3, kADMFrameType, 0, 0, 9, 9, 0, ""}}, "used twice"},
+    };
+    int32_t id = 90;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        AddResource(kPIDialogType, id, resources::BuildDialogTemplate(100, 100, "T", c.items));
+        EXPECT_EQ(gSuites.dialog->Modal(nullptr, "Failing", id, 0, nullptr, nullptr, 0),
+                  kADMDialogFailedResult);
+        ASSERT_FALSE(errors_.empty());
+        EXPECT_NE(errors_.back().find(c.error), std::string::npos) << errors_.back();
+        for (HandleKind kind :
+             {HandleKind::Dialog, HandleKind::Item, HandleKind::List, HandleKind::Entry})
+            EXPECT_EQ(session_.Handles().Count(kind), 0u) << int(kind);
+        ++id;
+    }
+}
+
 // --- items ----------------------------------------------------------------------------------
 
 TEST_F(AdmSuitesTest, ItemsAreCreatedByTypeName) {

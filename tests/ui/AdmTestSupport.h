@@ -8,7 +8,9 @@
 #include "pluginapi/PIResources.h"
 #include "pluginapi/PIUIHooks.h"
 #include "resources/DialogResources.h"
-#include "ui/AdmObjects.h"
+#include "ui/AdmDrawer.h"
+#include "ui/AdmItem.h"
+#include "ui/CanvasWidget.h"
 #include "ui/DialogManager.h"
 #include "ui/ScriptRunner.h"
 

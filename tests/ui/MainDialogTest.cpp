@@ -1,7 +1,7 @@
 // The plug-in's main dialog opened twice by one loading of the real module, as a host does when
 // the user runs the filter again: what the dialog keeps from one opening to the next.
 #include "core/session/FilterSession.h"
-#include "ui/AdmObjects.h"
+#include "ui/AdmDrawer.h"
 #include "ui/DialogManager.h"
 #include "ui/ScriptRunner.h"
 

@@ -1,0 +1,259 @@
+#include "ui/AdmDialog.h"
+
+#include "ui/AdmDrawer.h"
+#include "ui/DialogManager.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QResizeEvent>
+
+#include <algorithm>
+
+namespace quillon::ui {
+
+using filterhost::HandleKind;
+
+namespace {
+
+ADMPoint ToAdm(QPoint p) {
+    return {p.x(), p.y()};
+}
+
+} // namespace
+
+AdmDialog::AdmDialog(DialogManager& manager, const DialogTemplate& layout, bool popup,
+                     QWidget* parent)
+    : QDialog(parent), manager_(manager), lent_(manager.Handles(), this, HandleKind::Dialog) {
+    setWindowTitle(QString::fromStdString(layout.title));
+    setMouseTracking(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, StandardColor(kADMPaneColor));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    // Dialog layouts are made for the dialog manager's 11-pixel font; a larger one would not fit
+    // the texts into their items.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    resize(layout.width, layout.height);
+    if (popup) setFixedSize(layout.width, layout.height);
+    filter_.emplace(*this, *this);
+    for (const TemplateItem& entry : layout.items) {
+        if (Item(entry.id))
+            throw ResourceError("item id " + std::to_string(entry.id) + " used twice");
+        AdmItem* item = CreateItem(entry.id, entry.type,
+                                   QRect(entry.left, entry.top, entry.width, entry.height));
+        if (entry.pictureID) item->SetPicture(entry.pictureID);
+        if (!entry.text.empty()) item->SetText(entry.text);
+    }
+}
+
+AdmDialog::~AdmDialog() = default;
+
+AdmItem* AdmDialog::CreateItem(ADMInt32 id, const std::string& typeName, const QRect& bounds) {
+    if (!IsItemType(typeName)) throw ResourceError("unknown item type \"" + typeName + "\"");
+    if (id == 0) {
+        while (Item(nextItemID_))
+            ++nextItemID_;
+        id = nextItemID_++;
+    }
+    items_.push_back(MakeItem(*this, id, typeName));
+    AdmItem* item = items_.back().get();
+    item->Widget()->setGeometry(bounds);
+    item->Widget()->show();
+    return item;
+}
+
+AdmItem* AdmDialog::Item(ADMInt32 id) const {
+    for (const auto& item : items_)
+        if (item->ID() == id) return item.get();
+    return nullptr;
+}
+
+bool AdmDialog::OwnsItem(const AdmItem* item) const {
+    return std::any_of(items_.begin(), items_.end(),
+                       [item](const auto& i) { return i.get() == item; });
+}
+
+ADMInt32 AdmDialog::Run() {
+    notifiedSize_ = size();
+    if (!ended_) exec();
+    StopTimers();
+    return result_;
+}
+
+void AdmDialog::EndModal(ADMInt32 itemID) {
+    if (ended_) return;
+    ended_ = true;
+    result_ = itemID;
+    StopTimers();
+    done(itemID);
+}
+
+void AdmDialog::StopTimers() {
+    for (auto& [id, timer] : timers_)
+        timer->Stop();
+}
+
+// Escape and the window's close button cancel.
+void AdmDialog::reject() {
+    EndModal(2);
+}
+
+ADMTimerID AdmDialog::StartTimer(ADMInt32 milliseconds, ADMDialogTimerProc proc) {
+    if (!proc || milliseconds < 0 || ended_) return 0;
+    const ADMTimerID id = nextTimer_++;
+    timers_[id] = std::make_unique<RepeatingTimer>(*this, milliseconds, [this, id, proc] {
+        if (!proc(Ref(), id)) AbortTimer(id);
+    });
+    return id;
+}
+
+void AdmDialog::AbortTimer(ADMTimerID id) {
+    timers_.erase(id);
+}
+
+bool AdmDialog::Track(AdmTracker& tracker) {
+    if (!track || !MaskAllows(mask, tracker.action)) return false;
+    return track(Ref(), reinterpret_cast<ADMTrackerRef>(&tracker));
+}
+
+void AdmDialog::Notify(AdmItem* item, const char* type) {
+    AdmNotifier notifier{item, this, type};
+    const LentHandle lent(manager_.Handles(), &notifier, HandleKind::Notifier);
+    if (notify)
+        notify(Ref(), reinterpret_cast<ADMNotifierRef>(&notifier));
+    else
+        DefaultNotify(notifier);
+}
+
+// OK and Cancel end the dialog with their ids.
+void AdmDialog::DefaultNotify(AdmNotifier& notifier) {
+    if (!notifier.item || std::string_view(notifier.type) != kADMUserChangedNotifier) return;
+    const ADMInt32 id = notifier.item->ID();
+    if (id == 1 || id == 2) EndModal(id);
+}
+
+void AdmDialog::SetMinimumClientSize(int width, int height) {
+    setMinimumSize(std::max(width, 0), std::max(height, 0));
+    if (this->width() < width || this->height() < height)
+        resize(std::max(this->width(), width), std::max(this->height(), height));
+}
+
+void AdmDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Only a real change of size notifies, not the first showing.
+    if (!initialised || ended_ || event->size() == notifiedSize_) return;
+    notifiedSize_ = event->size();
+    Notify(nullptr, kADMBoundsChangedNotifier);
+}
+
+AdmItem* AdmDialog::ItemOfWidget(QObject* widget) const {
+    for (const auto& item : items_)
+        if (item->Widget() == widget) return item.get();
+    return nullptr;
+}
+
+bool AdmDialog::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+    case QEvent::Leave:
+        return TrackMouse(watched, event);
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return TrackKey(watched, event);
+    case QEvent::Resize:
+        if (AdmItem* item = ItemOfWidget(watched)) item->Resized();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// Mouse events go to the item under the mouse, or to the dialog on its own background.
+bool AdmDialog::TrackMouse(QObject* watched, QEvent* event) {
+    AdmItem* item = ItemOfWidget(watched);
+    if (!item && watched != this) return false;
+    QWidget* widget = item ? item->Widget() : this;
+    AdmTracker tracker{};
+    tracker.virtualKey = kADMUnknownKey;
+    switch (event->type()) {
+    case QEvent::Enter:
+        tracker.action = kADMEnterAction;
+        tracker.point = ToAdm(static_cast<QEnterEvent*>(event)->position().toPoint());
+        tracker.modifiers = TrackerModifiers(QGuiApplication::keyboardModifiers());
+        break;
+    case QEvent::Leave:
+        tracker.action = kADMLeaveAction;
+        tracker.point = ToAdm(widget->mapFromGlobal(PointerPosition()));
+        tracker.modifiers = TrackerModifiers(QGuiApplication::keyboardModifiers());
+        break;
+    default: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        tracker.point = ToAdm(mouse->position().toPoint());
+        tracker.modifiers = TrackerModifiers(mouse->modifiers());
+        if (event->type() == QEvent::MouseMove) {
+            tracker.action = mouse->buttons() ? kADMMouseMovedDownAction : kADMMouseMovedUpAction;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            tracker.action = kADMButtonUpAction;
+        } else {
+            tracker.action = kADMButtonDownAction;
+            if (event->type() == QEvent::MouseButtonDblClick)
+                tracker.modifiers |= kADMDoubleClickModifier;
+        }
+        break;
+    }
+    }
+    manager_.SetTrackedWidget(widget);
+    const LentHandle lent(manager_.Handles(), &tracker, HandleKind::Tracker);
+    const bool handled = item ? item->Track(tracker) : Track(tracker);
+    return handled && event->type() != QEvent::Enter && event->type() != QEvent::Leave;
+}
+
+// Keys reach the dialog's track callback first whichever item has the focus, then the focused
+// item's. Only the first receiver of a key event tracks it, not the parents it propagates to.
+bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
+    QWidget* focus = QApplication::focusWidget();
+    if (watched != (focus && isAncestorOf(focus) ? static_cast<QObject*>(focus) : this))
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool press = event->type() == QEvent::KeyPress;
+    AdmTracker tracker{};
+    tracker.point = ToAdm(mapFromGlobal(PointerPosition()));
+    tracker.modifiers = TrackerModifiers(key->modifiers());
+    tracker.virtualKey = kADMUnknownKey;
+    switch (key->key()) {
+    case Qt::Key_Shift:
+        if (key->isAutoRepeat()) return false;
+        tracker.action = press ? kADMShiftKeyDownAction : kADMShiftKeyUpAction;
+        break;
+    case Qt::Key_Alt:
+        if (key->isAutoRepeat()) return false;
+        tracker.action = press ? kADMAltKeyDownAction : kADMAltKeyUpAction;
+        break;
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+        return false;
+    default:
+        if (!press) return false;
+        tracker.action = kADMKeyStrokeAction;
+        tracker.virtualKey = VirtualKey(key->key());
+        break;
+    }
+    const LentHandle lent(manager_.Handles(), &tracker, HandleKind::Tracker);
+    bool handled = Track(tracker);
+    if (!handled && !ended_) {
+        if (AdmItem* item = ItemOfWidget(focus)) {
+            tracker.point = ToAdm(item->Widget()->mapFromGlobal(PointerPosition()));
+            handled = item->Track(tracker);
+        }
+    }
+    return handled;
+}
+
+} // namespace quillon::ui
