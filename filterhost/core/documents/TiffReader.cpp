@@ -1,18 +1,15 @@
-// TIFF documents through libtiff: RGB, CMYK and CIELab at 8 or 16 bits, any layout and
-// compression libtiff reads; written losslessly.
+// TIFF documents read through libtiff: RGB, CMYK and CIELab at 8 or 16 bits, any layout and
+// compression libtiff reads.
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
 #include "core/documents/SizeClaims.h"
-#include "core/documents/StripEncoder.h"
+#include "core/documents/TiffSupport.h"
 
-#include <libdeflate.h>
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -22,37 +19,12 @@
 namespace quillon::filterhost {
 namespace {
 
-thread_local char gTiffMessage[256];
+using namespace tiff;
 
 // Colour samples plus alpha and other extra channels a picture may carry.
 constexpr uint16_t kMaxSamplesPerPixel = 16;
 // Pages of one file; each costs a directory the size limit alone does not bound.
 constexpr size_t kMaxPages = 4096;
-
-void OnTiffError(const char*, const char* format, va_list args) {
-    std::vsnprintf(gTiffMessage, sizeof gTiffMessage, format, args);
-}
-
-// libtiff reports through process-wide handlers; keep them off the terminal.
-void SilenceTiff() {
-    static const bool silenced = [] {
-        TIFFSetErrorHandler(OnTiffError);
-        TIFFSetWarningHandler(nullptr);
-        return true;
-    }();
-    (void)silenced;
-}
-
-struct TiffCloser {
-    void operator()(TIFF* t) const { TIFFClose(t); }
-};
-using Tiff = std::unique_ptr<TIFF, TiffCloser>;
-
-HostFailure Broken(const std::filesystem::path& path, const std::string& what) {
-    std::string detail = gTiffMessage[0] ? std::string(": ") + gTiffMessage : "";
-    gTiffMessage[0] = 0;
-    return HostFailure(path.string() + ": " + what + detail);
-}
 
 template <typename T> T Field(TIFF* tiff, ttag_t tag, T fallback) {
     T value = fallback;
@@ -175,45 +147,6 @@ void ForEachRow(TIFF* tiff, const std::filesystem::path& path, uint32_t width, u
     auto store = makeStore();
     for (uint32_t y = 0; y < height; ++y)
         store(image.data() + size_t(y) * rowBytes, y);
-}
-
-// A stored sample on the host's scale. CIELab keeps a and b signed (16 bits: 256 units of a*),
-// ICCLab unsigned around 0x80 or 0x8080.
-uint16_t ToHostSample(uint16_t photometric, bool chroma, size_t bytes, uint16_t stored) {
-    if (bytes == 1) {
-        return photometric == PHOTOMETRIC_CIELAB && chroma ? uint16_t(uint8_t(stored ^ 0x80))
-                                                           : stored;
-    }
-    if (!chroma) return FromFile16(stored);
-    if (photometric == PHOTOMETRIC_CIELAB)
-        return uint16_t(16384 + std::lround(int16_t(stored) / 2.0));
-    return uint16_t(std::min(32768L, std::lround(stored * 128.0 / 257.0)));
-}
-
-uint16_t ToStoredSample(bool chroma, size_t bytes, uint16_t v) {
-    if (bytes == 1) return chroma ? uint16_t(uint8_t(v) ^ 0x80) : v;
-    if (!chroma) return ToFile16(v);
-    return uint16_t(int16_t(std::clamp((int32_t(v) - 16384) * 2, -32768, 32767)));
-}
-
-// 16-bit colour and alpha samples, and CIELab's signed a and b.
-const SampleScale16& PlainScale() {
-    static const SampleScale16 scale(FromFile16, ToFile16);
-    return scale;
-}
-const SampleScale16& CieLabChromaScale() {
-    static const SampleScale16 scale(
-        [](uint16_t v) { return ToHostSample(PHOTOMETRIC_CIELAB, true, 2, v); },
-        [](uint16_t v) { return ToStoredSample(true, 2, v); });
-    return scale;
-}
-
-// Every value of one channel's samples mapped once, so rows convert by lookup.
-template <typename Map> std::vector<uint16_t> SampleTable(size_t bytes, Map map) {
-    std::vector<uint16_t> table(size_t{1} << (8 * bytes));
-    for (size_t v = 0; v < table.size(); ++v)
-        table[v] = map(uint16_t(v));
-    return table;
 }
 
 // Layouts the sample reader does not take (palettes, bilevel, YCbCr, odd depths) go through
@@ -390,294 +323,6 @@ std::vector<Document> ReadTiff(const std::filesystem::path& path, int64_t maxPix
         left -= int64_t(pages.back().width) * pages.back().height;
     } while (TIFFReadDirectory(tiff.get()));
     return pages;
-}
-
-} // namespace quillon::filterhost
-
-namespace quillon::filterhost {
-
-namespace {
-
-// About 8 KB of samples per strip, as libtiff chooses by default.
-constexpr size_t kStripBytes = 8192;
-// The fastest deflate level: still lossless, and a large picture writes several times faster.
-constexpr int kDeflateLevel = 1;
-
-unsigned DefaultThreads() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
-}
-
-} // namespace
-
-// What one worker reuses from strip to strip: the rows before compression and the compressor.
-struct StripEncoder::Scratch {
-    explicit Scratch(const StripEncoder& e)
-        : raw((e.rowBytes_ * size_t(e.rowsPerStrip_) + 1) / 2),
-          compressor(libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor) {
-        if (!compressor) throw std::bad_alloc();
-        packed.resize(libdeflate_zlib_compress_bound(compressor.get(), raw.size() * 2));
-    }
-    std::vector<uint16_t> raw; // 16-bit words, so 16-bit samples are aligned
-    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor;
-    std::vector<uint8_t> packed;
-};
-
-StripEncoder::StripEncoder(const Document& d, unsigned threads)
-    : document_(d), samples_(d.ColorChannels() + (d.hasAlpha ? 1 : 0)),
-      bytes_(d.depth == 16 ? 2 : 1), rowBytes_(size_t(d.width) * size_t(samples_) * bytes_) {
-    rowsPerStrip_ = int32_t(std::clamp<size_t>(kStripBytes / rowBytes_, 1, size_t(d.height)));
-    const size_t count = (size_t(d.height) + size_t(rowsPerStrip_) - 1) / size_t(rowsPerStrip_);
-    state_.assign(count, State::Waiting);
-    strips_.resize(count);
-    for (int c = 0; c < samples_; ++c) {
-        const bool chroma = d.mode == ColorMode::Lab && c > 0 && c < d.ColorChannels();
-        tables_.push_back(
-            SampleTable(2, [&](uint16_t v) { return ToStoredSample(chroma, bytes_, v); }));
-        scales_.push_back(chroma ? &CieLabChromaScale() : &PlainScale());
-    }
-    try {
-        for (unsigned i = 0, n = threads ? threads : DefaultThreads(); i < n; ++i)
-            workers_.emplace_back([this] { Work(); });
-    } catch (...) {
-        Stop();
-        throw;
-    }
-}
-
-StripEncoder::~StripEncoder() {
-    Stop();
-}
-
-void StripEncoder::Stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& worker : workers_)
-        worker.join();
-    workers_.clear();
-}
-
-size_t StripEncoder::StripsOfRows(int32_t rows) const {
-    return rows >= document_.height ? state_.size() : size_t(rows / rowsPerStrip_);
-}
-
-void StripEncoder::RowsFinal(int32_t rows) {
-    rows = std::clamp(rows, 0, document_.height);
-    std::unique_lock lock(mutex_);
-    if (rows < finalRows_) {
-        // Strips a worker is encoding are left to finish: their rows have not changed yet. A
-        // worker that failed leaves its strip for Strip to report.
-        const size_t first = size_t(rows / rowsPerStrip_);
-        done_.wait(lock, [&] {
-            return failure_ || std::none_of(state_.begin() + ptrdiff_t(first), state_.end(),
-                                            [](State s) { return s == State::Working; });
-        });
-        for (size_t k = first; k < state_.size(); ++k) {
-            state_[k] = State::Waiting;
-            strips_[k] = {};
-        }
-        next_ = std::min(next_, first);
-        ready_ = std::min(ready_, first);
-        followRows_ = false;
-    } else if (followRows_ || rows == document_.height) {
-        ready_ = StripsOfRows(rows);
-    } else {
-        return;
-    }
-    finalRows_ = rows;
-    lock.unlock();
-    wake_.notify_all();
-}
-
-void StripEncoder::Finish() {
-    RowsFinal(document_.height);
-    {
-        std::unique_lock lock(mutex_);
-        done_.wait(lock, [&] {
-            return failure_ || std::all_of(state_.begin(), state_.end(),
-                                           [](State s) { return s == State::Done; });
-        });
-    }
-    Stop();
-}
-
-const std::vector<uint8_t>& StripEncoder::Strip(size_t k) {
-    std::unique_lock lock(mutex_);
-    if (k >= ready_) throw std::logic_error("strip asked for before its rows are final");
-    done_.wait(lock, [&] { return failure_ || state_[k] == State::Done; });
-    if (state_[k] != State::Done) std::rethrow_exception(failure_);
-    return strips_[k];
-}
-
-void StripEncoder::Release(size_t k) {
-    std::lock_guard lock(mutex_);
-    strips_[k] = {};
-}
-
-void StripEncoder::Work() {
-    try {
-        Scratch scratch(*this);
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [&] { return stop_ || next_ < ready_; });
-            if (stop_) return;
-            const size_t k = next_++;
-            state_[k] = State::Working;
-            lock.unlock();
-            std::vector<uint8_t> bytes = Encode(k, scratch);
-            lock.lock();
-            strips_[k] = std::move(bytes);
-            state_[k] = State::Done;
-            done_.notify_all();
-        }
-    } catch (...) {
-        std::lock_guard lock(mutex_);
-        if (!failure_) failure_ = std::current_exception();
-        done_.notify_all();
-    }
-}
-
-// One row as the file stores it, samples interleaved.
-void StripEncoder::StoreRow(int32_t y, uint8_t* line) const {
-    const Document& d = document_;
-    const size_t row = size_t(y) * size_t(d.width), samples = size_t(samples_);
-    for (size_t c = 0; c < samples; ++c) {
-        const uint16_t* from = d.planes[c].data() + row;
-        const uint16_t* table = tables_[c].data();
-        if (bytes_ == 1) {
-            uint8_t* to = line + c;
-            for (int32_t x = 0; x < d.width; ++x)
-                to[size_t(x) * samples] = uint8_t(table[from[x]]);
-            continue;
-        }
-        uint16_t* to = reinterpret_cast<uint16_t*>(line) + c;
-        if (c < d.fileOffsets.size() && !d.fileOffsets[c].empty()) {
-            const int8_t* offsets = d.fileOffsets[c].data() + row;
-            const SampleScale16& scale = *scales_[c];
-            for (int32_t x = 0; x < d.width; ++x)
-                to[size_t(x) * samples] = scale.Write(from[x], offsets[x]);
-        } else {
-            for (int32_t x = 0; x < d.width; ++x)
-                to[size_t(x) * samples] = table[from[x]];
-        }
-    }
-}
-
-// Each sample minus the same sample of the pixel to its left (the horizontal predictor), from
-// the right so every difference is taken from the stored values.
-template <typename Sample> void Differences(Sample* row, size_t count, size_t samples) {
-    for (size_t i = count; i-- > samples;)
-        row[i] = Sample(row[i] - row[i - samples]);
-}
-
-std::vector<uint8_t> StripEncoder::Encode(size_t k, Scratch& scratch) const {
-    const int32_t top = int32_t(k) * rowsPerStrip_;
-    const int32_t bottom = std::min(top + rowsPerStrip_, document_.height);
-    uint8_t* raw = reinterpret_cast<uint8_t*>(scratch.raw.data());
-    const size_t count = size_t(document_.width) * size_t(samples_);
-    for (int32_t y = top; y < bottom; ++y) {
-        uint8_t* line = raw + size_t(y - top) * rowBytes_;
-        StoreRow(y, line);
-        if (bytes_ == 1)
-            Differences(line, count, size_t(samples_));
-        else
-            Differences(reinterpret_cast<uint16_t*>(line), count, size_t(samples_));
-    }
-    const size_t size =
-        libdeflate_zlib_compress(scratch.compressor.get(), raw, size_t(bottom - top) * rowBytes_,
-                                 scratch.packed.data(), scratch.packed.size());
-    if (size == 0) throw std::runtime_error("deflate found no room for a strip");
-    return {scratch.packed.begin(), scratch.packed.begin() + ptrdiff_t(size)};
-}
-
-namespace {
-
-// Tags from the document, then the strips: the encoder's, or ones encoded here. The file is
-// in the machine's byte order (libtiff's default for a new file), as the encoder stores samples.
-void WritePage(TIFF* t, const Document& d, const std::filesystem::path& shown, size_t page,
-               size_t pages, StripEncoder* encoded, const CancelCheck& cancel) {
-    const int samples = d.ColorChannels() + (d.hasAlpha ? 1 : 0);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(d.width));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(d.height));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(d.depth));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    const Metadata& m = d.metadata;
-    TIFFSetField(t, TIFFTAG_ORIENTATION, m.orientation ? m.orientation : ORIENTATION_TOPLEFT);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    if (pages > 1) {
-        TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(pages));
-    }
-    switch (d.mode) {
-    case ColorMode::CMYK:
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
-        TIFFSetField(t, TIFFTAG_INKSET, INKSET_CMYK);
-        break;
-    case ColorMode::Lab:
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CIELAB);
-        break;
-    default:
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        break;
-    }
-    if (d.hasAlpha) {
-        const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
-    }
-    if (!d.iccProfile.empty())
-        TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(d.iccProfile.size()), d.iccProfile.data());
-    if (m.xResolution > 0 && m.yResolution > 0) {
-        TIFFSetField(t, TIFFTAG_XRESOLUTION, float(m.xResolution));
-        TIFFSetField(t, TIFFTAG_YRESOLUTION, float(m.yResolution));
-        TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT,
-                     m.resolutionUnit == ResolutionUnit::Inch         ? RESUNIT_INCH
-                     : m.resolutionUnit == ResolutionUnit::Centimetre ? RESUNIT_CENTIMETER
-                                                                      : RESUNIT_NONE);
-    }
-    if (!m.xmp.empty()) TIFFSetField(t, TIFFTAG_XMLPACKET, uint32_t(m.xmp.size()), m.xmp.data());
-
-    std::optional<StripEncoder> own;
-    StripEncoder& strips = encoded ? *encoded : own.emplace(d);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(strips.RowsPerStrip()));
-    strips.RowsFinal(d.height);
-    for (size_t k = 0; k < strips.StripCount(); ++k) {
-        if (cancel && cancel()) throw Cancelled();
-        const std::vector<uint8_t>& bytes = strips.Strip(k);
-        if (TIFFWriteRawStrip(t, uint32_t(k), const_cast<uint8_t*>(bytes.data()),
-                              tmsize_t(bytes.size())) < 0)
-            throw Broken(shown, "cannot write strip " + std::to_string(k));
-        strips.Release(k);
-    }
-}
-
-} // namespace
-
-void WriteTiff(const std::vector<const Document*>& pages, const std::filesystem::path& path,
-               const std::filesystem::path& shown, const CancelCheck& cancel,
-               const std::vector<StripEncoder*>& encoded) {
-    for (size_t page = 0; page < encoded.size(); ++page)
-        if (encoded[page] && (page >= pages.size() || &encoded[page]->Of() != pages[page]))
-            throw std::logic_error("strips encoded from another document");
-    SilenceTiff();
-    Tiff tiff(TIFFOpen(path.c_str(), "w"));
-    if (!tiff) throw Broken(shown, "cannot create TIFF file");
-    TIFF* t = tiff.get();
-    for (size_t page = 0; page < pages.size(); ++page) {
-        WritePage(t, *pages[page], shown, page, pages.size(),
-                  page < encoded.size() ? encoded[page] : nullptr, cancel);
-        if (pages.size() > 1 && !TIFFWriteDirectory(t))
-            throw Broken(shown, "cannot write page " + std::to_string(page + 1));
-    }
-    TIFF* closing = tiff.release();
-    if (!TIFFFlush(closing)) {
-        TIFFClose(closing);
-        throw Broken(shown, "cannot finish TIFF file");
-    }
-    TIFFClose(closing);
 }
 
 } // namespace quillon::filterhost
