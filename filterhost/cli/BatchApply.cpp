@@ -1,6 +1,7 @@
 #include "cli/BatchApply.h"
 
 #include "cli/Commands.h"
+#include "cli/InterruptHandler.h"
 #include "core/HostFailure.h"
 
 #include <sys/wait.h>
@@ -153,36 +154,30 @@ class BatchProgress {
 // fork and the worker's own handling.
 class StopOnInterrupt {
   public:
-    StopOnInterrupt() {
-        gStop = 0;
-        for (auto& worker : gWorkers)
-            worker = 0;
-        struct sigaction action {};
-        action.sa_handler = OnBatchInterrupt;
-        for (size_t i = 0; i < 2; ++i)
-            sigaction(kSignals[i], &action, &previous_[i]);
-    }
-    ~StopOnInterrupt() {
-        for (size_t i = 0; i < 2; ++i)
-            sigaction(kSignals[i], &previous_[i], nullptr);
-    }
+    StopOnInterrupt() : handler_((Clear(), OnBatchInterrupt)) {}
     static sigset_t Signals() {
         sigset_t set;
         sigemptyset(&set);
-        for (int signal : kSignals)
+        for (int signal : InterruptHandler::kSignals)
             sigaddset(&set, signal);
         return set;
     }
     // In a new worker: the signals act as they do for a single picture.
     static void InWorker(const sigset_t& previousMask) {
-        for (int signal : kSignals)
+        for (int signal : InterruptHandler::kSignals)
             std::signal(signal, SIG_DFL);
         sigprocmask(SIG_SETMASK, &previousMask, nullptr);
     }
 
   private:
-    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
-    struct sigaction previous_[2]{};
+    // No stop asked and no worker known, before the handler that reads them is installed.
+    static void Clear() {
+        gStop = 0;
+        for (auto& worker : gWorkers)
+            worker = 0;
+    }
+
+    InterruptHandler handler_;
 };
 
 } // namespace

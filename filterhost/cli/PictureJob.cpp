@@ -62,18 +62,8 @@ void CheckRecordTarget(const std::filesystem::path& record, const std::filesyste
 
 } // namespace
 
-InterruptScope::InterruptScope() {
-    gInterrupted = false;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    for (size_t i = 0; i < 2; ++i)
-        sigaction(kSignals[i], &action, &previous_[i]);
-}
-
-InterruptScope::~InterruptScope() {
-    for (size_t i = 0; i < 2; ++i)
-        sigaction(kSignals[i], &previous_[i], nullptr);
-}
+// The flag is cleared before the handler that sets it is installed.
+InterruptScope::InterruptScope() : handler_((gInterrupted = false, OnInterrupt)) {}
 
 bool InterruptScope::Interrupted() {
     return gInterrupted.load();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/FilterRun.h"
+#include "cli/InterruptHandler.h"
 
 #include "core/documents/ImageFiles.h"
 #include "core/documents/StripEncoder.h"
@@ -22,14 +23,10 @@ namespace quillon::cli {
 class InterruptScope {
   public:
     InterruptScope();
-    ~InterruptScope();
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
     static bool Interrupted();
 
   private:
-    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
-    struct sigaction previous_[2]{};
+    InterruptHandler handler_;
 };
 
 // A progress bar on standard error when it is a terminal, once the work has taken more than a
