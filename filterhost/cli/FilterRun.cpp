@@ -1,6 +1,7 @@
 #include "cli/FilterRun.h"
 
 #include "core/HostFailure.h"
+#include "core/actions/ActionFile.h"
 #include "core/actions/ConfigFolder.h"
 #include "core/documents/AtomicFile.h"
 #include "core/looks/Fade.h"
@@ -101,6 +102,11 @@ FilterResult FilterRunner::Run(Document& document, RunOptions run,
     if (result.recorded) result.declared = module.Parameters();
     result.settings = session.DataSlotBytes();
     return result;
+}
+
+void RecordAction(const FilterResult& result, const std::filesystem::path& file) {
+    if (!result.recorded) throw HostFailure("the filter recorded no parameters");
+    WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, file);
 }
 
 void KeepSettings(const FilterResult& result) {

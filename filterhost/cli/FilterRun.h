@@ -72,4 +72,8 @@ FilterResult RunFilter(const GlobalOptions& global, const HostSettings& host,
 // Keeps the plug-in's settings for the next --last: call once the result is safely written.
 void KeepSettings(const FilterResult& result);
 
+// Writes the parameters the run recorded as an action file; throws HostFailure when the filter
+// recorded none.
+void RecordAction(const FilterResult& result, const std::filesystem::path& file);
+
 } // namespace quillon::cli

@@ -7,7 +7,6 @@
 #include "cli/ProtectOption.h"
 
 #include "core/HostFailure.h"
-#include "core/actions/ActionFile.h"
 #include "core/documents/AtomicFile.h"
 #include "core/documents/ImageFiles.h"
 #include "core/looks/CubeReader.h"
@@ -243,8 +242,7 @@ int RunFit(const GlobalOptions& global, const HostSettings& settings, const FitO
         WriteFileAtomically(*o.report, report.dump(2) + "\n");
     }
     if (o.record) {
-        if (!result.recorded) throw HostFailure("the filter recorded no parameters");
-        WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, *o.record);
+        RecordAction(result, *o.record);
     }
     return kExitOk;
 }

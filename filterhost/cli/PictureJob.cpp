@@ -156,8 +156,7 @@ void SavePicture(const PictureJob& job, const std::filesystem::path& out,
     WriteImageFile(job.Pages(), job.format, out, cancelled, encoded);
     KeepSettings(result);
     if (record) {
-        if (!result.recorded) throw HostFailure("the filter recorded no parameters");
-        WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, *record);
+        RecordAction(result, *record);
     }
 }
 
