@@ -130,51 +130,60 @@ class IndexedMapper final : public PieceMapper<uint8_t> {
 // Rows through the hashed store while it pays; every pixel anew once it does not.
 template <typename Sample> class HashedMapper final : public PieceMapper<Sample> {
   public:
+    using Record = typename PieceMapper<Sample>::Record;
+
     HashedMapper(MapStep& step, HashedColorStore& store)
         : PieceMapper<Sample>(step), store_(store), slotOf_(kRowPixels), missPixel_(kRowPixels) {}
 
   private:
     SPErr MapPiece(Sample* pixels, int32_t count) override {
         if (!store_.Pays()) return this->MapEvery(pixels, count);
+        // Locals, so the loops keep them in registers across the stores into pixels and slots.
+        HashedColorStore& store = store_;
         const int32_t samples = this->samples_;
+        const bool cmyk = this->cmyk_;
+        Record* buffer = this->buffer_.data();
+        const bool* moved = this->moved_.get();
+        int32_t* slotOf = slotOf_.data();
+        int32_t* missPixel = missPixel_.data();
         int32_t misses = 0;
         for (int32_t i = 0; i < count; ++i) {
             Sample* p = pixels + samples * i;
             if (i + kLookAhead < count)
-                store_.Prefetch(HashedColorStore::Key(p + samples * kLookAhead, samples));
+                store.Prefetch(HashedColorStore::Key(p + samples * kLookAhead, samples));
             const uint64_t key = HashedColorStore::Key(p, samples);
-            if (const uint16_t* result = store_.Recall(key)) {
+            if (const uint16_t* result = store.Recall(key)) {
                 std::copy_n(result, samples, p);
-                slotOf_[size_t(i)] = -1;
+                slotOf[i] = -1;
                 continue;
             }
             bool fresh = false;
-            slotOf_[size_t(i)] = store_.Find(key, fresh);
+            slotOf[i] = store.Find(key, fresh);
             if (!fresh) continue;
-            missPixel_[size_t(misses)] = i;
-            this->buffer_[size_t(misses++)] = Pack(p, this->cmyk_);
+            missPixel[misses] = i;
+            buffer[misses++] = Pack(p, cmyk);
         }
         if (misses > 0) {
-            if (const SPErr error = this->step_.Map(this->buffer_.data(), misses,
-                                                    this->moved_.get(), &store_.Order()))
+            if (const SPErr error =
+                    this->step_.Map(buffer, misses, this->moved_.get(), &store.Order()))
                 return error;
             for (int32_t j = 0; j < misses; ++j) {
-                const int32_t pixel = missPixel_[size_t(j)];
+                const int32_t pixel = missPixel[j];
                 Sample* p = pixels + samples * pixel;
                 const uint64_t key = HashedColorStore::Key(p, samples);
-                if (this->moved_[j]) Unpack(this->buffer_[size_t(j)], p, this->cmyk_);
-                const int32_t slot = slotOf_[size_t(pixel)];
-                if (slot >= 0) std::copy_n(p, samples, store_.At(slot).result);
-                store_.Remember(key, p, samples);
+                if (moved[j]) Unpack(buffer[j], p, cmyk);
+                const int32_t slot = slotOf[pixel];
+                if (slot >= 0) std::copy_n(p, samples, store.At(slot).result);
+                store.Remember(key, p, samples);
                 // Written once here; the copy below must not read it again.
-                slotOf_[size_t(pixel)] = -1;
+                slotOf[pixel] = -1;
             }
         }
         for (int32_t i = 0; i < count; ++i) {
-            if (slotOf_[size_t(i)] < 0) continue;
-            const HashedColorStore::Slot& slot = store_.At(slotOf_[size_t(i)]);
+            if (slotOf[i] < 0) continue;
+            const HashedColorStore::Slot& slot = store.At(slotOf[i]);
             std::copy_n(slot.result, samples, pixels + samples * i);
-            store_.Remember(slot.key, slot.result, samples);
+            store.Remember(slot.key, slot.result, samples);
         }
         return kSPNoError;
     }
