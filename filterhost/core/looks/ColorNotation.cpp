@@ -158,17 +158,6 @@ Color16 PixelRecord(const Document& d, int32_t x, int32_t y) {
     return {0, sample(0), sample(1), sample(2)};
 }
 
-ColorSpace SpaceOf(const Document& d) {
-    switch (d.mode) {
-    case ColorMode::CMYK:
-        return plugIncolorServicesCMYKSpace;
-    case ColorMode::Lab:
-        return plugIncolorServicesLabSpace;
-    default:
-        return plugIncolorServicesRGBSpace;
-    }
-}
-
 HostLab ToHostLab(ColorServices& services, ColorSpace space, Color16 record) {
     if (space != plugIncolorServicesLabSpace)
         services.Convert16(space, plugIncolorServicesLabSpace, &record, 1);
@@ -212,7 +201,7 @@ HostLab Resolve(const WrittenColor& color, const Document& d, ColorServices& ser
         }
     const Color16 average{uint16_t(sum[0] / count), uint16_t(sum[1] / count),
                           uint16_t(sum[2] / count), uint16_t(sum[3] / count)};
-    return ToHostLab(services, SpaceOf(d), average);
+    return ToHostLab(services, ColorSpaceOf(d.mode), average);
 }
 
 } // namespace

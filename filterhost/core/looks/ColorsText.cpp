@@ -2,7 +2,6 @@
 
 #include "core/HostFailure.h"
 
-#include <array>
 #include <cstdint>
 #include <sstream>
 
@@ -67,15 +66,15 @@ class Reader {
         if (pos_ == first) Fail(std::string("expected a ") + what);
         return negative ? -v : v;
     }
-    std::array<int64_t, 3> Color() {
+    HostLab Color() {
         ExpectWord("Lab[");
-        std::array<int64_t, 3> c{};
+        uint16_t c[3] = {};
         for (int k = 0; k < 3; ++k) {
-            c[size_t(k)] = Number(false, kFullScale, "component");
+            c[k] = uint16_t(Number(false, kFullScale, "component"));
             if (k < 2) Expect(',');
         }
         Expect(']');
-        return c;
+        return {c[0], c[1], c[2]};
     }
     void OptionalPosition() {
         if (!Accept('[')) return;
@@ -108,25 +107,36 @@ class Reader {
 
 } // namespace
 
-ColorsSummary CheckColorsText(const std::string& text) {
+std::vector<ColorsTextItem> ReadColorsText(const std::string& text) {
     Reader r(text);
-    ColorsSummary summary;
+    std::vector<ColorsTextItem> items;
     while (r.Accept(' ')) {
     }
     while (!r.AtEnd()) {
-        r.StartItem(++summary.items);
-        const auto original = r.Color();
+        r.StartItem(int(items.size()) + 1);
+        ColorsTextItem item{r.Color(), std::nullopt};
         r.OptionalPosition();
         if (r.Accept(':')) {
             if (r.AtEnd() || text[r.Offset()] == ' ') r.Fail("':' without a target colour");
-            const auto target = r.Color();
+            item.to = r.Color();
             r.OptionalPosition();
-            if (target != original) ++summary.moves;
         }
+        items.push_back(item);
         if (!r.AtEnd() && !r.Accept(' ')) r.Fail("expected a space after the item");
         while (r.Accept(' ')) {
         }
     }
+    return items;
+}
+
+ColorsSummary CheckColorsText(const std::string& text) {
+    const std::vector<ColorsTextItem> items = ReadColorsText(text);
+    ColorsSummary summary;
+    summary.items = int(items.size());
+    for (const ColorsTextItem& item : items)
+        if (item.to &&
+            (item.to->L != item.from.L || item.to->a != item.from.a || item.to->b != item.from.b))
+            ++summary.moves;
     return summary;
 }
 

@@ -6,8 +6,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::filterhost {
+
+// A colour on the host's 16-bit Lab scale: L 0..32768, a and b neutral at 16384.
+struct HostLab {
+    uint16_t L = 0, a = 16384, b = 16384;
+};
+
+// One item of a Colors text: a colour and, when it moves, its target (positions are not kept).
+struct ColorsTextItem {
+    HostLab from;
+    std::optional<HostLab> to;
+};
 
 struct ColorsSummary {
     int items = 0;
@@ -18,11 +30,8 @@ struct ColorsSummary {
 // by spaces; components run 0..32768, positions fit in 32 bits. Throws HostFailure naming the
 // item, its position and what is wrong.
 ColorsSummary CheckColorsText(const std::string& text);
-
-// A colour on the host's 16-bit Lab scale: L 0..32768, a and b neutral at 16384.
-struct HostLab {
-    uint16_t L = 0, a = 16384, b = 16384;
-};
+// The items of a text read with the same checks.
+std::vector<ColorsTextItem> ReadColorsText(const std::string& text);
 
 struct ColorsPosition {
     int32_t x = 0, y = 0;

@@ -13,17 +13,6 @@
 namespace quillon::filterhost {
 namespace {
 
-ColorSpace SpaceOf(ColorMode mode) {
-    switch (mode) {
-    case ColorMode::CMYK:
-        return plugIncolorServicesCMYKSpace;
-    case ColorMode::Lab:
-        return plugIncolorServicesLabSpace;
-    default:
-        return plugIncolorServicesRGBSpace;
-    }
-}
-
 // The colour services convert at most this many records per call (their count is 16-bit).
 constexpr size_t kConversionChunk = 16384;
 
@@ -103,7 +92,7 @@ std::vector<Color16> ColorFrame::Records(const Document& d, size_t n) const {
 }
 
 std::vector<LabColor> ColorFrame::Lab(std::vector<Color16> records) const {
-    const ColorSpace space = SpaceOf(mode_);
+    const ColorSpace space = ColorSpaceOf(mode_);
     if (space != plugIncolorServicesLabSpace) {
         ColorServices services(mode_ == ColorMode::RGB ? std::span<const uint8_t>(profile_)
                                                        : std::span<const uint8_t>(),

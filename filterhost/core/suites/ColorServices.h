@@ -1,6 +1,7 @@
 // The colour-space suite over LittleCMS: RGB, CMYK and the host's Lab, whole rows per call.
 #pragma once
 
+#include "core/documents/Document.h"
 #include "core/suites/HandleTable.h"
 #include "core/suites/MatrixShaper.h"
 #include "pluginapi/PIColorSpace.h"
@@ -69,6 +70,18 @@ class ColorServices {
 
     friend struct ColorSuiteProcs;
 };
+
+// The colour-space code of a document's mode.
+inline ColorSpace ColorSpaceOf(ColorMode mode) {
+    switch (mode) {
+    case ColorMode::CMYK:
+        return plugIncolorServicesCMYKSpace;
+    case ColorMode::Lab:
+        return plugIncolorServicesLabSpace;
+    default:
+        return plugIncolorServicesRGBSpace;
+    }
+}
 
 // An 8-bit sample on the host's 16-bit scale (0..32768), rounded: the suite's Convert8to16.
 inline uint16_t EightToHost16(uint8_t v) {
