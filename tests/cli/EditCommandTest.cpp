@@ -220,6 +220,29 @@ TEST_F(EditCommandTest, TheEditBoxMovesTheSlider) {
     EXPECT_DOUBLE_EQ((*Key(recorded, "Fzns"))["value"].get<double>(), 8.0);
 }
 
+// Enter in the box applies the typed value as one edit and leaves the dialog open: OK then
+// writes what the preview showed. With the focus elsewhere Enter presses OK.
+TEST_F(EditCommandTest, EnterInTheEditBoxAppliesTheValueAndKeepsTheDialogOpen) {
+    const std::string colors = std::string("--colors '") + kAdjustment + "'";
+    ASSERT_EQ(Quillon("apply in.png at2.png --fuzziness 2 " + colors).status, 0);
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "click 464 18\nkey a ctrl\ntype 2\nkey enter\nstate s.json\n" +
+                 "key z ctrl\nstate undone.json\nkey y ctrl\n" + kClickOK,
+             colors + " --record done.json");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_NEAR(Nth(State("s.json"), "ADM Slider Type", 0)["value"].get<double>(), 20.0, 1e-3);
+    EXPECT_NEAR(Nth(State("undone.json"), "ADM Slider Type", 0)["value"].get<double>(), 50.0, 1e-3);
+    ASSERT_TRUE(Key(Recorded("done.json"), "Fzns"));
+    EXPECT_DOUBLE_EQ((*Key(Recorded("done.json"), "Fzns"))["value"].get<double>(), 2.0);
+    EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes,
+              ReadImageFile(folder_ / "at2.png").document.planes);
+
+    fs::remove(folder_ / "out.png");
+    const Outcome elsewhere = Edit(std::string(kSmall) + kClickLuminosity + "key enter\n");
+    ASSERT_EQ(elsewhere.status, 0) << elsewhere.error;
+    EXPECT_TRUE(fs::exists(folder_ / "out.png"));
+}
+
 TEST_F(EditCommandTest, UndoAndRedoRestoreFuzzinessAndLuminosity) {
     RecordAction("one.json");
     const Outcome outcome =
