@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -149,6 +150,68 @@ TEST_F(EditCommandTest, ZoomKeysChangeTheLeftZoomOnly) {
     EXPECT_EQ(Nth(State("same.json"), kTextStatic, kLeftZoomLabel)["text"], "66.67%");
     // The right zoom is not touched: the built-in chart, 256 x 384, fits at 186 / 384.
     EXPECT_EQ(Nth(State("out.json"), kTextStatic, kRightZoomLabel)["text"], "48.44%");
+}
+
+TEST_F(EditCommandTest, WheelAndShortcutsZoomAndSpaceLendsTheHand) {
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "key = ctrl\nkey 0 ctrl\nstate fit.json\nkey 1 ctrl\n" +
+             "state actual.json\nwheel 160 175 1\nstate wheel-in.json\nwheel 160 175 -2\n" +
+             "state wheel-out.json\nwheel 470 175 1\nstate right.json\nmove 160 175\n" +
+             "hold space\nstate space.json\nletgo space\nstate let-go.json\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    struct Case {
+        const char* file;
+        const char* left;
+        const char* right;
+    };
+    // 64 x 48 in a 233-pixel-high pane: Fit in View is 233 / 64. The wheel takes the zoom
+    // tool's steps, on the pane under the mouse.
+    for (const Case& c :
+         {Case{"fit.json", "364.06%", "48.44%"}, Case{"actual.json", "100.00%", "48.44%"},
+          Case{"wheel-in.json", "200.00%", "48.44%"}, Case{"wheel-out.json", "66.67%", "48.44%"},
+          Case{"right.json", "66.67%", "50.00%"}}) {
+        const json state = State(c.file);
+        EXPECT_EQ(Nth(state, kTextStatic, kLeftZoomLabel)["text"], c.left) << c.file;
+        EXPECT_EQ(Nth(state, kTextStatic, kRightZoomLabel)["text"], c.right) << c.file;
+    }
+    EXPECT_EQ(Nth(State("space.json"), kFrame, 0)["cursor"], "Photoshop Cursor Hand");
+    EXPECT_EQ(Nth(State("let-go.json"), kFrame, 0)["cursor"], "Photoshop Cursor Eyedropper");
+}
+
+// A picture larger than its pane: the wheel keeps the point under the mouse where it is, so a
+// pick there after zooming lands on the pixel it would have before.
+TEST_F(EditCommandTest, TheWheelZoomsAboutThePointUnderTheMouse) {
+    Document d = MakeDocument(ColorMode::RGB, 8, 640, 480);
+    for (int32_t y = 0; y < d.height; ++y)
+        for (int32_t x = 0; x < d.width; ++x) {
+            d.At(0, x, y) = uint16_t(x * 255 / 639);
+            d.At(1, x, y) = uint16_t(y * 255 / 479);
+            d.At(2, x, y) = 128;
+        }
+    WriteImageFile(d, FileFormat::Png, folder_ / "big.png");
+    const std::string pick = "click 100 120\nwait 20\n" + std::string(kClickSample) + kClickOK;
+    auto pickedAt = [&](const std::string& before, const std::string& record) {
+        std::ofstream(folder_ / "script.txt") << kSmall << before << pick;
+        const Outcome outcome =
+            Quillon("edit big.png out.png --script script.txt --record " + record);
+        EXPECT_EQ(outcome.status, 0) << outcome.error;
+        // "Lab[L,a,b][x,y]:..." : the document position follows the original.
+        const json recorded = Recorded(record);
+        const json* text = Key(recorded, "smpl");
+        if (!text) {
+            ADD_FAILURE() << "no Colors text in " << record;
+            return std::pair{-1, -1};
+        }
+        const std::string colors = (*text)["value"];
+        int x = -1, y = -1;
+        const size_t at = colors.find("][");
+        EXPECT_EQ(std::sscanf(colors.c_str() + at, "][%d,%d]", &x, &y), 2) << colors;
+        return std::pair{x, y};
+    };
+    const auto [x0, y0] = pickedAt("", "plain.json");
+    const auto [x1, y1] = pickedAt("wheel 100 120 1\n", "zoomed.json");
+    EXPECT_NEAR(x1, x0, 2);
+    EXPECT_NEAR(y1, y0, 2);
 }
 
 TEST_F(EditCommandTest, TheZoomMenuChoosesALevelAndChecksTheCurrentOne) {
