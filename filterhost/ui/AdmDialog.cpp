@@ -149,7 +149,8 @@ void AdmDialog::SetMinimumClientSize(int width, int height) {
 void AdmDialog::KeepFrameOnScreen() {
     QWindow* window = windowHandle();
     if (fitting_ || !isWindow() || !isVisible() || !window || !window->screen()) return;
-    const QRect room = window->screen()->availableGeometry().marginsRemoved(window->frameMargins());
+    fittedFrame_ = window->frameMargins();
+    const QRect room = window->screen()->availableGeometry().marginsRemoved(*fittedFrame_);
     const QRect client = geometry();
     if (room.isEmpty() || room.contains(client)) return;
     const QSize size = client.size().boundedTo(room.size()).expandedTo(minimumSize());
@@ -161,21 +162,18 @@ void AdmDialog::KeepFrameOnScreen() {
 }
 
 // The window manager tells its frame's size some time after the window is mapped; the dialog
-// checks again when the frame is likely known.
+// looks again when the frame is likely known, and fits itself once more if the frame changed.
 void AdmDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     for (const int milliseconds : {0, 100, 400})
-        QTimer::singleShot(milliseconds, this, [this] { KeepFrameOnScreen(); });
-}
-
-void AdmDialog::moveEvent(QMoveEvent* event) {
-    QDialog::moveEvent(event);
-    KeepFrameOnScreen();
+        QTimer::singleShot(milliseconds, this, [this] {
+            const QWindow* window = windowHandle();
+            if (window && fittedFrame_ != window->frameMargins()) KeepFrameOnScreen();
+        });
 }
 
 void AdmDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    KeepFrameOnScreen();
     // Only a real change of size notifies, not the first showing.
     if (!initialised || ended_ || event->size() == notifiedSize_) return;
     notifiedSize_ = event->size();

@@ -9,6 +9,7 @@
 #include "ui/Owners.h"
 
 #include <QDialog>
+#include <QMargins>
 
 #include <map>
 #include <memory>
@@ -49,7 +50,9 @@ class AdmDialog : public QDialog {
     void DefaultNotify(AdmNotifier& notifier);
     void SetMinimumClientSize(int width, int height);
     // Moves and, where it must, shrinks the dialog so that the frame a window manager draws
-    // around it lies inside the screen's available area.
+    // around it lies inside the screen's available area: when the plug-in sets its bounds, and
+    // while it is being shown, until the window manager has told the frame's size. A size the
+    // user gives it later stands.
     void KeepFrameOnScreen();
 
     ADMDialogTrackProc track = nullptr;
@@ -61,7 +64,6 @@ class AdmDialog : public QDialog {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void reject() override;
 
@@ -82,7 +84,8 @@ class AdmDialog : public QDialog {
     ADMInt32 result_ = 0;
     QSize notifiedSize_;
     bool fitting_ = false;
-    int wheelTurned_ = 0; // eighths of a degree not yet sent as a notch
+    std::optional<QMargins> fittedFrame_; // the frame the dialog last fitted the screen with
+    int wheelTurned_ = 0;                 // eighths of a degree not yet sent as a notch
     // Last, so that the dialog stops watching its own events before anything else goes.
     std::optional<InstalledFilter> filter_;
 };

@@ -1,5 +1,6 @@
 #include "ui/ScriptRunner.h"
 
+#include "ui/AdmControlItems.h"
 #include "ui/AdmDialog.h"
 #include "ui/AdmEvents.h"
 #include "ui/AdmList.h"
@@ -47,6 +48,7 @@ template <typename... Ts> struct Overloaded : Ts... { using Ts::operator()...; }
 template <typename... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 nlohmann::json DescribeItem(const AdmItem& item) {
+    const auto* label = qobject_cast<const QLabel*>(item.Widget());
     nlohmann::json json = {{"id", item.ID()},
                            {"type", item.TypeName()},
                            {"bounds", Bounds(item.Widget()->geometry())},
@@ -73,6 +75,11 @@ nlohmann::json DescribeItem(const AdmItem& item) {
                               json["entries"] = entries;
                           }},
                item.ShownValue());
+    // A static text: whether all of it shows in its bounds, and in what size.
+    if (label) {
+        json["fits"] = WrappedTextHeight(*label, label->font()) <= label->height();
+        json["font"] = label->font().pixelSize();
+    }
     return json;
 }
 

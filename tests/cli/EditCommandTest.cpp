@@ -365,6 +365,62 @@ TEST_F(EditCommandTest, TheHintLineExplainsTheItemUnderTheMouse) {
         EXPECT_EQ(HintText(State(c.file)), c.hint) << c.file;
 }
 
+// Every hint shows whole, at the smallest size the dialog allows and at the size it opens at
+// (Qt's offscreen screen, 796 x 796 inside): the mouse over each part of the dialog, with an
+// adjustment selected so that the picture's four-line hint is among them.
+TEST_F(EditCommandTest, EveryHintFitsTheHintArea) {
+    struct Size {
+        const char* resize;
+        std::vector<std::pair<int, int>> points; // the picture first
+    };
+    const Size sizes[] = {{"resize 600 300\nwait 50\n",
+                           {{145, 175},
+                            {470, 175},
+                            {320, 95},
+                            {370, 20},
+                            {464, 18},
+                            {22, 90},
+                            {22, 114},
+                            {22, 138},
+                            {540, 52},
+                            {430, 52},
+                            {540, 22},
+                            {260, 45},
+                            {300, 290}}},
+                          {"wait 50\n",
+                           {{217, 400},
+                            {618, 400},
+                            {418, 95},
+                            {560, 20},
+                            {660, 18},
+                            {22, 90},
+                            {22, 114},
+                            {22, 138},
+                            {740, 52},
+                            {626, 52},
+                            {740, 22},
+                            {456, 45},
+                            {400, 790}}}};
+    for (const Size& size : sizes) {
+        std::string script = size.resize;
+        for (size_t i = 0; i < size.points.size(); ++i)
+            script += "move " + std::to_string(size.points[i].first) + " " +
+                      std::to_string(size.points[i].second) + "\nwait 20\nstate p" +
+                      std::to_string(i) + ".json\n";
+        const Outcome outcome = Edit(script, std::string("--colors '") + kAdjustment + "'");
+        ASSERT_EQ(outcome.status, 1) << outcome.error;
+        EXPECT_EQ(HintText(State("p0.json")).rfind("Click to select another color", 0), 0u)
+            << size.resize;
+        for (size_t i = 0; i < size.points.size(); ++i) {
+            const json state = State("p" + std::to_string(i) + ".json");
+            for (const json& item : state["items"])
+                if (item["type"] == kTextStatic)
+                    EXPECT_TRUE(item["fits"].get<bool>())
+                        << size.resize << " point " << i << ": " << item["text"];
+        }
+    }
+}
+
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
     const Outcome outcome =
         Edit(std::string(kSmall) + "hold alt\nstate down.json\nletgo alt\n" + "state up.json\n");
