@@ -301,8 +301,8 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
     case Qt::Key_Meta:
         return false;
     default:
-        if (!press) return false;
-        tracker.action = kADMKeyStrokeAction;
+        if (!press && key->isAutoRepeat()) return false;
+        tracker.action = press ? kADMKeyStrokeAction : kADMKeyReleaseAction;
         tracker.virtualKey = VirtualKey(key->key());
         break;
     }

@@ -74,6 +74,7 @@ bool MaskAllows(ADMInt32 mask, ADMInt32 action) {
     case kADMLeaveAction:
         return mask & kADMEnterLeaveMask;
     case kADMKeyStrokeAction:
+    case kADMKeyReleaseAction:
         return mask & kADMKeyStrokeMask;
     default:
         return false;

@@ -140,7 +140,10 @@ ScriptCommand ParseLine(int line, std::string_view text,
     case ScriptVerb::Hold:
     case ScriptVerb::LetGo:
         Arguments(line, words, 1, 1);
-        command.modifiers = words[1] == "space" ? kScriptSpace : Modifier(line, words[1]);
+        if (words[1].size() == 1 && words[1][0] > ' ' && words[1][0] < 0x7f)
+            command.character = words[1][0];
+        else
+            command.modifiers = words[1] == "space" ? kScriptSpace : Modifier(line, words[1]);
         break;
     case ScriptVerb::Wheel:
         Arguments(line, words, 3, 3);

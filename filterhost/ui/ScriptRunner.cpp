@@ -299,6 +299,11 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     case ScriptVerb::Hold:
     case ScriptVerb::LetGo: {
         const bool press = command.verb == ScriptVerb::Hold;
+        if (command.character) {
+            const QString text(QChar(command.character));
+            Key(dialog, QChar(command.character).toUpper().unicode(), text, press, 0);
+            break;
+        }
         if (press)
             held_ |= command.modifiers;
         else

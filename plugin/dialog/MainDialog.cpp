@@ -379,6 +379,12 @@ std::optional<bool> MainDialog::Shortcut(const Tracker& tracker) {
     return std::nullopt;
 }
 
+// M held, without modifiers, shows what the adjustments move.
+bool MainDialog::IsMovesKey(const Tracker& tracker) {
+    return (tracker.VirtualKey() == 'M' || tracker.VirtualKey() == 'm') &&
+           (tracker.Modifiers() & kModifierKeys) == 0;
+}
+
 bool MainDialog::Track(const Tracker& tracker) {
     switch (tracker.Action()) {
     case kADMShiftKeyDownAction:
@@ -404,6 +410,16 @@ bool MainDialog::Track(const Tracker& tracker) {
         return true;
     case kADMKeyStrokeAction:
         if (const std::optional<bool> result = Shortcut(tracker); result && *result) return true;
+        if (IsMovesKey(tracker)) {
+            leftPane_.SetShowMoves(true);
+            return true;
+        }
+        break;
+    case kADMKeyReleaseAction:
+        if (IsMovesKey(tracker)) {
+            leftPane_.SetShowMoves(false);
+            return true;
+        }
         break;
     default:
         break;

@@ -97,6 +97,7 @@ class MainDialog : public CustomItemsSession {
     void OnOpenSample();
     void ShowAltLabels(bool alt);
     std::optional<bool> Shortcut(const Tracker& tracker);
+    static bool IsMovesKey(const Tracker& tracker);
     void Unbind();
 
     MainDialogServices services_;

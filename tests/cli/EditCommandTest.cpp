@@ -421,6 +421,31 @@ TEST_F(EditCommandTest, EveryHintFitsTheHintArea) {
     }
 }
 
+// M held shows what moves: the grey the adjustment turns red moves far and shows red; a colour
+// it leaves shows as a dim grey. Let go, the preview is back.
+TEST_F(EditCommandTest, HoldingMShowsWhatTheAdjustmentsMove) {
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "screenshot live.png\nhold m\nscreenshot moves.png\n" +
+                 "letgo m\nscreenshot back.png\n",
+             std::string("--colors '") + kAdjustment + "'");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    const Document live = ReadImageFile(folder_ / "live.png").document;
+    const Document moves = ReadImageFile(folder_ / "moves.png").document;
+    auto rgb = [](const Document& d, int32_t x, int32_t y) {
+        return std::vector<int>{d.At(0, x, y), d.At(1, x, y), d.At(2, x, y)};
+    };
+    const std::vector<int> moved = rgb(moves, 140, 175);
+    EXPECT_GT(moved[0], 200);
+    EXPECT_LT(moved[1], 60);
+    EXPECT_LT(moved[2], 60);
+    const std::vector<int> kept = rgb(moves, 165, 160);
+    EXPECT_EQ(kept[0], kept[1]);
+    EXPECT_EQ(kept[1], kept[2]);
+    EXPECT_LT(kept[0], 130);
+    EXPECT_NE(rgb(live, 165, 160), kept);
+    EXPECT_EQ(ReadImageFile(folder_ / "back.png").document.planes, live.planes);
+}
+
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
     const Outcome outcome =
         Edit(std::string(kSmall) + "hold alt\nstate down.json\nletgo alt\n" + "state up.json\n");
