@@ -472,6 +472,24 @@ TEST_F(EditCommandTest, AltCancelEmptiesTheTableAndKeepsTheDialogOpen) {
               ReadImageFile(folder_ / "in.png").document.planes);
 }
 
+// The reset is one step of the history: undo brings every adjustment back, redo empties the
+// table again.
+TEST_F(EditCommandTest, UndoTakesBackAReset) {
+    RecordAction("one.json");
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "hold alt\n" + kClickCancel +
+                 "letgo alt\nstate reset.json\nkey z ctrl\nstate undone.json\nkey y ctrl\n" +
+                 "state redone.json\nkey z ctrl\n" + kClickOK,
+             "--action one.json --record done.json");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_FALSE(Nth(State("reset.json"), "ADM Slider Type", 0)["enabled"]);
+    EXPECT_TRUE(Nth(State("undone.json"), "ADM Slider Type", 0)["enabled"]);
+    EXPECT_FALSE(Nth(State("redone.json"), "ADM Slider Type", 0)["enabled"]);
+    EXPECT_TRUE(Key(Recorded("done.json"), "smpl"));
+    EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes,
+              ReadImageFile(folder_ / "applied.png").document.planes);
+}
+
 TEST_F(EditCommandTest, CancelEscapeAndClosingWriteNothing) {
     RecordAction("one.json");
     const auto settingsBefore = fs::last_write_time(folder_ / kSettings);
