@@ -4,11 +4,14 @@
 #include "ui/DialogManager.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -200,6 +203,10 @@ bool AdmDialog::eventFilter(QObject* watched, QEvent* event) {
         return TrackKey(watched, event);
     case QEvent::Wheel:
         return TrackWheel(watched, static_cast<QWheelEvent*>(event));
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return TrackDrop(watched, static_cast<QDropEvent*>(event));
     case QEvent::Resize:
         if (AdmItem* item = ItemOfWidget(watched)) item->Resized();
         return false;
@@ -268,6 +275,29 @@ bool AdmDialog::TrackWheel(QObject* watched, QWheelEvent* event) {
         handled = item->Track(tracker) || handled;
     }
     return handled;
+}
+
+// One local file dropped on an item that tracks drops; the item opens it through the file chooser.
+bool AdmDialog::TrackDrop(QObject* watched, QDropEvent* event) {
+    AdmItem* item = ItemOfWidget(watched);
+    const QList<QUrl> urls = event->mimeData() ? event->mimeData()->urls() : QList<QUrl>();
+    if (!item || !MaskAllows(item->mask, kADMDropAction) || urls.size() != 1 ||
+        !urls.first().isLocalFile())
+        return false;
+    event->acceptProposedAction();
+    if (event->type() != QEvent::Drop) return true;
+    AdmTracker tracker{};
+    tracker.action = kADMDropAction;
+    tracker.point = ToAdm(event->position().toPoint());
+    tracker.modifiers = TrackerModifiers(event->modifiers());
+    tracker.virtualKey = kADMUnknownKey;
+    manager_.SetTrackedWidget(item->Widget());
+    manager_.SetDroppedFile(urls.first().toLocalFile().toStdString());
+    const LentHandle lent(manager_.Handles(), &tracker, HandleKind::Tracker);
+    item->Track(tracker);
+    // A drop the item did not take to the file chooser answers nothing later.
+    manager_.SetDroppedFile(std::nullopt);
+    return true;
 }
 
 // Keys reach the dialog's track callback first whichever item has the focus, then the focused

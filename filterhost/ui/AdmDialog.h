@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+class QDropEvent;
 class QWheelEvent;
 #include <vector>
 
@@ -71,6 +72,7 @@ class AdmDialog : public QDialog {
     bool TrackMouse(QObject* watched, QEvent* event);
     bool TrackKey(QObject* watched, QEvent* event);
     bool TrackWheel(QObject* watched, QWheelEvent* event);
+    bool TrackDrop(QObject* watched, QDropEvent* event);
     AdmItem* ItemOfWidget(QObject* widget) const;
     void StopTimers();
 

@@ -70,6 +70,8 @@ bool MaskAllows(ADMInt32 mask, ADMInt32 action) {
     case kADMWheelUpAction:
     case kADMWheelDownAction:
         return mask & kADMWheelMask;
+    case kADMDropAction:
+        return mask & kADMDropMask;
     case kADMEnterAction:
     case kADMLeaveAction:
         return mask & kADMEnterLeaveMask;

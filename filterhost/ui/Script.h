@@ -25,7 +25,8 @@ enum class ScriptVerb {
     Screenshot,
     State,
     Type,
-    Wheel
+    Wheel,
+    Drop
 };
 
 // Modifier keys as bits.

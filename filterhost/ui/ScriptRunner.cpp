@@ -11,15 +11,19 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QDialog>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 #include <QtTest/qtestkeyboard.h>
@@ -245,6 +249,21 @@ void ScriptRunner::Wheel(QWidget* dialog, QPoint point, int notches) {
     QApplication::sendEvent(target, &wheel);
 }
 
+// A file dragged from elsewhere and let go over the point: the drag's entry, then the drop.
+void ScriptRunner::Drop(QWidget* dialog, QPoint point, const std::string& file) {
+    QWidget* top = InputWidget(dialog);
+    QWidget* target = top->childAt(point);
+    if (!target) target = top;
+    const QPointF at = target->mapFrom(top, point);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QFileInfo(QString::fromStdString(file)).absoluteFilePath())});
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
 void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     const QPoint point(command.x, command.y);
     const QPointer<QWidget> guard(dialog);
@@ -317,6 +336,9 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     }
     case ScriptVerb::Wheel:
         Wheel(dialog, point, command.notches);
+        break;
+    case ScriptVerb::Drop:
+        Drop(dialog, point, command.file);
         break;
     case ScriptVerb::Wait:
         break;

@@ -93,6 +93,7 @@ Refresh EditController::OnDocumentSampler(PaneEvent event, ImagePoint at, bool c
         return kRefreshTable;
     }
     case PaneEvent::HandDragEnded:
+    case PaneEvent::FileDropped:
         break;
     }
     return kRefreshControls;

@@ -381,6 +381,9 @@ void QLNImagePane::Track(QLNImagePane& pane, const Tracker& tracker) {
     case kADMWheelDownAction:
         pane.TrackWheel(tracker);
         break;
+    case kADMDropAction:
+        pane.Report(tracker, PaneEvent::FileDropped);
+        break;
     default:
         break;
     }

@@ -26,7 +26,8 @@ enum class PaneEvent : int32_t {
     HandDragEnded = 1,
     SamplerPlaced = 2,
     SamplerReleased = 3,
-    SamplerMoved = 4
+    SamplerMoved = 4,
+    FileDropped = 5
 };
 
 class QLNImagePane;

@@ -260,7 +260,12 @@ void MainDialog::OnLeftPane(const Tracker& tracker, PaneEvent event) {
                                     leftPane_.LiveAdjustment()));
 }
 
+// A picture file dropped on the right pane opens as Open Sample would open it.
 void MainDialog::OnRightPane(PaneEvent event) {
+    if (event == PaneEvent::FileDropped) {
+        OnOpenSample(false);
+        return;
+    }
     Edited(edits_.OnSampleSampler(event, rightPane_.SamplerImagePoint()));
 }
 
@@ -288,10 +293,11 @@ void MainDialog::OnFuzzinessEdited(Item edit) {
     Edited(edits_.SetFuzziness(EngineFuzziness(user)));
 }
 
-// Alt-Open Sample goes back to the built-in sample and forgets the file.
-void MainDialog::OnOpenSample() {
+// Alt-Open Sample goes back to the built-in sample and forgets the file; a dropped file is always
+// opened.
+void MainDialog::OnOpenSample(bool builtIn) {
     bool changed = false;
-    if (altHeld_) {
+    if (builtIn) {
         services_.samplePath[0] = 0;
         samples_.LoadBuiltIn();
         changed = true;
@@ -318,7 +324,7 @@ bool MainDialog::OnUserChanged(Item item) {
         return false;
     }
     if (id == kOpenSampleItem)
-        OnOpenSample();
+        OnOpenSample(altHeld_);
     else if (id == items_.slider)
         OnSliderCommitted(item);
     else if (id == items_.fuzzinessEdit)

@@ -96,7 +96,11 @@ enum {
     /* The key of a key stroke let go (under the key-stroke mask), with its virtual key. */
     kADMKeyReleaseAction = 15,
     kADMWheelUpAction = 21,
-    kADMWheelDownAction = -21
+    kADMWheelDownAction = -21,
+    /* A file dropped on an item, at the point of the drop (under the drop mask). The file
+       chooser's next answer is that file, without showing itself, so a plug-in opens a dropped
+       file as it opens a chosen one. */
+    kADMDropAction = 23
 };
 
 /* Tracker modifier bits. */
@@ -116,6 +120,7 @@ enum {
     kADMEnterLeaveMask = 0x08,  /* 11, -11 */
     kADMKeyStrokeMask = 0x10,   /* -15, 15 */
     kADMWheelMask = 0x20,       /* 21, -21 */
+    kADMDropMask = 0x40,        /* 23 */
     kADMDefaultItemMask = kADMButtonMask | kADMKeyStrokeMask,
     kADMAllActionsMask = -1
 };
