@@ -164,15 +164,23 @@ void AdmDialog::KeepFrameOnScreen() {
     fitting_ = false;
 }
 
-// The window manager tells its frame's size some time after the window is mapped; the dialog
-// looks again when the frame is likely known, and fits itself once more if the frame changed.
+// The window manager tells its frame's size some time after the window is mapped, and moves the
+// window into the frame; the dialog fits itself once more whenever the frame it sees is not the
+// one it last fitted, on a move and for a while after it is shown.
+void AdmDialog::FitIfFrameChanged() {
+    const QWindow* window = windowHandle();
+    if (window && fittedFrame_ != window->frameMargins()) KeepFrameOnScreen();
+}
+
 void AdmDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    for (const int milliseconds : {0, 100, 400})
-        QTimer::singleShot(milliseconds, this, [this] {
-            const QWindow* window = windowHandle();
-            if (window && fittedFrame_ != window->frameMargins()) KeepFrameOnScreen();
-        });
+    for (const int milliseconds : {0, 100, 400, 1000, 2500})
+        QTimer::singleShot(milliseconds, this, [this] { FitIfFrameChanged(); });
+}
+
+void AdmDialog::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    FitIfFrameChanged();
 }
 
 void AdmDialog::resizeEvent(QResizeEvent* event) {

@@ -66,6 +66,7 @@ class AdmDialog : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void reject() override;
 
   private:
@@ -73,6 +74,7 @@ class AdmDialog : public QDialog {
     bool TrackKey(QObject* watched, QEvent* event);
     bool TrackWheel(QObject* watched, QWheelEvent* event);
     bool TrackDrop(QObject* watched, QDropEvent* event);
+    void FitIfFrameChanged();
     AdmItem* ItemOfWidget(QObject* widget) const;
     void StopTimers();
 
