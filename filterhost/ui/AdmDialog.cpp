@@ -174,6 +174,7 @@ void AdmDialog::FitIfFrameChanged() {
 
 void AdmDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    KeepFrameOnScreen();
     for (const int milliseconds : {0, 100, 400, 1000, 2500})
         QTimer::singleShot(milliseconds, this, [this] { FitIfFrameChanged(); });
 }
