@@ -9,6 +9,8 @@ packages=(
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
   libcli11-dev nlohmann-json3-dev liblemon-dev
+  gimp libgimp2.0-dev
+  xvfb xauth qt6-qpa-plugins
 )
 
 missing=()
