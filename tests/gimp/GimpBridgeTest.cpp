@@ -26,18 +26,20 @@ struct Case {
     const char* name;
     const char* input;
     const char* selection; // "", "rect" or "feather"
+    const char* precision; // "float": filtered as 32-bit linear float, exported at 16 bits
     double fuzziness;
     bool luminosity;
     double amount;
 };
 
 constexpr Case kCases[] = {
-    {"rgb8", "rgb8.png", "", 3, true, 100},
-    {"rgba8", "rgba8.png", "", 3, true, 100},
-    {"rgb16", "rgb16.png", "", 2, false, 100},
-    {"rect", "rgb8.png", "rect", 3, true, 100},
-    {"feather", "rgb8.png", "feather", 4, false, 100},
-    {"amount50", "rgb8.png", "", 3, true, 50},
+    {"rgb8", "rgb8.png", "", "", 3, true, 100},
+    {"rgba8", "rgba8.png", "", "", 3, true, 100},
+    {"rgb16", "rgb16.png", "", "", 2, false, 100},
+    {"float", "rgb16.png", "", "float", 2, false, 100},
+    {"rect", "rgb8.png", "rect", "", 3, true, 100},
+    {"feather", "rgb8.png", "feather", "", 4, false, 100},
+    {"amount50", "rgb8.png", "", "", 3, true, 50},
 };
 
 // The rectangle both selections start from: x 10..29, y 6..21.
@@ -76,11 +78,15 @@ constexpr const char* kSchemeSupport = R"scheme(
     (close-output-port port)))
 (define (quillon-export image drawable file)
   (file-png-save2 RUN-NONINTERACTIVE image drawable file file 0 9 0 0 0 0 0 0 1))
-(define (quillon-case name file colors fuzziness luminosity amount selection)
+(define (quillon-case name file colors fuzziness luminosity amount selection precision)
   (let* ((loaded (quillon-load file)) (image (car loaded)) (drawable (cadr loaded)))
     (quillon-select image selection)
     (quillon-save-mask image (string-append name "-mask.txt"))
+    (when (equal? precision "float")
+      (gimp-image-convert-precision image PRECISION-FLOAT-LINEAR))
     (plug-in-quillon RUN-NONINTERACTIVE image drawable colors fuzziness luminosity amount)
+    (when (equal? precision "float")
+      (gimp-image-convert-precision image PRECISION-U16-GAMMA))
     (quillon-export image drawable (string-append name "-gimp.png"))
     (gimp-image-delete image)
     (note "done " name)))
@@ -92,7 +98,7 @@ std::string Scheme(const Case& c) {
     std::ostringstream s;
     s << "(quillon-case \"" << c.name << "\" \"" << c.input << "\" \"" << kColors << "\" "
       << c.fuzziness << " " << (c.luminosity ? "TRUE" : "FALSE") << " " << c.amount << " \""
-      << c.selection << "\")\n";
+      << c.selection << "\" \"" << c.precision << "\")\n";
     return s.str();
 }
 
@@ -207,6 +213,8 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
               "    image (cadr loaded) \"\" 11 TRUE 100)))\n"
               "  (quillon-refused \"colors\" (lambda () (plug-in-quillon RUN-NONINTERACTIVE\n"
               "    image (cadr loaded) \"Lab[1,2\" 3 TRUE 100)))\n"
+              "  (quillon-refused \"display\" (lambda () (plug-in-quillon RUN-INTERACTIVE\n"
+              "    image (cadr loaded) \"\" 3 TRUE 100)))\n"
               "  (quillon-export image (cadr loaded) \"refused-gimp.png\")\n"
               "  (gimp-image-delete image))\n"
               "(note \"finished\")\n"
@@ -223,7 +231,7 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
     EXPECT_EQ(ReadSamples(folder_ / "last-gimp.png").values,
               ReadSamples(folder_ / "amount50-gimp.png").values);
 
-    for (const char* refused : {"grey", "fuzziness", "colors"})
+    for (const char* refused : {"grey", "fuzziness", "colors", "display"})
         EXPECT_NE(notes.find(std::string("refused ") + refused + " yes"), std::string::npos)
             << refused << "\n"
             << notes;
@@ -231,7 +239,8 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
               std::string::npos)
         << gimp.output;
     EXPECT_NE(gimp.output.find("Fuzziness must lie from 1 to 10"), std::string::npos);
-    EXPECT_NE(gimp.output.find("Colors: "), std::string::npos);
+    EXPECT_NE(gimp.output.find("Colors: item 1 (\"Lab[1,2\")"), std::string::npos);
+    EXPECT_NE(gimp.output.find("no display to show the dialog on"), std::string::npos);
     EXPECT_EQ(ReadSamples(folder_ / "refused-gimp.png").values,
               ReadSamples(folder_ / "rgb8.png").values);
 }
@@ -257,24 +266,39 @@ TEST_F(GimpBridgeTest, TheDialogInsideGimpChangesTheImageAsQuillonEditDoes) {
     const fs::path screenshot = folder_ / "dialog.png";
     std::ofstream(folder_ / "gimp-script.txt") << DialogScript(screenshot);
     std::ofstream(folder_ / "edit-script.txt") << DialogScript({});
-    // The dialog, then the same parameters again with the last values.
+    // The dialog; the same parameters with the last values; the dialog again, starting from
+    // them, confirmed at once; and the dialog cancelled. Script-Fu rewrites the script between
+    // the calls.
+    auto callDialog = [](const std::string& out) {
+        return "(let* ((loaded (quillon-load \"rgb8.png\")) (image (car loaded)))\n"
+               "  (note \"" +
+               out +
+               " \" (catch \"refused\" (plug-in-quillon RUN-INTERACTIVE\n"
+               "    image (cadr loaded) \"\" 1 TRUE 100) \"applied\"))\n"
+               "  (quillon-export image (cadr loaded) \"" +
+               out +
+               "-gimp.png\")\n"
+               "  (gimp-image-delete image))\n";
+    };
+    auto rewrite = [this](const char* script) {
+        return "(let ((port (open-output-file \"" + (folder_ / "gimp-script.txt").string() +
+               "\")))\n  (display \"" + script + "\" port)\n  (close-output-port port))\n";
+    };
     const std::string scheme =
-        std::string(kSchemeSupport) +
-        "(let* ((loaded (quillon-load \"rgb8.png\")) (image (car loaded)))\n"
-        "  (plug-in-quillon RUN-INTERACTIVE image (cadr loaded) \"\" 1 TRUE 100)\n"
-        "  (quillon-export image (cadr loaded) \"dialog-gimp.png\")\n"
-        "  (gimp-image-delete image))\n"
+        std::string(kSchemeSupport) + callDialog("dialog") +
         "(let* ((loaded (quillon-load \"rgb8.png\")) (image (car loaded)))\n"
         "  (plug-in-quillon RUN-WITH-LAST-VALS image (cadr loaded) \"\" 1 TRUE 100)\n"
         "  (quillon-export image (cadr loaded) \"last-gimp.png\")\n"
-        "  (gimp-image-delete image))\n"
+        "  (gimp-image-delete image))\n" +
+        rewrite("resize 600 300\\nwait 50\\nclick 540 22\\n") + callDialog("again") +
+        rewrite("resize 600 300\\nwait 50\\nclick 540 52\\n") + callDialog("cancel") +
         "(note \"finished\")\n"
         "(close-output-port quillon-notes)\n";
     const Finished gimp =
         Gimp(scheme, "QUILLON_GIMP_SCRIPT='" + (folder_ / "gimp-script.txt").string() + "'",
              "xvfb-run -a -s '-screen 0 1280x800x24'");
     ASSERT_EQ(gimp.status, 0) << gimp.output;
-    ASSERT_NE(Notes().find("finished"), std::string::npos) << gimp.output;
+    ASSERT_NE(Notes().find("finished"), std::string::npos) << Notes() << gimp.output;
     EXPECT_TRUE(fs::is_regular_file(screenshot)) << gimp.output;
 
     const Finished edit = Quillon("edit rgb8.png edit.png --script edit-script.txt");
@@ -291,7 +315,29 @@ TEST_F(GimpBridgeTest, TheDialogInsideGimpChangesTheImageAsQuillonEditDoes) {
     // The grey patch (16 x 32 pixels) turned towards the swatch's dark blue.
     EXPECT_GT(moved, 16 * 32);
     EXPECT_GT(edited.At(5, 5, 2), edited.At(5, 5, 0) + 20);
+    const std::string notes = Notes();
+    EXPECT_NE(notes.find("dialog applied"), std::string::npos) << notes;
+    EXPECT_NE(notes.find("again applied"), std::string::npos) << notes;
     EXPECT_EQ(ReadSamples(folder_ / "last-gimp.png").values, dialog.values);
+    EXPECT_EQ(ReadSamples(folder_ / "again-gimp.png").values, dialog.values);
+    // Script-Fu takes a cancelled call as done; the image tells.
+    EXPECT_EQ(ReadSamples(folder_ / "cancel-gimp.png").values, in.values);
+}
+
+TEST_F(GimpBridgeTest, AModuleThatFailsToLoadIsAMessageNamingIt) {
+    std::ofstream(folder_ / "gimp2" / "plug-ins" / "quillon-gimp" / "Quillon.8bf", std::ios::trunc)
+        << "not a module";
+    const Finished gimp =
+        Gimp(std::string(kSchemeSupport) +
+             "(let* ((loaded (quillon-load \"rgb8.png\")) (image (car loaded)))\n"
+             "  (quillon-refused \"module\" (lambda () (plug-in-quillon RUN-NONINTERACTIVE\n"
+             "    image (cadr loaded) \"\" 3 TRUE 100))))\n"
+             "(close-output-port quillon-notes)\n");
+    ASSERT_EQ(gimp.status, 0) << gimp.output;
+    EXPECT_NE(Notes().find("refused module yes"), std::string::npos) << Notes() << gimp.output;
+    EXPECT_NE(gimp.output.find("no filter module named \"Quillon...\""), std::string::npos)
+        << gimp.output;
+    EXPECT_NE(gimp.output.find("Quillon.8bf"), std::string::npos) << gimp.output;
 }
 
 } // namespace
