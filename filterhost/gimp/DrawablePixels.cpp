@@ -58,6 +58,8 @@ const Babl* ImageSpace(int32_t image, std::vector<uint8_t>& bytes) {
 
 DrawablePixels::DrawablePixels(int32_t image, int32_t drawable)
     : image_(image), drawable_(drawable) {
+    if (!gimp_item_is_layer(drawable))
+        throw HostFailure("Quillon filters layers, not masks or channels");
     if (!gimp_drawable_is_rgb(drawable))
         throw HostFailure("Quillon filters RGB images and this is " + ModeWords(drawable) +
                           " one; Image > Mode > RGB converts it");

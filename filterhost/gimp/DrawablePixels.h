@@ -19,7 +19,8 @@ using WriteProgress = std::function<void(double done)>;
 
 class DrawablePixels {
   public:
-    // Throws HostFailure when the drawable is not RGB or its image's profile cannot be used.
+    // Throws HostFailure when the drawable is not an RGB layer or its image's profile cannot be
+    // used.
     DrawablePixels(int32_t image, int32_t drawable);
 
     // Whether the selection leaves nothing of the drawable to filter.

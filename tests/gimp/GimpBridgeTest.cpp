@@ -36,6 +36,7 @@ constexpr Case kCases[] = {
     {"rgb8", "rgb8.png", "", "", 3, true, 100},
     {"rgba8", "rgba8.png", "", "", 3, true, 100},
     {"rgb16", "rgb16.png", "", "", 2, false, 100},
+    {"profile", "wide8.png", "", "", 3, true, 100},
     {"float", "rgb16.png", "", "float", 2, false, 100},
     {"rect", "rgb8.png", "rect", "", 3, true, 100},
     {"feather", "rgb8.png", "feather", "", 4, false, 100},
@@ -144,6 +145,9 @@ class GimpBridgeTest : public GimpTest {
         WriteImageFile(MakePicture(8, false), FileFormat::Png, folder_ / "rgb8.png");
         WriteImageFile(MakePicture(8, true), FileFormat::Png, folder_ / "rgba8.png");
         WriteImageFile(MakePicture(16, false), FileFormat::Png, folder_ / "rgb16.png");
+        Document wide = MakePicture(8, false);
+        wide.iccProfile = WideProfile();
+        WriteImageFile(wide, FileFormat::Png, folder_ / "wide8.png");
     }
 
     // Compares GIMP's result with quillon apply's, as the case's selection lets it.
@@ -171,12 +175,15 @@ class GimpBridgeTest : public GimpTest {
                     const std::string at = std::to_string(x) + "," + std::to_string(y) +
                                            " channel " + std::to_string(ch);
                     if (c.selection == std::string("rect")) {
-                        if (InRect(x, y))
+                        if (InRect(x, y)) {
                             ASSERT_NEAR(g, a, 1) << at;
-                        else
+                        } else {
                             ASSERT_EQ(g, o) << "outside the selection at " << at;
+                        }
                     } else if (c.selection == std::string("feather")) {
-                        if (m == 0) ASSERT_EQ(g, o) << "unselected at " << at;
+                        if (m == 0) {
+                            ASSERT_EQ(g, o) << "unselected at " << at;
+                        }
                         ASSERT_NEAR(g, Blend(o, a, m), 1) << at << " mask " << m;
                         between += m > 0 && m < 255 && std::abs(a - o) > 4 && std::abs(g - o) > 1 &&
                                    std::abs(g - a) > 1;
@@ -187,7 +194,9 @@ class GimpBridgeTest : public GimpTest {
             }
         // The adjustment moved enough of the picture for the comparison to mean something.
         EXPECT_GT(moved, 100);
-        if (c.selection == std::string("feather")) EXPECT_GT(between, 20);
+        if (c.selection == std::string("feather")) {
+            EXPECT_GT(between, 20);
+        }
     }
 };
 
@@ -202,7 +211,8 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
               "  (quillon-export image (cadr loaded) \"last-gimp.png\")\n"
               "  (gimp-image-delete image)\n"
               "  (note \"done last\"))\n";
-    // Failures: a grey image, values out of range, a malformed Colors text.
+    // Failures: a grey image, values out of range, a malformed Colors text, no display for the
+    // dialog, a layer mask.
     scheme += "(let* ((loaded (quillon-load \"rgb8.png\")) (image (car loaded)))\n"
               "  (gimp-image-convert-grayscale image)\n"
               "  (quillon-refused \"grey\" (lambda () (plug-in-quillon RUN-NONINTERACTIVE image\n"
@@ -217,6 +227,12 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
               "    image (cadr loaded) \"\" 3 TRUE 100)))\n"
               "  (quillon-export image (cadr loaded) \"refused-gimp.png\")\n"
               "  (gimp-image-delete image))\n"
+              "(let* ((loaded (quillon-load \"rgb8.png\")) (image (car loaded))\n"
+              "       (mask (car (gimp-layer-create-mask (cadr loaded) ADD-MASK-WHITE))))\n"
+              "  (gimp-layer-add-mask (cadr loaded) mask)\n"
+              "  (quillon-refused \"mask\" (lambda () (plug-in-quillon RUN-NONINTERACTIVE\n"
+              "    image mask \"\" 3 TRUE 100)))\n"
+              "  (gimp-image-delete image))\n"
               "(note \"finished\")\n"
               "(close-output-port quillon-notes)\n";
     const Finished gimp = Gimp(scheme);
@@ -228,10 +244,18 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
     EXPECT_NE(notes.find("RGB*"), std::string::npos) << notes;
     for (const Case& c : kCases)
         Check(c);
+    // The same pixels in a wider space are other colours, which the filter moves otherwise:
+    // the bridge handed it the image's profile.
+    const Samples wide = ReadSamples(folder_ / "profile-apply.png");
+    const Samples narrow = ReadSamples(folder_ / "rgb8-apply.png");
+    int differ = 0;
+    for (size_t i = 0; i < wide.values.size(); ++i)
+        differ += std::abs(int(wide.values[i]) - int(narrow.values[i])) > 2;
+    EXPECT_GT(differ, 100);
     EXPECT_EQ(ReadSamples(folder_ / "last-gimp.png").values,
               ReadSamples(folder_ / "amount50-gimp.png").values);
 
-    for (const char* refused : {"grey", "fuzziness", "colors", "display"})
+    for (const char* refused : {"grey", "fuzziness", "colors", "display", "mask"})
         EXPECT_NE(notes.find(std::string("refused ") + refused + " yes"), std::string::npos)
             << refused << "\n"
             << notes;
@@ -241,6 +265,7 @@ TEST_F(GimpBridgeTest, NonInteractiveCallsMatchQuillonApply) {
     EXPECT_NE(gimp.output.find("Fuzziness must lie from 1 to 10"), std::string::npos);
     EXPECT_NE(gimp.output.find("Colors: item 1 (\"Lab[1,2\")"), std::string::npos);
     EXPECT_NE(gimp.output.find("no display to show the dialog on"), std::string::npos);
+    EXPECT_NE(gimp.output.find("Quillon filters layers, not masks or channels"), std::string::npos);
     EXPECT_EQ(ReadSamples(folder_ / "refused-gimp.png").values,
               ReadSamples(folder_ / "rgb8.png").values);
 }

@@ -3,6 +3,7 @@
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
 
+#include <lcms2.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,21 @@ Document MakePicture(int depth, bool alpha) {
             if (alpha) d.At(3, x, y) = uint16_t((x * 37 + y * 11) % 256);
         }
     return d;
+}
+
+std::vector<uint8_t> WideProfile() {
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
 }
 
 std::string GimpTest::Missing() {

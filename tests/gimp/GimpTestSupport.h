@@ -30,6 +30,9 @@ Samples ReadSamples(const std::filesystem::path& file);
 // elsewhere; with alpha running over many values, or at 16 bits between the 8-bit levels.
 filterhost::Document MakePicture(int depth, bool alpha);
 
+// An ICC profile of wider primaries than sRGB's (Adobe RGB's, gamma 2.2).
+std::vector<uint8_t> WideProfile();
+
 struct Finished {
     int status = -1;
     std::string output; // standard output and error together
