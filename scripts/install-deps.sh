@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev libgl-dev
   xvfb openbox x11-utils xdotool
   libcli11-dev nlohmann-json3-dev liblemon-dev
+  gimp libgimp2.0-dev
+  xvfb xauth qt6-qpa-plugins
 )
 
 missing=()
