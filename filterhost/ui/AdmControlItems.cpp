@@ -4,6 +4,8 @@
 #include "ui/AdmList.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,6 +13,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon::ui {
@@ -29,6 +32,19 @@ QString WithoutMnemonics(const std::string& text) {
     return shown;
 }
 
+// Enter in a value box takes the typed value and leaves the dialog open, so the user sees the
+// preview for it before OK; Enter anywhere else still presses the default button.
+class ValueLineEdit final : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QLineEdit::keyPressEvent(event);
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) event->accept();
+    }
+};
+
 } // namespace
 
 TextStaticItem::TextStaticItem(AdmDialog& dialog, ADMInt32 id, const std::string& typeName)
@@ -41,6 +57,23 @@ TextStaticItem::TextStaticItem(AdmDialog& dialog, ADMInt32 id, const std::string
 
 void TextStaticItem::ShowText(const std::string& text) {
     label_->setText(WithoutMnemonics(text));
+    FitFont();
+}
+
+int WrappedTextHeight(const QLabel& label, const QFont& font) {
+    const QRect room(0, 0, std::max(label.width(), 1), 1 << 20);
+    return QFontMetrics(font)
+        .boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label.text())
+        .height();
+}
+
+// A text too long for its item is shown in a smaller font, down to 8 pixels, rather than cut.
+void TextStaticItem::FitFont() {
+    QFont font = label_->parentWidget()->font();
+    constexpr int kSmallest = 8;
+    while (font.pixelSize() > kSmallest && WrappedTextHeight(*label_, font) > label_->height())
+        font.setPixelSize(font.pixelSize() - 1);
+    label_->setFont(font);
 }
 
 PushButtonItem::PushButtonItem(AdmDialog& dialog, ADMInt32 id, const std::string& typeName)
@@ -91,7 +124,7 @@ void SliderItem::PutValue() {
 }
 
 TextEditItem::TextEditItem(AdmDialog& dialog, ADMInt32 id, const std::string& typeName)
-    : AdmItem(dialog, id, typeName), edit_(new QLineEdit(&dialog)) {
+    : AdmItem(dialog, id, typeName), edit_(new ValueLineEdit(&dialog)) {
     edit_->setAlignment(Qt::AlignRight);
     QObject::connect(edit_, &QLineEdit::editingFinished, edit_, [this] { CommitEdit(); });
     Adopt(edit_);
