@@ -82,7 +82,11 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
     // The dialog opens with the locks in place, as ordinary locked pairs.
     filter = o.protect.Asked() ? Protect(global, settings, o.filter, job.image.document, o.protect)
                                : o.filter;
-    filter.resume = !o.fresh;
+    // Parameters given are the dialog's whole starting state; without any it starts where the
+    // last use left off.
+    const bool given = filter.action || !filter.colors.empty() || filter.fuzziness ||
+                       filter.preserveLuminosity || filter.sample || !filter.set.empty();
+    filter.resume = !o.fresh && !given;
     runner.emplace(global, settings, filter);
 
     RunOptions run;

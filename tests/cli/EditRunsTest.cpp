@@ -83,6 +83,12 @@ TEST_F(EditRunsTest, ASecondEditOpensWithTheFirstsAdjustmentsUnlessFresh) {
     EXPECT_FALSE(OpenedAdjusting("fresh.json"));
     EXPECT_EQ(Pixels("fresh.png"), Pixels("in.png"));
 
+    // Parameters given are the whole starting state: the kept adjustments do not mix in.
+    const Outcome given = Edit(std::string(kSmall) + "state given.json\n", "--fuzziness 3");
+    ASSERT_EQ(given.status, 1) << given.error;
+    EXPECT_FALSE(OpenedAdjusting("given.json"));
+    EXPECT_NEAR(Nth(State("given.json"), "ADM Slider Type", 0)["value"].get<double>(), 30.0, 1e-3);
+
     // --fresh and --last contradict each other.
     const Outcome both = Edit(kClickOK, "--fresh --last", "both.png");
     EXPECT_EQ(both.status, 2) << both.error;
