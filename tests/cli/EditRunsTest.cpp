@@ -165,7 +165,9 @@ TEST_F(EditRunsTest, TheAmountIsRecordedAndReplayed) {
         const Outcome outcome = Quillon(c.command);
         ASSERT_EQ(outcome.status, 0) << c.command << ": " << outcome.error;
         EXPECT_EQ(Pixels(c.file) == edited, c.asEdited) << c.command;
-        if (!c.asEdited) EXPECT_EQ(Pixels(c.file), Pixels("applied.png")) << c.command;
+        if (!c.asEdited) {
+            EXPECT_EQ(Pixels(c.file), Pixels("applied.png")) << c.command;
+        }
     }
 }
 
