@@ -62,7 +62,7 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
         ChooseDisplay(bool(commands), o.script.show, "the dialog");
         auto dialogs = std::make_unique<DialogSession>(session, module, settings,
                                                        std::move(commands), o.script.script);
-        options.pickColor = ui::MakeColorPicker(session.Suites());
+        options.pickColor = ui::MakeColorPicker();
         return dialogs;
     };
     // The dialog opens with the locks in place, as ordinary locked pairs.
