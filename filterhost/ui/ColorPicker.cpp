@@ -10,8 +10,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace quillon::ui {
@@ -27,6 +29,21 @@ QColor QColorOf(const std::array<uint8_t, 3>& rgb) {
 const char* GamutText(ColorSpace document) {
     return document == kCmyk ? "\u26a0 Out of gamut: the document's CMYK cannot show this colour"
                              : "\u26a0 Out of gamut: RGB cannot show this colour";
+}
+
+// Over the right half of the dialog that asked, where the sample is, so the preview on the left
+// stays in sight while it follows the picker; inside the screen's work area.
+void PlaceBeside(QDialog& picker) {
+    const QWidget* owner = picker.parentWidget();
+    if (!owner) return;
+    picker.adjustSize();
+    const QRect area = owner->screen()->availableGeometry();
+    const QRect frame = owner->frameGeometry();
+    QPoint at(frame.left() + frame.width() * 3 / 4 - picker.width() / 2,
+              frame.top() + (frame.height() - picker.height()) / 2);
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - picker.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - picker.height())));
+    picker.move(at);
 }
 
 } // namespace
@@ -194,6 +211,7 @@ filterhost::ColorServices::PickColorHook MakeColorPicker() {
                                  manager ? manager->TopDialog() : nullptr);
         if (changed)
             picker.changed = [&changed](const std::array<uint8_t, 4>& c) { changed(c.data()); };
+        PlaceBeside(picker);
         if (picker.exec() != QDialog::Accepted) return false;
         std::copy(picker.Colour().Components().begin(), picker.Colour().Components().end(),
                   components);
