@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev zlib1g-dev libnetpbm-dev
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
+  xvfb openbox x11-utils xdotool
   libcli11-dev nlohmann-json3-dev liblemon-dev
 )
 
