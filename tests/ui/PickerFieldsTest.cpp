@@ -101,11 +101,11 @@ class PickerFieldsTest : public ::testing::Test {
         const auto native = Convert(colours, kRgb, space, rgbRecord);
         for (int i = space == kCmyk ? 0 : 1; i < 4; ++i)
             EXPECT_EQ(picker.Colour().Components()[size_t(i)], native[size_t(i)]) << what << i;
-        if (space == kCmyk)
-            for (int i = 0; i < 4; ++i)
-                EXPECT_EQ(Text(picker, ui::ScaleOf(kCmyk, i).label),
-                          std::to_string(ui::ShownComponent(kCmyk, i, native[size_t(i)])))
-                    << what << i;
+        if (space != kCmyk) return;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Text(picker, ui::ScaleOf(kCmyk, i).label),
+                      std::to_string(ui::ShownComponent(kCmyk, i, native[size_t(i)])))
+                << what << i;
     }
 
     filterhost::FilterSession session_;
