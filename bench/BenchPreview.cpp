@@ -67,10 +67,26 @@ std::unique_ptr<engine::ColorEngine> Adjusted() {
     return engine;
 }
 
-// One frame at a zoom factor, the view's top-left at `scroll`; with `editFuzziness`, each frame
-// follows a change of fuzziness (4 and 5 in turn), as when the user moves the slider.
+// What changes before each frame.
+enum class Edit { None, Fuzziness, PickedTarget };
+
+// The colour picker's report of a new target (two colours in turn) as the swatch strip applies
+// it: 8-bit Lab widened, its RGB for the strip, the selected adjustment's target set.
+void SetPickedTarget(engine::ColorEngine& engine, bool first) {
+    const PSColorSpaceSuite1& cs = *filterhost::ColorServices::Suite();
+    const uint8_t picked[4] = {0, uint8_t(first ? 140 : 100), uint8_t(first ? 90 : 170), 150};
+    uint16_t wide[4] = {};
+    cs.Convert8to16(picked, wide, 4);
+    Color16 rgb{0, wide[1], wide[2], wide[3]};
+    cs.Convert16(plugIncolorServicesLabSpace, plugIncolorServicesRGBSpace, &rgb, 1);
+    engine.SetTarget({0, wide[1], wide[2], wide[3]}, {rgb.c0, rgb.c1, rgb.c2, rgb.c3},
+                     std::nullopt);
+}
+
+// One frame at a zoom factor, the view's top-left at `scroll`, each after the edit: a change of
+// fuzziness (4 and 5 in turn) as when the user moves the slider, or a new target from the picker.
 void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t scrollY,
-                  bool editFuzziness = false) {
+                  Edit edit = Edit::None) {
     const filterhost::Document& document = Picture();
     filterhost::FilterSession session;
     session.OpenColors();
@@ -94,11 +110,11 @@ void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t
         false,
         true};
     bool low = false;
+    engine->Select(engine->FirstUserIndex() + kAdjustments / 2);
     for (auto _ : state) {
-        if (editFuzziness) {
-            low = !low;
-            engine->SetFuzziness(low ? 3.0f / 9 : 4.0f / 9);
-        }
+        low = !low;
+        if (edit == Edit::Fuzziness) engine->SetFuzziness(low ? 3.0f / 9 : 4.0f / 9);
+        if (edit == Edit::PickedTarget) SetPickedTarget(*engine, low);
         dialog::ReadPreviewPlanes(
             ports.Channels(), *ports.Procs(), source, width, height,
             {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
@@ -129,9 +145,19 @@ BENCHMARK(BM_PreviewZoomed)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 // A fuzziness change with 30 adjustments: the mesh rebuilt and the pane of a 1200 x 800 dialog
 // drawn anew at 100%, every pixel of it from the document.
 void BM_PreviewAfterFuzzinessChange(benchmark::State& state) {
-    RenderFrames(state, 1.0, kDocumentWidth / 2, kDocumentHeight / 2, true);
+    RenderFrames(state, 1.0, kDocumentWidth / 2, kDocumentHeight / 2, Edit::Fuzziness);
 }
 BENCHMARK(BM_PreviewAfterFuzzinessChange)->Unit(benchmark::kMillisecond);
+
+// A colour picker change followed live: one adjustment's target moved and the pane of a
+// 1200 x 800 dialog drawn anew at "Fit in View", as each change in the open picker asks.
+void BM_PreviewAfterPickerChange(benchmark::State& state) {
+    RenderFrames(
+        state,
+        std::min(double(kInnerWidth) / kDocumentWidth, double(kInnerHeight) / kDocumentHeight), 0,
+        0, Edit::PickedTarget);
+}
+BENCHMARK(BM_PreviewAfterPickerChange)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -153,3 +153,27 @@ XDG_CONFIG_HOME="$demo/strip-config" "$quillon" edit "$demo/demo-input.png" \
 for shot in first next undone; do
   echo "strip ($shot): $(realpath "$demo/demo-strip-$shot.png")"
 done
+
+echo
+echo "The colour picker from a double-click on the swatch strip: the adjustment's teal target typed"
+echo "as a hex orange; the preview follows the picker while it is open, and OK keeps the colour:"
+cat >"$demo/demo-picker.txt" <<SCRIPT
+resize 1000 600
+wait 100
+dblclick 518 91
+wait 100
+key tab shift
+type #e0a020
+wait 100
+screenshot $demo/demo-picker.png
+key enter
+wait 100
+move 600 300
+wait 50
+screenshot $demo/demo-picker-after.png
+click 940 22
+SCRIPT
+XDG_CONFIG_HOME="$demo/picker-config" "$quillon" edit "$demo/demo-input.png" \
+  "$demo/demo-picker-result.png" --colors "$colors" --script "$demo/demo-picker.txt"
+echo "picker: $(realpath "$demo/demo-picker.png")"
+echo "after:  $(realpath "$demo/demo-picker-after.png")"

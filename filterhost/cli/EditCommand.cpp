@@ -102,7 +102,7 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
                                 RunOptions& options) -> std::unique_ptr<RunScope> {
         dialogs = std::make_unique<DialogSession>(session, module, settings, std::move(commands),
                                                   o.script.script);
-        options.pickColor = ui::MakeColorPicker(session.Suites());
+        options.pickColor = ui::MakeColorPicker();
         progress = std::make_unique<ui::ProgressWindow>(
             dialogs->Scripted() ? 0 : kProgressDelayMilliseconds);
         return std::make_unique<FinishedScope>(*dialogs);

@@ -161,7 +161,7 @@ BridgeOutcome RunBridge(const BridgeRequest& request) {
     std::optional<DialogScope> dialogs;
     if (run.showDialog) {
         dialogs.emplace(session, module);
-        run.pickColor = ui::MakeColorPicker(session.Suites());
+        run.pickColor = ui::MakeColorPicker();
     }
     // The fade needs the pixels as they were.
     std::optional<Document> original;

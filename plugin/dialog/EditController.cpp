@@ -126,6 +126,8 @@ Refresh EditController::OnSwatchChange(SwatchChange change) {
     case SwatchChange::TargetPicked:
         Record(history::EditKind::ChangeSample, engine_.Selected(), engine_.Selected());
         return kRefreshSampleSampler | kRefreshTable;
+    case SwatchChange::TargetFollowing:
+        return kRefreshSampleSampler | kRefreshTable;
     }
     return kRefreshControls;
 }

@@ -1,7 +1,9 @@
 #include "dialog/SwatchPane.h"
 
 #include "engine/ColorEngine.h"
+#include "pluginapi/PIPickerFollow.h"
 #include "suites/HostSuites.h"
+#include "suites/ScopedSuite.h"
 
 #include <utility>
 
@@ -262,6 +264,25 @@ void SwatchPane::OnButtonUp(const Tracker& tracker) {
     OnMouseMoved(tracker.Point());
 }
 
+// The picker's reports of the colour being chosen, and what they are applied with.
+struct SwatchPane::PickFollow {
+    SwatchPane& pane;
+    const Tracker& tracker;
+    ColorSpace space;
+    bool followed = false;
+};
+
+void SwatchPane::PickerChanged(void* data, ColorID id) {
+    auto& follow = *static_cast<PickFollow*>(data);
+    uint8_t c[4] = {};
+    if (suites::ColorSpace().ExtractComponents(id, follow.space, &c[0], &c[1], &c[2], &c[3],
+                                               nullptr) != kSPNoError)
+        return;
+    follow.pane.SetPickedTarget(c, follow.space);
+    follow.followed = true;
+    follow.pane.Changed(follow.tracker, SwatchChange::TargetFollowing);
+}
+
 void SwatchPane::PickTarget(const Tracker& tracker) {
     const std::optional<int32_t> row = Layout().RowAt(tracker.Point());
     if (!row) return;
@@ -272,24 +293,44 @@ void SwatchPane::PickTarget(const Tracker& tracker) {
 
     // The picker works on 8-bit colours in the engine's space; components in record order, the
     // first one carrying no colour.
-    const int32_t* lab = engine_->Record(*row).target;
-    const uint16_t shown16[4] = {0, Component16(lab[0]), Component16(lab[1]), Component16(lab[2])};
+    const engine::Adjustment before = engine_->Record(*row);
+    const uint16_t shown16[4] = {0, Component16(before.target[0]), Component16(before.target[1]),
+                                 Component16(before.target[2])};
     const PSColorSpaceSuite1& cs = suites::ColorSpace();
     const auto space = ColorSpace(engine_->IcsCode());
     uint8_t shown[4] = {};
     cs.Convert16to8(shown16, shown, 4);
     uint8_t picked[4] = {shown[0], shown[1], shown[2], shown[3]};
+    PickFollow follow{*this, tracker, space};
     ColorID id = nullptr;
     if (cs.Make(&id) == kSPNoError && id) {
         cs.StuffComponents(id, space, shown[0], shown[1], shown[2], shown[3]);
-        // Cancelled or failed, the picker leaves the colour as it was: no change below.
-        cs.PickColor(&id, nullptr);
+        // Where the host reports the colour being chosen, the preview follows the picker.
+        // Cancelled or failed, the picker leaves the colour as it was.
+        const suites::ScopedSuite<QuillonPickerFollowSuite1> following(
+            suites::BasicSuite(), kQuillonPickerFollowSuite, kQuillonPickerFollowSuiteVersion1);
+        if (following)
+            following->PickColorFollowing(&id, nullptr, &PickerChanged, &follow);
+        else
+            cs.PickColor(&id, nullptr);
         cs.ExtractComponents(id, space, &picked[0], &picked[1], &picked[2], &picked[3], nullptr);
         cs.Delete(&id);
     }
-    if (picked[1] == shown[1] && picked[2] == shown[2] && picked[3] == shown[3]) return;
+    if (picked[1] == shown[1] && picked[2] == shown[2] && picked[3] == shown[3]) {
+        // Cancelled, or confirmed as it opened: the adjustment exactly as it was, and no edit.
+        if (!follow.followed) return;
+        engine_->ReplaceSelected(before);
+        GetItem().Invalidate();
+        Changed(tracker, SwatchChange::TargetFollowing);
+        return;
+    }
+    SetPickedTarget(picked, space);
+    Changed(tracker, SwatchChange::TargetPicked);
+}
 
-    picked[0] = 0;
+void SwatchPane::SetPickedTarget(const uint8_t components[4], ColorSpace space) {
+    const PSColorSpaceSuite1& cs = suites::ColorSpace();
+    const uint8_t picked[4] = {0, components[1], components[2], components[3]};
     uint16_t wide[4] = {};
     cs.Convert8to16(picked, wide, 4);
     const engine::ColorRecord16 color{0, wide[1], wide[2], wide[3]};
@@ -297,7 +338,6 @@ void SwatchPane::PickTarget(const Tracker& tracker) {
     cs.Convert16(space, plugIncolorServicesRGBSpace, &rgb, 1);
     engine_->SetTarget(color, {rgb.c0, rgb.c1, rgb.c2, rgb.c3}, std::nullopt);
     GetItem().Invalidate();
-    Changed(tracker, SwatchChange::TargetPicked);
 }
 
 void SwatchPane::OnEnter() {

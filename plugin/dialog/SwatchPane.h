@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dialog/QLNItem.h"
+#include "pluginapi/PIColorSpace.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -15,7 +16,14 @@ class ColorEngine;
 namespace quillon::dialog {
 
 // What the strip tells the dialog after an edit made in it.
-enum class SwatchChange : int32_t { Selection = 1, Removed = 2, TargetPicked = 3 };
+// TargetFollowing: the target shows the colour being chosen in the open picker (or the one it
+// had again, after a cancel); no edit to record yet.
+enum class SwatchChange : int32_t {
+    Selection = 1,
+    Removed = 2,
+    TargetPicked = 3,
+    TargetFollowing = 4
+};
 
 // What the mouse is over, as SwatchPane::SwatchState reports it to the hint line.
 inline constexpr int32_t kSwatchOverNothing = 0;
@@ -109,8 +117,13 @@ class SwatchPane : public QLNItem {
     // comes onto or leaves them, and the hint line hears of every change.
     void OnMouseMoved(ADMPoint point);
     void OnButtonUp(const Tracker& tracker);
-    // A double-click on a row: its target from the host's colour picker.
+    // A double-click on a row: its target from the host's colour picker, followed while the
+    // picker is open where the host reports each change.
     void PickTarget(const Tracker& tracker);
+    struct PickFollow;
+    static void PickerChanged(void* data, ColorID id);
+    // The selected adjustment's target from 8-bit components of space.
+    void SetPickedTarget(const uint8_t components[4], ColorSpace space);
     void DrawRow(Drawer& drawer, const SwatchLayout& layout, int32_t row, ADMPoint mouse) const;
 
     engine::ColorEngine* engine_ = nullptr;

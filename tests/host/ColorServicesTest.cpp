@@ -144,7 +144,7 @@ TEST(ColorServices, ColorRecordsStuffExtractAndPick) {
     EXPECT_NEAR(c2, 128, 1);
     EXPECT_NEAR(c3, 128, 1);
 
-    services.SetPickColorHook([](ColorSpace, uint8_t c[4]) {
+    services.SetPickColorHook([](ColorSpace, uint8_t c[4], const ColorServices::PickChanged&) {
         c[1] = 10;
         return true;
     });
@@ -152,7 +152,7 @@ TEST(ColorServices, ColorRecordsStuffExtractAndPick) {
     ASSERT_EQ(suite.ExtractComponents(color, kRGB, &c0, &c1, &c2, &c3, nullptr), 0);
     EXPECT_EQ(c1, 10);
 
-    services.SetPickColorHook([](ColorSpace, uint8_t c[4]) {
+    services.SetPickColorHook([](ColorSpace, uint8_t c[4], const ColorServices::PickChanged&) {
         c[1] = 99;
         return false; // cancelled
     });

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace quillon::test {
 namespace {
@@ -16,7 +19,7 @@ namespace {
 class ColorPickerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        colors_.SetPickColorHook(ui::MakeColorPicker(session_.Suites()));
+        colors_.SetPickColorHook(ui::MakeColorPicker());
         suite_ = colors_.Suite();
     }
 
@@ -77,6 +80,66 @@ TEST_F(ColorPickerTest, AcceptingAnUntouchedColourKeepsEveryComponent) {
                           Case{plugIncolorServicesCMYKSpace, {13, 77, 200, 5}},
                           Case{plugIncolorServicesRGBSpace, {0, 10, 20, 30}}})
         EXPECT_EQ(Pick(c.space, c.start, "key enter"), c.start) << c.space;
+}
+
+// The follow suite: the plug-in hears of each change as it is made, reading the colour from its
+// record; OK leaves the last one there, a cancel the colour handed in.
+TEST_F(ColorPickerTest, TheFollowSuiteReportsEachChange) {
+    const SPBasicSuite* basic = filterhost::SuiteRegistry::Basic();
+    const void* found = nullptr;
+    ASSERT_EQ(
+        basic->AcquireSuite(kQuillonPickerFollowSuite, kQuillonPickerFollowSuiteVersion1, &found),
+        0);
+    const auto* follow = static_cast<const QuillonPickerFollowSuite1*>(found);
+    struct Heard {
+        const PSColorSpaceSuite1* suite;
+        std::vector<std::array<uint8_t, 4>> colours;
+    };
+    const auto changed = [](void* data, ColorID id) {
+        auto& heard = *static_cast<Heard*>(data);
+        std::array<uint8_t, 4> c{};
+        EXPECT_EQ(heard.suite->ExtractComponents(id, plugIncolorServicesLabSpace, &c[0], &c[1],
+                                                 &c[2], &c[3], nullptr),
+                  0);
+        heard.colours.push_back(c);
+    };
+    // L typed as 4 and 40 percent, then a as 2 and 20.
+    const std::vector<std::array<uint8_t, 4>> expected = {
+        {0, 10, 100, 150}, {0, 102, 100, 150}, {0, 102, 130, 150}, {0, 102, 148, 150}};
+    const std::array<uint8_t, 4> start{0, 201, 100, 150};
+    struct Case {
+        const char* answer;
+        std::array<uint8_t, 4> result;
+    };
+    for (const Case& c : {Case{"key enter", expected.back()}, Case{"key escape", start}}) {
+        Heard heard{suite_, {}};
+        ColorID id = nullptr;
+        ASSERT_EQ(suite_->Make(&id), 0);
+        suite_->StuffComponents(id, plugIncolorServicesLabSpace, start[0], start[1], start[2],
+                                start[3]);
+        ui::ScriptRunner runner(
+            ui::ParseScript(std::string("type 40\nkey tab\ntype 20\n") + c.answer));
+        EXPECT_EQ(follow->PickColorFollowing(&id, nullptr, changed, &heard), 0);
+        EXPECT_EQ(runner.Failure(), "");
+        EXPECT_EQ(heard.colours, expected) << c.answer;
+        std::array<uint8_t, 4> out{};
+        suite_->ExtractComponents(id, plugIncolorServicesLabSpace, &out[0], &out[1], &out[2],
+                                  &out[3], nullptr);
+        EXPECT_EQ(out, c.result) << c.answer;
+        suite_->Delete(&id);
+    }
+    // Without a callback it is PickColor.
+    ColorID id = nullptr;
+    ASSERT_EQ(suite_->Make(&id), 0);
+    suite_->StuffComponents(id, plugIncolorServicesRGBSpace, 0, 10, 20, 30);
+    ui::ScriptRunner runner(ui::ParseScript("type 99\nkey enter"));
+    EXPECT_EQ(follow->PickColorFollowing(&id, nullptr, nullptr, nullptr), 0);
+    std::array<uint8_t, 4> out{};
+    suite_->ExtractComponents(id, plugIncolorServicesRGBSpace, &out[0], &out[1], &out[2], &out[3],
+                              nullptr);
+    EXPECT_EQ(out, (std::array<uint8_t, 4>{0, 99, 20, 30}));
+    suite_->Delete(&id);
+    basic->ReleaseSuite(kQuillonPickerFollowSuite, kQuillonPickerFollowSuiteVersion1);
 }
 
 TEST_F(ColorPickerTest, CmykInPercent) {

@@ -31,6 +31,7 @@ class FilterSession::DocumentScope {
         : session_(session), use_(session) {
         ColorServices& colors = session.OpenColors(ProfileFor(document, ColorMode::RGB),
                                                    ProfileFor(document, ColorMode::CMYK));
+        colors.SetDocumentSpace(ColorSpaceOf(document.mode));
         if (options.pickColor) colors.SetPickColorHook(options.pickColor);
         if (options.trace) colors.CountConversionsIn(&options.trace->conversions);
         session.OpenPorts(document);

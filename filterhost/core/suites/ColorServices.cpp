@@ -133,14 +133,34 @@ struct ColorSuiteProcs {
             return SPErr(kSPNoError);
         });
     }
-    static SPErr Pick(ColorID* id, const char*) noexcept {
+    static SPErr Pick(ColorID* id, const char* prompt) noexcept {
+        return PickFollowing(id, prompt, nullptr, nullptr);
+    }
+    // The record holds each colour the user makes while changed hears of it, and the colour
+    // handed in again after a cancel. The plug-in may misuse the record in its callback, so it
+    // is looked up again each time.
+    static SPErr PickFollowing(ColorID* id, const char*, PickColorChangedProc changed,
+                               void* data) noexcept {
         ColorServices* s = Services();
         ColorRecord* r = id ? Live(s, *id) : nullptr;
         if (!r) return kSPBadParameterError;
+        const ColorID colour = *id;
+        const ColorRecord before = *r;
         return GuardedCall<SPErr>(kSPBadParameterError, [&] {
             uint8_t picked[4] = {r->c[0], r->c[1], r->c[2], r->c[3]};
-            if (s->pickColor_ && s->pickColor_(r->space, picked))
-                std::copy(picked, picked + 4, r->c);
+            ColorServices::PickChanged tell;
+            if (changed)
+                tell = [&](const uint8_t c[4]) {
+                    ColorRecord* live = Live(s, colour);
+                    if (!live) return;
+                    std::copy(c, c + 4, live->c);
+                    changed(data, colour);
+                };
+            const bool accepted = s->pickColor_ && s->pickColor_(before.space, picked, tell);
+            ColorRecord* live = Live(s, colour);
+            if (!live) return SPErr(kSPBadParameterError);
+            *live = before;
+            if (accepted) std::copy(picked, picked + 4, live->c);
             return SPErr(kSPNoError);
         });
     }
@@ -180,6 +200,11 @@ const PSColorSpaceSuite1* ColorServices::Suite() {
                                           &ColorSuiteProcs::Convert<Color16>,
                                           &ColorSuiteProcs::Convert8to16,
                                           &ColorSuiteProcs::Convert16to8};
+    return &suite;
+}
+
+const QuillonPickerFollowSuite1* ColorServices::FollowSuite() {
+    static const QuillonPickerFollowSuite1 suite{&ColorSuiteProcs::PickFollowing};
     return &suite;
 }
 
@@ -271,6 +296,40 @@ bool ColorServices::ConvertFast(ColorSpace from, ColorSpace to, Color8* records,
 
 bool ColorServices::ConvertFast(ColorSpace from, ColorSpace to, Color16* records, int count) const {
     return ConvertWith(shaper_.get(), from, to, records, count);
+}
+
+bool ColorServices::InDocumentGamut(double l, double a, double b) {
+    const bool cmyk = documentSpace_ == plugIncolorServicesCMYKSpace;
+    const ColorSpace device = cmyk ? plugIncolorServicesCMYKSpace : plugIncolorServicesRGBSpace;
+    if (!toDevice_) {
+        const cmsUInt32Number deviceFormat = cmyk ? TYPE_CMYK_DBL : TYPE_RGB_DBL;
+        auto to = std::make_unique<Transform>();
+        auto from = std::make_unique<Transform>();
+        to->handle = cmsCreateTransform(labProfile_, TYPE_Lab_DBL, ProfileFor(device), deviceFormat,
+                                        INTENT_RELATIVE_COLORIMETRIC, kPrecisionFlags);
+        from->handle =
+            cmsCreateTransform(ProfileFor(device), deviceFormat, labProfile_, TYPE_Lab_DBL,
+                               INTENT_RELATIVE_COLORIMETRIC, kPrecisionFlags);
+        if (!to->handle || !from->handle)
+            throw HostFailure(
+                std::string("the ") +
+                ((cmyk ? cmykEmbedded_ : rgbEmbedded_) ? "document's embedded " : "") +
+                SpaceName(device) + " colour profile cannot be used for a gamut check");
+        toDevice_ = std::move(to);
+        fromDevice_ = std::move(from);
+    }
+    // The colour is clipped into the device's range and brought back: what moved is outside.
+    // Matrix RGB profiles invert exactly; CMYK tables only to within a few tenths.
+    const cmsCIELab lab{l, a, b};
+    double deviceValues[4] = {};
+    cmsDoTransform(toDevice_->handle, &lab, deviceValues, 1);
+    const double top = cmyk ? 100.0 : 1.0;
+    for (double& v : deviceValues)
+        v = std::clamp(v, 0.0, top);
+    cmsCIELab back{};
+    cmsDoTransform(fromDevice_->handle, deviceValues, &back, 1);
+    const double tolerance = cmyk ? 3.0 : 1.0;
+    return cmsDeltaE(&lab, &back) <= tolerance;
 }
 
 void ColorServices::Convert8(ColorSpace from, ColorSpace to, Color8* records, int count) {

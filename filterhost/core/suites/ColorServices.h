@@ -5,6 +5,7 @@
 #include "core/suites/HandleTable.h"
 #include "core/suites/MatrixShaper.h"
 #include "pluginapi/PIColorSpace.h"
+#include "pluginapi/PIPickerFollow.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,14 +33,27 @@ class ColorServices {
     // gets errors, not freed memory, while no document is open. It reaches the colour services
     // of the session in use, and answers a failure with an error code.
     static const PSColorSpaceSuite1* Suite();
+    // The picker that reports each change while it is open, over the same colour records.
+    static const QuillonPickerFollowSuite1* FollowSuite();
 
     // Throw HostFailure naming the profile that cannot be used.
     void Convert8(ColorSpace from, ColorSpace to, Color8* records, int count);
     void Convert16(ColorSpace from, ColorSpace to, Color16* records, int count);
 
     // The colour picker: returns false when the user cancels. Without one the colour is kept.
-    using PickColorHook = std::function<bool(ColorSpace space, uint8_t components[4])>;
+    // While it is open it calls changed (when set) with each colour the user makes, in space.
+    using PickChanged = std::function<void(const uint8_t components[4])>;
+    using PickColorHook =
+        std::function<bool(ColorSpace space, uint8_t components[4], const PickChanged& changed)>;
     void SetPickColorHook(PickColorHook hook) { pickColor_ = std::move(hook); }
+
+    // The colour space of the document filtered (RGB until told).
+    void SetDocumentSpace(ColorSpace space) { documentSpace_ = space; }
+    ColorSpace DocumentSpace() const { return documentSpace_; }
+    // Whether a Lab colour (L 0..100, a and b about -128..127) has an equivalent in the
+    // document's colours: its CMYK profile for a CMYK document, else its RGB profile (sRGB by
+    // default). Throws HostFailure naming a profile that cannot be used.
+    bool InDocumentGamut(double l, double a, double b);
 
     // Conversion calls that did work, by source and destination space, counted into counts from
     // now on (null stops counting): for tests of which conversions a filter asks for.
@@ -64,6 +78,9 @@ class ColorServices {
     void* labProfile_ = nullptr;
     std::map<std::tuple<int, int, int>, std::unique_ptr<Transform>> transforms_;
     std::vector<uint16_t> scratch_;
+    ColorSpace documentSpace_ = plugIncolorServicesRGBSpace;
+    // Lab to the document's device space and back, in floating point, for the gamut check.
+    std::unique_ptr<Transform> toDevice_, fromDevice_;
     PickColorHook pickColor_;
     ConversionCounts* counts_ = nullptr;
     HandleTable* colours_;

@@ -54,11 +54,14 @@ ColorServices& SessionServices::OpenColors(std::span<const uint8_t> rgbProfile,
     CloseColors();
     colors_ = std::make_unique<ColorServices>(rgbProfile, cmykProfile, &handles_);
     suites_.Offer(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1, ColorServices::Suite());
+    suites_.Offer(kQuillonPickerFollowSuite, kQuillonPickerFollowSuiteVersion1,
+                  ColorServices::FollowSuite());
     return *colors_;
 }
 
 void SessionServices::CloseColors() {
     suites_.Withdraw(kPSColorSpaceSuite, kPSColorSpaceSuiteVersion1);
+    suites_.Withdraw(kQuillonPickerFollowSuite, kQuillonPickerFollowSuiteVersion1);
     colors_.reset();
 }
 
