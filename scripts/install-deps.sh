@@ -8,7 +8,9 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev zlib1g-dev libnetpbm-dev
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
+  libwebp-dev libheif-dev
   libcli11-dev nlohmann-json3-dev liblemon-dev
+  parallel
 )
 
 missing=()

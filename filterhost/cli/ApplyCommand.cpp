@@ -92,7 +92,7 @@ int Apply(const GlobalOptions& global, const HostSettings& settings, const Apply
         RunApply(global, settings, o, o.files[0], o.files[1], true);
         return kExitOk;
     }
-    return RunBatch(o.batch, o.files,
+    return RunBatch(o.batch, BatchInputs(o.batch, o.files),
                     [&](const std::filesystem::path& in, const std::filesystem::path& out) {
                         RunApply(global, settings, o, in, out, false);
                     });
@@ -104,12 +104,10 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
                      int& status) {
     auto options = std::make_shared<ApplyOptions>();
     auto* apply = app.add_subcommand("apply", "filter IN into OUT without the dialog");
-    apply
-        ->add_option("IN OUT", options->files,
-                     "picture to filter (PNG, JPEG, TIFF) and where to write the result (its "
-                     "extension may change the format); with --out-dir or --out, the pictures "
-                     "of a batch")
-        ->required();
+    apply->add_option("IN OUT", options->files,
+                      "picture to filter (PNG, JPEG, TIFF) and where to write the result (its "
+                      "extension may change the format); with --out-dir or --out, the pictures "
+                      "of a batch (or --files-from)");
     AddFilterOptions(*apply, options->filter);
     apply->add_option("--record", options->record, "write the parameters used as an action file");
     apply->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
