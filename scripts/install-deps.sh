@@ -9,6 +9,7 @@ packages=(
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
   libwebp-dev libheif-dev
+  xvfb openbox x11-utils xdotool
   libcli11-dev nlohmann-json3-dev liblemon-dev
   parallel
 )

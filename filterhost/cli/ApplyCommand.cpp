@@ -84,7 +84,7 @@ void RunApply(const GlobalOptions& global, const HostSettings& settings, const A
         std::cerr << "quillon: note: no adjustment moves any colour; " << out.string()
                   << " is written as " << in.string() << " was read\n";
 
-    SavePicture(job, out, result, o.record, cancelled);
+    SavePicture(job, result, o.record, cancelled);
 }
 
 int Apply(const GlobalOptions& global, const HostSettings& settings, const ApplyOptions& o) {

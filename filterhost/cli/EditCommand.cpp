@@ -71,7 +71,7 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
                           : o.filter;
     const FilterResult result =
         RunFilter(global, settings, filter, job.image.document, run, o.out, showDialog);
-    SavePicture(job, o.out, result, o.record, cancelled);
+    SavePicture(job, result, o.record, cancelled);
     return kExitOk;
 }
 

@@ -29,31 +29,31 @@ extern "C" void OnInterrupt(int) {
     _exit(kExitFailure);
 }
 
-// Two names for one file, links followed; a file not there yet is compared by where it would be.
+// Two names for one file; a file not there yet is compared by where it would be. Both names have
+// their symbolic links followed already, so a dangling link counts as its target.
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
     if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
         return std::filesystem::equivalent(a, b, error);
     const auto where = [&error](const std::filesystem::path& file) {
-        return std::filesystem::weakly_canonical(std::filesystem::absolute(WriteTarget(file)),
-                                                 error);
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(file), error);
     };
     return where(a) == where(b);
 }
 
 // The action file goes neither onto the picture read nor the one written, and replaces only an
 // earlier action file unless the user says otherwise.
-void CheckRecordTarget(const std::filesystem::path& record, const std::filesystem::path& in,
-                       const std::filesystem::path& out, bool overwrite) {
-    const std::string refused = "--record " + record.string() + ": ";
-    if (SameFile(record, in))
+void CheckRecordTarget(const OutputTarget& record, const std::filesystem::path& in,
+                       const OutputTarget& out, bool overwrite) {
+    const std::string refused = "--record " + record.named.string() + ": ";
+    if (SameFile(record.file, in))
         throw HostFailure(refused + "it is the picture read (" + in.string() + ")");
-    if (SameFile(record, out))
-        throw HostFailure(refused + "it is the picture written (" + out.string() + ")");
+    if (SameFile(record.file, out.file))
+        throw HostFailure(refused + "it is the picture written (" + out.named.string() + ")");
     std::error_code error;
-    if (overwrite || !std::filesystem::is_regular_file(record, error)) return;
+    if (overwrite || !std::filesystem::is_regular_file(record.named, error)) return;
     try {
-        ReadActionFile(record);
+        ReadActionFile(record.named);
     } catch (const HostFailure&) {
         throw HostFailure(refused +
                           "the file there is not an action file; --overwrite replaces it");
@@ -112,11 +112,8 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
                        const std::optional<std::filesystem::path>& record, bool overwrite,
                        const FilterOptions& filter, int64_t maxPixels, bool acceptDamaged,
                        const CancelCheck& cancelled) {
-    CheckWritable(out);
-    if (record) {
-        CheckWritable(*record);
-        CheckRecordTarget(*record, in, out, overwrite);
-    }
+    const OutputTarget output = ResolveOutput(out);
+    if (record) CheckRecordTarget(ResolveOutput(*record), in, output, overwrite);
     for (const auto& part : filter.colors) {
         try {
             if (!part.mapping) CheckColorsText(part.text);
@@ -124,16 +121,17 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
             throw HostFailure(std::string("bad parameters in --colors: ") + e.what());
         }
     }
-    const bool stream = IsDeviceOrPipe(out);
-    const auto named = FormatOfName(out) ? out : WriteTarget(out);
+    // The format is named by OUT's extension, else by that of the file a link leads to.
+    const std::filesystem::path& named = FormatOfName(out) ? out : output.file;
     // A batch gives OUT IN's extension: when OUT's is none the host writes, IN's format is the
     // one at fault if it is none the host reads either.
-    if (!stream && !FormatOfName(named)) RecognizeImageFile(in);
+    if (!output.stream && !FormatOfName(named)) RecognizeImageFile(in);
     const std::optional<FileFormat> asked =
-        stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
+        output.stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
     if (asked) CheckCanWrite(*asked, out);
 
-    PictureJob job{ReadImageFile(in, maxPixels, cancelled, acceptDamaged), FileFormat::Png, {}};
+    PictureJob job{
+        ReadImageFile(in, maxPixels, cancelled, acceptDamaged), output, FileFormat::Png, {}};
     job.format = asked.value_or(job.image.format);
     CheckCanWrite(job.format, out);
     const std::vector<const Document*> pages = std::as_const(job).Pages();
@@ -149,13 +147,12 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
     return job;
 }
 
-void SavePicture(const PictureJob& job, const std::filesystem::path& out,
-                 const FilterResult& result, const std::optional<std::filesystem::path>& record,
-                 const CancelCheck& cancelled) {
+void SavePicture(const PictureJob& job, const FilterResult& result,
+                 const std::optional<std::filesystem::path>& record, const CancelCheck& cancelled) {
     std::vector<StripEncoder*> encoded;
     for (const auto& encoder : job.encoded)
         encoded.push_back(encoder.get());
-    WriteImageFile(job.Pages(), job.format, out, cancelled, encoded);
+    WriteImageFile(job.Pages(), job.format, job.output, cancelled, encoded);
     KeepSettings(result);
     if (record) {
         RecordAction(result, *record);

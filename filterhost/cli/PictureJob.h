@@ -43,7 +43,8 @@ class ProgressBar {
 
 struct PictureJob {
     filterhost::LoadedImage image;
-    filterhost::FileFormat format; // what OUT is written as
+    filterhost::OutputTarget output; // where OUT is written, resolved before IN is read
+    filterhost::FileFormat format;   // what OUT is written as
     // Strips of pages encoded ahead, while the filter works on the rows below; after the pages,
     // so they stop before the pages go.
     std::vector<std::unique_ptr<filterhost::StripEncoder>> encoded;
@@ -66,9 +67,10 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
                        const FilterOptions& filter, int64_t maxPixels, bool acceptDamaged,
                        const filterhost::CancelCheck& cancelled);
 
-// Writes every page to OUT, keeps the plug-in's settings, and records the action when asked.
-void SavePicture(const PictureJob& job, const std::filesystem::path& out,
-                 const FilterResult& result, const std::optional<std::filesystem::path>& record,
+// Writes every page to the job's output, keeps the plug-in's settings, and records the action when
+// asked.
+void SavePicture(const PictureJob& job, const FilterResult& result,
+                 const std::optional<std::filesystem::path>& record,
                  const filterhost::CancelCheck& cancelled);
 
 } // namespace quillon::cli

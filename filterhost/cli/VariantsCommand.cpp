@@ -110,7 +110,7 @@ std::vector<Variant> PlanVariants(const VariantsOptions& o, const WrittenColor& 
                 " would both be written to " + v.out.string() +
                 (pattern.find("{name}") == std::string::npos ? "; put {name} in --out" : ""));
         if (v.out.has_parent_path()) fs::create_directories(v.out.parent_path());
-        CheckWritable(v.out);
+        ResolveOutput(v.out);
         CheckCanWrite(FormatForOutput(v.out), v.out);
         v.mapping = ResolveMapping({from, target.color}, picture, eyedropper);
         variants.push_back(std::move(v));

@@ -4,6 +4,7 @@
 #include "ui/AdmList.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,6 +29,19 @@ QString WithoutMnemonics(const std::string& text) {
     }
     return shown;
 }
+
+// Enter in a value box takes the typed value and leaves the dialog open, so the user sees the
+// preview for it before OK; Enter anywhere else still presses the default button.
+class ValueLineEdit final : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QLineEdit::keyPressEvent(event);
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) event->accept();
+    }
+};
 
 } // namespace
 
@@ -91,7 +105,7 @@ void SliderItem::PutValue() {
 }
 
 TextEditItem::TextEditItem(AdmDialog& dialog, ADMInt32 id, const std::string& typeName)
-    : AdmItem(dialog, id, typeName), edit_(new QLineEdit(&dialog)) {
+    : AdmItem(dialog, id, typeName), edit_(new ValueLineEdit(&dialog)) {
     edit_->setAlignment(Qt::AlignRight);
     QObject::connect(edit_, &QLineEdit::editingFinished, edit_, [this] { CommitEdit(); });
     Adopt(edit_);

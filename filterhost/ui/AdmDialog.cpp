@@ -7,8 +7,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace quillon::ui {
 
@@ -141,8 +146,36 @@ void AdmDialog::SetMinimumClientSize(int width, int height) {
         resize(std::max(this->width(), width), std::max(this->height(), height));
 }
 
+void AdmDialog::KeepFrameOnScreen() {
+    QWindow* window = windowHandle();
+    if (fitting_ || !isWindow() || !isVisible() || !window || !window->screen()) return;
+    const QRect room = window->screen()->availableGeometry().marginsRemoved(window->frameMargins());
+    const QRect client = geometry();
+    if (room.isEmpty() || room.contains(client)) return;
+    const QSize size = client.size().boundedTo(room.size()).expandedTo(minimumSize());
+    const QPoint topLeft(std::clamp(client.left(), room.left(), room.right() + 1 - size.width()),
+                         std::clamp(client.top(), room.top(), room.bottom() + 1 - size.height()));
+    fitting_ = true;
+    setGeometry(QRect(topLeft, size));
+    fitting_ = false;
+}
+
+// The window manager tells its frame's size some time after the window is mapped; the dialog
+// checks again when the frame is likely known.
+void AdmDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    for (const int milliseconds : {0, 100, 400})
+        QTimer::singleShot(milliseconds, this, [this] { KeepFrameOnScreen(); });
+}
+
+void AdmDialog::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    KeepFrameOnScreen();
+}
+
 void AdmDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    KeepFrameOnScreen();
     // Only a real change of size notifies, not the first showing.
     if (!initialised || ended_ || event->size() == notifiedSize_) return;
     notifiedSize_ = event->size();
@@ -167,6 +200,8 @@ bool AdmDialog::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
         return TrackKey(watched, event);
+    case QEvent::Wheel:
+        return TrackWheel(watched, static_cast<QWheelEvent*>(event));
     case QEvent::Resize:
         if (AdmItem* item = ItemOfWidget(watched)) item->Resized();
         return false;
@@ -215,6 +250,28 @@ bool AdmDialog::TrackMouse(QObject* watched, QEvent* event) {
     return handled && event->type() != QEvent::Enter && event->type() != QEvent::Leave;
 }
 
+// The wheel turns over an item reach that item one notch (15 degrees) at a time; a touchpad's
+// small steps add up to notches.
+bool AdmDialog::TrackWheel(QObject* watched, QWheelEvent* event) {
+    AdmItem* item = ItemOfWidget(watched);
+    if (!item) return false;
+    constexpr int kNotch = 120;
+    wheelTurned_ += event->angleDelta().y();
+    AdmTracker tracker{};
+    tracker.point = ToAdm(event->position().toPoint());
+    tracker.modifiers = TrackerModifiers(event->modifiers());
+    tracker.virtualKey = kADMUnknownKey;
+    manager_.SetTrackedWidget(item->Widget());
+    const LentHandle lent(manager_.Handles(), &tracker, HandleKind::Tracker);
+    bool handled = false;
+    for (; std::abs(wheelTurned_) >= kNotch && !ended_;
+         wheelTurned_ -= wheelTurned_ > 0 ? kNotch : -kNotch) {
+        tracker.action = wheelTurned_ > 0 ? kADMWheelUpAction : kADMWheelDownAction;
+        handled = item->Track(tracker) || handled;
+    }
+    return handled;
+}
+
 // Keys reach the dialog's track callback first whichever item has the focus, then the focused
 // item's. Only the first receiver of a key event tracks it, not the parents it propagates to.
 bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
@@ -235,6 +292,12 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
     case Qt::Key_Alt:
         if (key->isAutoRepeat()) return false;
         tracker.action = press ? kADMAltKeyDownAction : kADMAltKeyUpAction;
+        break;
+    case Qt::Key_Space:
+        // Held, it reaches the plug-in once down and once up; repeats are swallowed so that a
+        // button with the focus is not pressed by them.
+        if (key->isAutoRepeat()) return true;
+        tracker.action = press ? kADMSpaceKeyDownAction : kADMSpaceKeyUpAction;
         break;
     case Qt::Key_Control:
     case Qt::Key_Meta:

@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+class QWheelEvent;
 #include <vector>
 
 namespace quillon::ui {
@@ -46,6 +48,9 @@ class AdmDialog : public QDialog {
     void Notify(AdmItem* item, const char* type);
     void DefaultNotify(AdmNotifier& notifier);
     void SetMinimumClientSize(int width, int height);
+    // Moves and, where it must, shrinks the dialog so that the frame a window manager draws
+    // around it lies inside the screen's available area.
+    void KeepFrameOnScreen();
 
     ADMDialogTrackProc track = nullptr;
     ADMDialogNotifyProc notify = nullptr;
@@ -56,11 +61,14 @@ class AdmDialog : public QDialog {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void reject() override;
 
   private:
     bool TrackMouse(QObject* watched, QEvent* event);
     bool TrackKey(QObject* watched, QEvent* event);
+    bool TrackWheel(QObject* watched, QWheelEvent* event);
     AdmItem* ItemOfWidget(QObject* widget) const;
     void StopTimers();
 
@@ -73,6 +81,8 @@ class AdmDialog : public QDialog {
     bool ended_ = false;
     ADMInt32 result_ = 0;
     QSize notifiedSize_;
+    bool fitting_ = false;
+    int wheelTurned_ = 0; // eighths of a degree not yet sent as a notch
     // Last, so that the dialog stops watching its own events before anything else goes.
     std::optional<InstalledFilter> filter_;
 };

@@ -41,7 +41,10 @@ void DialogGetBounds(ADMDialogRef ref, ADMRect* bounds) noexcept {
 void DialogSetBounds(ADMDialogRef ref, const ADMRect* bounds) noexcept {
     AdmDialog* d = D(ref);
     if (d && bounds && bounds->right > bounds->left && bounds->bottom > bounds->top)
-        GuardedCall([&] { d->setGeometry(ToQt(*bounds)); });
+        GuardedCall([&] {
+            d->setGeometry(ToQt(*bounds));
+            d->KeepFrameOnScreen();
+        });
 }
 
 void DialogGetLocalRect(ADMDialogRef ref, ADMRect* rect) noexcept {

@@ -64,7 +64,12 @@ bool MaskAllows(ADMInt32 mask, ADMInt32 action) {
     case kADMShiftKeyUpAction:
     case kADMAltKeyDownAction:
     case kADMAltKeyUpAction:
+    case kADMSpaceKeyDownAction:
+    case kADMSpaceKeyUpAction:
         return mask & kADMModifierKeyMask;
+    case kADMWheelUpAction:
+    case kADMWheelDownAction:
+        return mask & kADMWheelMask;
     case kADMEnterAction:
     case kADMLeaveAction:
         return mask & kADMEnterLeaveMask;

@@ -98,7 +98,8 @@ ScriptCommand ParseLine(int line, std::string_view text,
         {"key", ScriptVerb::Key},         {"hold", ScriptVerb::Hold},
         {"letgo", ScriptVerb::LetGo},     {"wait", ScriptVerb::Wait},
         {"resize", ScriptVerb::Resize},   {"screenshot", ScriptVerb::Screenshot},
-        {"state", ScriptVerb::State},     {"type", ScriptVerb::Type}};
+        {"state", ScriptVerb::State},     {"type", ScriptVerb::Type},
+        {"wheel", ScriptVerb::Wheel}};
     const auto verb = kVerbs.find(words[0]);
     if (verb == kVerbs.end())
         throw ScriptError(line, "unknown command '" + std::string(words[0]) + "'");
@@ -139,7 +140,13 @@ ScriptCommand ParseLine(int line, std::string_view text,
     case ScriptVerb::Hold:
     case ScriptVerb::LetGo:
         Arguments(line, words, 1, 1);
-        command.modifiers = Modifier(line, words[1]);
+        command.modifiers = words[1] == "space" ? kScriptSpace : Modifier(line, words[1]);
+        break;
+    case ScriptVerb::Wheel:
+        Arguments(line, words, 3, 3);
+        Point(line, words, command);
+        command.notches = Number(line, words[3], -kScriptMaxNotches, kScriptMaxNotches, "notches");
+        if (command.notches == 0) throw ScriptError(line, "'wheel' needs a number of notches");
         break;
     case ScriptVerb::Wait:
         Arguments(line, words, 1, 1);

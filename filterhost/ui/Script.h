@@ -24,11 +24,14 @@ enum class ScriptVerb {
     Resize,
     Screenshot,
     State,
-    Type
+    Type,
+    Wheel
 };
 
 // Modifier keys as bits.
 enum ScriptModifier : uint8_t { kScriptShift = 1, kScriptCtrl = 2, kScriptAlt = 4 };
+// The space bar, which hold and letgo take beside the modifiers.
+inline constexpr uint8_t kScriptSpace = 8;
 
 // Keys without a character of their own.
 enum class ScriptKey { Character, Enter, Escape, Tab };
@@ -41,6 +44,7 @@ struct ScriptCommand {
     ScriptKey key = ScriptKey::Character;
     char character = 0; // printable ASCII
     int32_t milliseconds = 0;
+    int32_t notches = 0; // for wheel: positive turns away from the user
     std::string file;
     std::string text; // for type: UTF-8, typed one character at a time
 };
@@ -62,6 +66,7 @@ std::vector<ScriptCommand> ParseScript(std::string_view text);
 inline constexpr int32_t kScriptMaxCoordinate = 100000;
 inline constexpr int32_t kScriptMaxWait = 600000;
 inline constexpr int32_t kScriptMaxExtent = 10000;
+inline constexpr int32_t kScriptMaxNotches = 100;
 inline constexpr size_t kScriptMaxLine = 4096;
 inline constexpr size_t kScriptMaxCommands = 100000;
 

@@ -16,8 +16,10 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 #include <QtTest/qtestkeyboard.h>
 #include <QtTest/qtestmouse.h>
@@ -224,6 +226,18 @@ void ScriptRunner::Key(QWidget* dialog, int qtKey, const QString& text, bool pre
                       Modifiers(modifiers), text);
 }
 
+// The wheel's turn goes to the widget under the point, as the window system would send it.
+void ScriptRunner::Wheel(QWidget* dialog, QPoint point, int notches) {
+    QWidget* top = InputWidget(dialog);
+    QWidget* target = top->childAt(point);
+    if (!target) target = top;
+    const QPoint global = top->mapToGlobal(point);
+    SetScriptedPointer(global);
+    QWheelEvent wheel(target->mapFromGlobal(global), global, QPoint(), QPoint(0, 120 * notches),
+                      buttons_, Modifiers(0), Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
+}
+
 void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     const QPoint point(command.x, command.y);
     const QPointer<QWidget> guard(dialog);
@@ -282,12 +296,16 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
             held_ |= command.modifiers;
         else
             held_ &= uint8_t(~command.modifiers);
-        const int key = command.modifiers == kScriptShift  ? Qt::Key_Shift
-                        : command.modifiers == kScriptCtrl ? Qt::Key_Control
-                                                           : Qt::Key_Alt;
+        const int key = command.modifiers == kScriptShift   ? Qt::Key_Shift
+                        : command.modifiers == kScriptCtrl  ? Qt::Key_Control
+                        : command.modifiers == kScriptSpace ? Qt::Key_Space
+                                                            : Qt::Key_Alt;
         Key(dialog, key, QString(), press, 0);
         break;
     }
+    case ScriptVerb::Wheel:
+        Wheel(dialog, point, command.notches);
+        break;
     case ScriptVerb::Wait:
         break;
     case ScriptVerb::Resize:
@@ -319,6 +337,11 @@ void ScriptRunner::State(QWidget* dialog, const ScriptCommand& command) {
     nlohmann::json state = {{"title", dialog->windowTitle().toStdString()},
                             {"width", dialog->width()},
                             {"height", dialog->height()}};
+    // Where the window and the frame around it lie on the screen, and the screen's available area.
+    if (const QWindow* window = dialog->windowHandle(); window && window->screen()) {
+        state["frame"] = Bounds(window->frameGeometry());
+        state["screen"] = Bounds(window->screen()->availableGeometry());
+    }
     if (auto* adm = dynamic_cast<AdmDialog*>(dialog)) {
         nlohmann::json items = nlohmann::json::array();
         for (const auto& item : adm->Items())

@@ -39,6 +39,7 @@ class ScriptRunner : public QObject {
     void Mouse(QWidget* dialog, QPoint point, int type, Qt::MouseButton button,
                uint8_t extraModifiers);
     void Key(QWidget* dialog, int qtKey, const QString& text, bool press, uint8_t modifiers);
+    void Wheel(QWidget* dialog, QPoint point, int notches);
     Qt::KeyboardModifiers Modifiers(uint8_t extra) const;
     void Screenshot(QWidget* dialog, const ScriptCommand& command);
     void State(QWidget* dialog, const ScriptCommand& command);

@@ -92,6 +92,17 @@ ImageFormat FormatFromExtension(const std::string& ext) {
     return ImageFormat::Unknown;
 }
 
+} // namespace
+
+std::span<const std::string_view> ReadableExtensions() {
+    static constexpr std::array<std::string_view, 17> kReadable{
+        ".png", ".jpg", ".jpeg", ".tif", ".tiff", ".psd", ".gif",  ".bmp", ".tga",
+        ".pcx", ".pcd", ".pnm",  ".pbm", ".pgm",  ".ppm", ".wbmp", ".wbm"};
+    return kReadable;
+}
+
+namespace {
+
 bool HasTgaFooter(ImageSource& source, bool* readable) {
     char footer[kTgaFooterBytes];
     *readable = source.Seek(-static_cast<int64_t>(kTgaFooterBytes), SEEK_END) &&

@@ -3,6 +3,9 @@
 
 #include "codec/ImageSource.h"
 
+#include <span>
+#include <string_view>
+
 namespace quillon::codec {
 
 enum class ImageFormat {
@@ -28,5 +31,9 @@ enum class ImageFormat {
 
 // Leaves the source at an unspecified position.
 ImageFormat RecognizeFormat(ImageSource& source);
+
+// The file name extensions (".png", lower case) of every format the layer reads, for the
+// filters of an open-file dialog.
+std::span<const std::string_view> ReadableExtensions();
 
 } // namespace quillon::codec

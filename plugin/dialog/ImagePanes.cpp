@@ -306,6 +306,25 @@ void QLNImagePane::TrackDown(const Tracker& tracker) {
     Report(tracker, PaneEvent::SamplerPlaced);
 }
 
+// The wheel zooms by the zoom tool's steps about the point under the mouse, which stays there.
+void QLNImagePane::TrackWheel(const Tracker& tracker) {
+    if (!zoom_ || imageWidth_ <= 0 || imageHeight_ <= 0) return;
+    const ADMPoint point = tracker.Point();
+    const double before = ZoomFactor();
+    const double x = (point.h - originX_) / before + scrollX_;
+    const double y = (point.v - originY_) / before + scrollY_;
+    const Dialog dialog = GetItem().GetDialog();
+    const bool zoomed =
+        tracker.Action() == kADMWheelUpAction ? zoom_->ZoomIn(dialog) : zoom_->ZoomOut(dialog);
+    if (!zoomed) return;
+    // The dialog centred the view for the new level; the point goes back under the mouse.
+    const double after = ZoomFactor();
+    scrollX_ = std::max(0, int32_t(std::lround(x - (point.h - originX_) / after)));
+    scrollY_ = std::max(0, int32_t(std::lround(y - (point.v - originY_) / after)));
+    ComputeGeometry();
+    GetItem().Invalidate();
+}
+
 void QLNImagePane::TrackDrag(const Tracker& tracker) {
     const ADMPoint point = tracker.Point();
     if (tool_ == Tool::Hand) {
@@ -357,6 +376,10 @@ void QLNImagePane::Track(QLNImagePane& pane, const Tracker& tracker) {
         break;
     case kADMMouseMovedUpAction:
         if (pane.tool_ == Tool::Eyedropper && pane.active_) pane.UpdateZone(tracker.Point());
+        break;
+    case kADMWheelUpAction:
+    case kADMWheelDownAction:
+        pane.TrackWheel(tracker);
         break;
     default:
         break;

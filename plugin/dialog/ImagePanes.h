@@ -136,6 +136,7 @@ class QLNImagePane : public QLNItem {
     void TrackDown(const Tracker& tracker);
     void TrackDrag(const Tracker& tracker);
     void TrackUp(const Tracker& tracker);
+    void TrackWheel(const Tracker& tracker);
     void Report(const Tracker& tracker, PaneEvent event) {
         if (event_) event_(*this, tracker, event);
     }

@@ -367,6 +367,11 @@ std::optional<bool> MainDialog::Shortcut(const Tracker& tracker) {
         leftZoom_.ZoomOut(dialog_);
         return true;
     }
+    if ((key == '0' || key == '1') && modifiers == ctrl) {
+        leftZoom_.ZoomTo(key == '0' ? ZoomControl::kFitInView : ZoomControl::kActualPixels,
+                         dialog_);
+        return true;
+    }
     HistoryView view(*this);
     if (key == 'Z' && modifiers == ctrl) return edits_.Undo(view);
     if ((key == 'Z' && modifiers == ctrlShift) || (key == 'Y' && modifiers == ctrl))
@@ -388,6 +393,15 @@ bool MainDialog::Track(const Tracker& tracker) {
     case kADMAltKeyUpAction:
         ShowAltLabels(false);
         break;
+    // Space held lends the hand tool to both panes; let go, the chosen tool is back.
+    case kADMSpaceKeyDownAction:
+        leftPane_.SetTool(Tool::Hand);
+        rightPane_.SetTool(Tool::Hand);
+        return true;
+    case kADMSpaceKeyUpAction:
+        leftPane_.SetTool(services_.memory.tool);
+        rightPane_.SetTool(services_.memory.tool);
+        return true;
     case kADMKeyStrokeAction:
         if (const std::optional<bool> result = Shortcut(tracker); result && *result) return true;
         break;

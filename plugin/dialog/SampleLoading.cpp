@@ -1,6 +1,7 @@
 #include "dialog/SampleLoading.h"
 
 #include "codec/ImageCodec.h"
+#include "codec/Recognition.h"
 #include "platform/Platform.h"
 #include "pluginapi/PIResources.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::dialog {
@@ -18,8 +20,6 @@ namespace {
 
 constexpr const char* kCannotOpen = "Cannot open file";
 constexpr const char* kNotAnImage = "Cannot open file, it doesn't appear to be a valid image.";
-constexpr char kFilters[] = "Image Files (*.psd, *.jpg, *.gif, *.tif)\0*.psd;*.jpg;*.gif;*.tif\0"
-                            "All Files\0*.*\0";
 // Longest UTF-8 path the open-file dialog may hand back: 1024 wide characters of up to four
 // bytes each.
 constexpr size_t kPathBytes = 4 * 1024;
@@ -37,6 +37,17 @@ int OpenRegularFile(const char* path) {
 }
 
 } // namespace
+
+std::string SampleFileFilters() {
+    std::string shown, patterns;
+    for (const std::string_view extension : codec::ReadableExtensions()) {
+        shown += (shown.empty() ? "*" : ", *") + std::string(extension);
+        patterns += (patterns.empty() ? "*" : ";*") + std::string(extension);
+    }
+    using namespace std::string_literals;
+    return "Image Files ("s + shown + ")" + '\0' + patterns + '\0' + "All Files" + '\0' + "*.*" +
+           '\0';
+}
 
 BuiltInChart::~BuiltInChart() {
     if (image_.pixels) codec::ReleaseRgbImage(const_cast<uint8_t*>(image_.pixels));
@@ -113,7 +124,7 @@ void SampleLoader::LoadBuiltIn() {
 
 void SampleLoader::ChooseFile(Dialog dialog, std::span<wchar_t> samplePath) {
     char chosen[kPathBytes];
-    switch (platform::ChooseFile(basic_, dialog.Ref(), kFilters, chosen)) {
+    switch (platform::ChooseFile(basic_, dialog.Ref(), SampleFileFilters().c_str(), chosen)) {
     case platform::FileChoice::Unavailable:
         ErrorAlert("No file chooser is available.");
         return;

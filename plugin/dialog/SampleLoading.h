@@ -9,8 +9,13 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace quillon::dialog {
+
+// The open-file dialog's filters for a sample: "Image Files" with every extension the codec
+// layer reads, then "All Files"; each description and pattern list ends in a NUL.
+std::string SampleFileFilters();
 
 // The built-in chart's resource id.
 inline constexpr int32_t kBuiltInSampleID = 71;

@@ -69,7 +69,7 @@ bool ZoomControl::ZoomIn(Dialog dialog) {
         if (levels_[size_t(i)].separator || f <= current || f >= kLargestZoom) continue;
         if (best < 0 || f < levels_[size_t(best)].factor) best = i;
     }
-    return best >= 0 && Choose(best, dialog);
+    return best >= 0 && ZoomTo(best, dialog);
 }
 
 bool ZoomControl::ZoomOut(Dialog dialog) {
@@ -80,10 +80,10 @@ bool ZoomControl::ZoomOut(Dialog dialog) {
         if (levels_[size_t(i)].separator || f >= current || f <= 0) continue;
         if (best < 0 || f > levels_[size_t(best)].factor) best = i;
     }
-    return best >= 0 && Choose(best, dialog);
+    return best >= 0 && ZoomTo(best, dialog);
 }
 
-bool ZoomControl::Choose(int32_t level, Dialog dialog) {
+bool ZoomControl::ZoomTo(int32_t level, Dialog dialog) {
     if (level == level_) return false;
     level_ = level;
     if (changed_) changed_(*this, dialog, false);

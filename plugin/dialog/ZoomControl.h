@@ -49,10 +49,10 @@ class ZoomControl {
     // level. False when there is none.
     bool ZoomIn(Dialog dialog);
     bool ZoomOut(Dialog dialog);
+    // Goes to a level and tells the dialog; false when it was the level already.
+    bool ZoomTo(int32_t level, Dialog dialog);
 
   private:
-    bool Choose(int32_t level, Dialog dialog);
-
     int32_t level_ = kFitInView;
     std::array<ZoomLevel, kLevelCount> levels_;
     ChangedCallback changed_ = nullptr;

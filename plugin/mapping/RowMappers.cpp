@@ -127,8 +127,9 @@ class IndexedMapper final : public PieceMapper<uint8_t> {
     std::vector<int32_t> waiting_;
 };
 
-// Rows through the hashed store while it pays; every pixel anew once it does not.
-template <typename Sample> class HashedMapper final : public PieceMapper<Sample> {
+// Rows through the hashed store while it pays; every pixel anew once it does not. The number of
+// samples a pixel has is a constant of the mapper, so the keys and copies unroll.
+template <typename Sample, int32_t kSamples> class HashedMapper final : public PieceMapper<Sample> {
   public:
     using Record = typename PieceMapper<Sample>::Record;
 
@@ -136,24 +137,24 @@ template <typename Sample> class HashedMapper final : public PieceMapper<Sample>
         : PieceMapper<Sample>(step), store_(store), slotOf_(kRowPixels), missPixel_(kRowPixels) {}
 
   private:
+    static constexpr bool kCmyk = kSamples == 4;
+
     SPErr MapPiece(Sample* pixels, int32_t count) override {
         if (!store_.Pays()) return this->MapEvery(pixels, count);
         // Locals, so the loops keep them in registers across the stores into pixels and slots.
         HashedColorStore& store = store_;
-        const int32_t samples = this->samples_;
-        const bool cmyk = this->cmyk_;
         Record* buffer = this->buffer_.data();
         const bool* moved = this->moved_.get();
         int32_t* slotOf = slotOf_.data();
         int32_t* missPixel = missPixel_.data();
         int32_t misses = 0;
         for (int32_t i = 0; i < count; ++i) {
-            Sample* p = pixels + samples * i;
+            Sample* p = pixels + kSamples * i;
             if (i + kLookAhead < count)
-                store.Prefetch(HashedColorStore::Key(p + samples * kLookAhead, samples));
-            const uint64_t key = HashedColorStore::Key(p, samples);
+                store.Prefetch(HashedColorStore::Key(p + kSamples * kLookAhead, kSamples));
+            const uint64_t key = HashedColorStore::Key(p, kSamples);
             if (const uint16_t* result = store.Recall(key)) {
-                std::copy_n(result, samples, p);
+                std::copy_n(result, kSamples, p);
                 slotOf[i] = -1;
                 continue;
             }
@@ -161,7 +162,7 @@ template <typename Sample> class HashedMapper final : public PieceMapper<Sample>
             slotOf[i] = store.Find(key, fresh);
             if (!fresh) continue;
             missPixel[misses] = i;
-            buffer[misses++] = Pack(p, cmyk);
+            buffer[misses++] = Pack(p, kCmyk);
         }
         if (misses > 0) {
             if (const SPErr error =
@@ -169,12 +170,12 @@ template <typename Sample> class HashedMapper final : public PieceMapper<Sample>
                 return error;
             for (int32_t j = 0; j < misses; ++j) {
                 const int32_t pixel = missPixel[j];
-                Sample* p = pixels + samples * pixel;
-                const uint64_t key = HashedColorStore::Key(p, samples);
-                if (moved[j]) Unpack(buffer[j], p, cmyk);
+                Sample* p = pixels + kSamples * pixel;
+                const uint64_t key = HashedColorStore::Key(p, kSamples);
+                if (moved[j]) Unpack(buffer[j], p, kCmyk);
                 const int32_t slot = slotOf[pixel];
-                if (slot >= 0) std::copy_n(p, samples, store.At(slot).result);
-                store.Remember(key, p, samples);
+                if (slot >= 0) std::copy_n(p, kSamples, store.At(slot).result);
+                store.Remember(key, p, kSamples);
                 // Written once here; the copy below must not read it again.
                 slotOf[pixel] = -1;
             }
@@ -182,8 +183,8 @@ template <typename Sample> class HashedMapper final : public PieceMapper<Sample>
         for (int32_t i = 0; i < count; ++i) {
             if (slotOf[i] < 0) continue;
             const HashedColorStore::Slot& slot = store.At(slotOf[i]);
-            std::copy_n(slot.result, samples, pixels + samples * i);
-            store.Remember(slot.key, slot.result, samples);
+            std::copy_n(slot.result, kSamples, pixels + kSamples * i);
+            store.Remember(slot.key, slot.result, kSamples);
         }
         return kSPNoError;
     }
@@ -193,16 +194,23 @@ template <typename Sample> class HashedMapper final : public PieceMapper<Sample>
     std::vector<int32_t> missPixel_;
 };
 
+template <typename Sample>
+std::unique_ptr<RowMapper> MakeHashedMapper(MapStep& step, HashedColorStore& store) {
+    if (step.From() == plugIncolorServicesCMYKSpace)
+        return std::make_unique<HashedMapper<Sample, 4>>(step, store);
+    return std::make_unique<HashedMapper<Sample, 3>>(step, store);
+}
+
 } // namespace
 
 std::unique_ptr<RowMapper> MakeRowMapper(MapStep& step, int32_t depth, ColorStore* indexed,
                                          HashedColorStore* hashed) {
     if (depth == 16) {
-        if (hashed) return std::make_unique<HashedMapper<uint16_t>>(step, *hashed);
+        if (hashed) return MakeHashedMapper<uint16_t>(step, *hashed);
         return std::make_unique<EveryPixelMapper<uint16_t>>(step);
     }
     if (indexed) return std::make_unique<IndexedMapper>(step, *indexed);
-    if (hashed) return std::make_unique<HashedMapper<uint8_t>>(step, *hashed);
+    if (hashed) return MakeHashedMapper<uint8_t>(step, *hashed);
     return std::make_unique<EveryPixelMapper<uint8_t>>(step);
 }
 

@@ -87,7 +87,14 @@ enum {
     kADMAltKeyUpAction = -7,
     kADMEnterAction = 11,
     kADMLeaveAction = -11,
-    kADMKeyStrokeAction = -15
+    kADMKeyStrokeAction = -15,
+    /* Additions of this host, which a plug-in may ignore and a host may never send: the space bar
+       held and let go (under the modifier-key mask), and one notch of the mouse wheel over an item,
+       up (away from the user) or down, at the point under the mouse. */
+    kADMSpaceKeyDownAction = 9,
+    kADMSpaceKeyUpAction = -9,
+    kADMWheelUpAction = 21,
+    kADMWheelDownAction = -21
 };
 
 /* Tracker modifier bits. */
@@ -106,6 +113,7 @@ enum {
     kADMModifierKeyMask = 0x04, /* 5, -5, 7, -7 */
     kADMEnterLeaveMask = 0x08,  /* 11, -11 */
     kADMKeyStrokeMask = 0x10,   /* -15 */
+    kADMWheelMask = 0x20,       /* 21, -21 */
     kADMDefaultItemMask = kADMButtonMask | kADMKeyStrokeMask,
     kADMAllActionsMask = -1
 };

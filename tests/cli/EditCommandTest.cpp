@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -151,6 +152,68 @@ TEST_F(EditCommandTest, ZoomKeysChangeTheLeftZoomOnly) {
     EXPECT_EQ(Nth(State("out.json"), kTextStatic, kRightZoomLabel)["text"], "48.44%");
 }
 
+TEST_F(EditCommandTest, WheelAndShortcutsZoomAndSpaceLendsTheHand) {
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "key = ctrl\nkey 0 ctrl\nstate fit.json\nkey 1 ctrl\n" +
+             "state actual.json\nwheel 160 175 1\nstate wheel-in.json\nwheel 160 175 -2\n" +
+             "state wheel-out.json\nwheel 470 175 1\nstate right.json\nmove 160 175\n" +
+             "hold space\nstate space.json\nletgo space\nstate let-go.json\n");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    struct Case {
+        const char* file;
+        const char* left;
+        const char* right;
+    };
+    // 64 x 48 in a 233-pixel-high pane: Fit in View is 233 / 64. The wheel takes the zoom
+    // tool's steps, on the pane under the mouse.
+    for (const Case& c :
+         {Case{"fit.json", "364.06%", "48.44%"}, Case{"actual.json", "100.00%", "48.44%"},
+          Case{"wheel-in.json", "200.00%", "48.44%"}, Case{"wheel-out.json", "66.67%", "48.44%"},
+          Case{"right.json", "66.67%", "50.00%"}}) {
+        const json state = State(c.file);
+        EXPECT_EQ(Nth(state, kTextStatic, kLeftZoomLabel)["text"], c.left) << c.file;
+        EXPECT_EQ(Nth(state, kTextStatic, kRightZoomLabel)["text"], c.right) << c.file;
+    }
+    EXPECT_EQ(Nth(State("space.json"), kFrame, 0)["cursor"], "Photoshop Cursor Hand");
+    EXPECT_EQ(Nth(State("let-go.json"), kFrame, 0)["cursor"], "Photoshop Cursor Eyedropper");
+}
+
+// A picture larger than its pane: the wheel keeps the point under the mouse where it is, so a
+// pick there after zooming lands on the pixel it would have before.
+TEST_F(EditCommandTest, TheWheelZoomsAboutThePointUnderTheMouse) {
+    Document d = MakeDocument(ColorMode::RGB, 8, 640, 480);
+    for (int32_t y = 0; y < d.height; ++y)
+        for (int32_t x = 0; x < d.width; ++x) {
+            d.At(0, x, y) = uint16_t(x * 255 / 639);
+            d.At(1, x, y) = uint16_t(y * 255 / 479);
+            d.At(2, x, y) = 128;
+        }
+    WriteImageFile(d, FileFormat::Png, folder_ / "big.png");
+    const std::string pick = "click 100 120\nwait 20\n" + std::string(kClickSample) + kClickOK;
+    auto pickedAt = [&](const std::string& before, const std::string& record) {
+        std::ofstream(folder_ / "script.txt") << kSmall << before << pick;
+        const Outcome outcome =
+            Quillon("edit big.png out.png --script script.txt --record " + record);
+        EXPECT_EQ(outcome.status, 0) << outcome.error;
+        // "Lab[L,a,b][x,y]:..." : the document position follows the original.
+        const json recorded = Recorded(record);
+        const json* text = Key(recorded, "smpl");
+        if (!text) {
+            ADD_FAILURE() << "no Colors text in " << record;
+            return std::pair{-1, -1};
+        }
+        const std::string colors = (*text)["value"];
+        int x = -1, y = -1;
+        const size_t at = colors.find("][");
+        EXPECT_EQ(std::sscanf(colors.c_str() + at, "][%d,%d]", &x, &y), 2) << colors;
+        return std::pair{x, y};
+    };
+    const auto [x0, y0] = pickedAt("", "plain.json");
+    const auto [x1, y1] = pickedAt("wheel 100 120 1\n", "zoomed.json");
+    EXPECT_NEAR(x1, x0, 2);
+    EXPECT_NEAR(y1, y0, 2);
+}
+
 TEST_F(EditCommandTest, TheZoomMenuChoosesALevelAndChecksTheCurrentOne) {
     // The menu drops below its button; its first entry is 6%.
     const Outcome outcome =
@@ -218,6 +281,29 @@ TEST_F(EditCommandTest, TheEditBoxMovesTheSlider) {
     const json recorded = Recorded("done.json");
     ASSERT_TRUE(Key(recorded, "Fzns"));
     EXPECT_DOUBLE_EQ((*Key(recorded, "Fzns"))["value"].get<double>(), 8.0);
+}
+
+// Enter in the box applies the typed value as one edit and leaves the dialog open: OK then
+// writes what the preview showed. With the focus elsewhere Enter presses OK.
+TEST_F(EditCommandTest, EnterInTheEditBoxAppliesTheValueAndKeepsTheDialogOpen) {
+    const std::string colors = std::string("--colors '") + kAdjustment + "'";
+    ASSERT_EQ(Quillon("apply in.png at2.png --fuzziness 2 " + colors).status, 0);
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "click 464 18\nkey a ctrl\ntype 2\nkey enter\nstate s.json\n" +
+                 "key z ctrl\nstate undone.json\nkey y ctrl\n" + kClickOK,
+             colors + " --record done.json");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_NEAR(Nth(State("s.json"), "ADM Slider Type", 0)["value"].get<double>(), 20.0, 1e-3);
+    EXPECT_NEAR(Nth(State("undone.json"), "ADM Slider Type", 0)["value"].get<double>(), 50.0, 1e-3);
+    ASSERT_TRUE(Key(Recorded("done.json"), "Fzns"));
+    EXPECT_DOUBLE_EQ((*Key(Recorded("done.json"), "Fzns"))["value"].get<double>(), 2.0);
+    EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes,
+              ReadImageFile(folder_ / "at2.png").document.planes);
+
+    fs::remove(folder_ / "out.png");
+    const Outcome elsewhere = Edit(std::string(kSmall) + kClickLuminosity + "key enter\n");
+    ASSERT_EQ(elsewhere.status, 0) << elsewhere.error;
+    EXPECT_TRUE(fs::exists(folder_ / "out.png"));
 }
 
 TEST_F(EditCommandTest, UndoAndRedoRestoreFuzzinessAndLuminosity) {

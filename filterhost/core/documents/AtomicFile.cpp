@@ -97,7 +97,7 @@ void KeepOwnership(const std::filesystem::path& temporary, const std::filesystem
 
 } // namespace
 
-void CheckWritable(const std::filesystem::path& file) {
+OutputTarget ResolveOutput(const std::filesystem::path& file) {
     std::string why;
     switch (KindOf(file, why)) {
     case Kind::Refused:
@@ -105,7 +105,7 @@ void CheckWritable(const std::filesystem::path& file) {
     case Kind::Stream:
         if (access(file.c_str(), W_OK) != 0)
             throw HostFailure("cannot write " + file.string() + ": " + std::strerror(errno));
-        return;
+        return {file, file, true};
     default:
         break;
     }
@@ -116,19 +116,17 @@ void CheckWritable(const std::filesystem::path& file) {
         throw HostFailure("cannot write " + file.string() + ": no folder " + folder.string());
     if (access(folder.c_str(), W_OK | X_OK) != 0)
         throw HostFailure("cannot write " + file.string() + ": " + std::strerror(errno));
+    return {file, target, false};
 }
 
-void WriteThroughTemporary(const std::filesystem::path& file,
+void WriteThroughTemporary(const OutputTarget& target,
                            const std::function<void(const std::filesystem::path&)>& write) {
-    std::string why;
-    const Kind kind = KindOf(file, why);
-    const std::filesystem::path target = kind == Kind::Stream ? file : Target(file);
-    if (kind == Kind::Refused) throw HostFailure("cannot write " + file.string() + ": " + why);
+    const std::filesystem::path& file = target.named;
     // A device or pipe gets the finished file; the temporary file then lives in the system's.
-    const auto folder = kind == Kind::Stream       ? std::filesystem::temp_directory_path()
-                        : target.has_parent_path() ? target.parent_path()
-                                                   : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const auto folder = target.stream                   ? std::filesystem::temp_directory_path()
+                        : target.file.has_parent_path() ? target.file.parent_path()
+                                                        : std::filesystem::path(".");
+    std::string pattern = (folder / ("." + target.file.filename().string() + ".XXXXXX")).string();
     int fd = mkstemp(pattern.data());
     if (fd < 0)
         throw HostFailure("cannot write " + file.string() + ": " + std::strerror(errno) + " (in " +
@@ -142,13 +140,13 @@ void WriteThroughTemporary(const std::filesystem::path& file,
     const std::filesystem::path temporary = pattern;
     try {
         write(temporary);
-        if (kind == Kind::Stream) {
-            CopyInto(temporary, file, target);
+        if (target.stream) {
+            CopyInto(temporary, file, target.file);
             std::filesystem::remove(temporary);
         } else {
-            KeepOwnership(temporary, target);
+            KeepOwnership(temporary, target.file);
             std::error_code error;
-            std::filesystem::rename(temporary, target, error);
+            std::filesystem::rename(temporary, target.file, error);
             if (error) throw HostFailure("cannot write " + file.string() + ": " + error.message());
         }
         gHaveTemporary = false;
@@ -160,6 +158,11 @@ void WriteThroughTemporary(const std::filesystem::path& file,
     }
 }
 
+void WriteThroughTemporary(const std::filesystem::path& file,
+                           const std::function<void(const std::filesystem::path&)>& write) {
+    WriteThroughTemporary(ResolveOutput(file), write);
+}
+
 void WriteFileAtomically(const std::filesystem::path& file, const std::string& text) {
     WriteThroughTemporary(file, [&](const std::filesystem::path& temporary) {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -167,15 +170,6 @@ void WriteFileAtomically(const std::filesystem::path& file, const std::string& t
         out.flush();
         if (!out) throw HostFailure("cannot write " + file.string());
     });
-}
-
-std::filesystem::path WriteTarget(const std::filesystem::path& file) {
-    return Target(file);
-}
-
-bool IsDeviceOrPipe(const std::filesystem::path& file) {
-    std::string why;
-    return KindOf(file, why) == Kind::Stream;
 }
 
 void RemoveTemporaryFileNow() noexcept {

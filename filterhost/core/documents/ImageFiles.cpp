@@ -139,13 +139,14 @@ LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels,
 }
 
 void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
-                    const std::filesystem::path& file, const CancelCheck& cancel,
+                    const OutputTarget& target, const CancelCheck& cancel,
                     const std::vector<StripEncoder*>& encoded) {
+    const std::filesystem::path& file = target.named;
     if (pages.empty()) throw HostFailure("cannot write " + file.string() + ": no pages");
     if (pages.size() > 1 && format != FileFormat::Tiff)
         throw HostFailure("cannot write " + file.string() + ": only TIFF holds " +
                           std::to_string(pages.size()) + " pages; use .tif");
-    WriteThroughTemporary(file, [&](const std::filesystem::path& temporary) {
+    WriteThroughTemporary(target, [&](const std::filesystem::path& temporary) {
         switch (format) {
         case FileFormat::Png:
             WritePng(*pages.front(), temporary, file, cancel);
@@ -165,6 +166,12 @@ void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format
             break;
         }
     });
+}
+
+void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
+                    const std::filesystem::path& file, const CancelCheck& cancel,
+                    const std::vector<StripEncoder*>& encoded) {
+    WriteImageFile(pages, format, ResolveOutput(file), cancel, encoded);
 }
 
 void WriteImageFile(const Document& document, FileFormat format, const std::filesystem::path& file,

@@ -1,6 +1,7 @@
 // Reading and writing documents as PNG, JPEG, TIFF, WebP, HEIF and AVIF files.
 #pragma once
 
+#include "core/documents/AtomicFile.h"
 #include "core/documents/Document.h"
 
 #include <filesystem>
@@ -55,6 +56,9 @@ void WriteImageFile(const Document& document, FileFormat format, const std::file
 // encoded ahead, while the page was still being filtered: encoded[i] for pages[i], or null.
 void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
                     const std::filesystem::path& file, const CancelCheck& cancel = {},
+                    const std::vector<StripEncoder*>& encoded = {});
+void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format,
+                    const OutputTarget& target, const CancelCheck& cancel = {},
                     const std::vector<StripEncoder*>& encoded = {});
 
 // The format a file name's extension names, if any.
