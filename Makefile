@@ -4,7 +4,7 @@ CC_FLAGS  := -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 GCC_FLAGS := -DCMAKE_C_COMPILER=gcc-12 -DCMAKE_CXX_COMPILER=g++-12
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps test demo bench fuzz format format-check clean
+.PHONY: all deps test demo bench fuzz format format-check clean install-gimp
 
 all: demo
 
@@ -42,6 +42,17 @@ bench: deps build/release/build.ninja
 fuzz: deps build/fuzz/build.ninja
 	cmake --build build/fuzz
 	bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+# The GIMP plug-in and the module it hosts, side by side in the user's GIMP plug-in folder:
+# $GIMP2_DIRECTORY (relative to the home folder when not absolute), else GIMP 2.10's own folder.
+install-gimp: deps build/release/build.ninja
+	cmake --build build/release --target quillon-gimp
+	@dir="$${GIMP2_DIRECTORY:-$${XDG_CONFIG_HOME:-$$HOME/.config}/GIMP/2.10}"; \
+	case "$$dir" in /*) ;; *) dir="$$HOME/$$dir" ;; esac; \
+	mkdir -p "$$dir/plug-ins/quillon-gimp" && \
+	install -m 755 build/release/gimp/quillon-gimp/quillon-gimp \
+	  build/release/gimp/quillon-gimp/Quillon.8bf "$$dir/plug-ins/quillon-gimp/" && \
+	echo "installed into $$dir/plug-ins/quillon-gimp; restart GIMP: Filters > Colors > Quillon..."
 
 format: deps
 	bash scripts/format.sh

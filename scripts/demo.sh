@@ -107,12 +107,17 @@ wait 100
 move 600 300
 wait 100
 screenshot $demo/demo-picking-after.png
+hold m
+wait 100
+screenshot $demo/demo-picking-moves.png
+letgo m
 click 940 22
 SCRIPT
 XDG_CONFIG_HOME="$demo/picking-config" "$quillon" edit "$demo/demo-input.png" \
   "$demo/demo-picked.png" --script "$demo/demo-picking.txt"
 echo "before: $(realpath "$demo/demo-picking-before.png")"
 echo "after:  $(realpath "$demo/demo-picking-after.png")"
+echo "moves:  $(realpath "$demo/demo-picking-moves.png") (M held: what the two picks move)"
 echo "picked: $(realpath "$demo/demo-picked.png")"
 
 echo

@@ -9,8 +9,9 @@ packages=(
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev
   libwebp-dev libheif-dev
-  xvfb openbox x11-utils xdotool
+  xvfb xauth openbox x11-utils xdotool qt6-qpa-plugins
   libcli11-dev nlohmann-json3-dev liblemon-dev
+  gimp libgimp2.0-dev
   parallel
 )
 

@@ -63,6 +63,12 @@ ADMBoolean GetFile(ADMDialogRef owner, const char* message, const char* filters,
         QWidget* parent = owner ? static_cast<QWidget*>(D(owner)) : nullptr;
         if (owner && !parent) return false;
         if (!parent && M()) parent = M()->TopDialog();
+        if (const std::optional<std::string> dropped =
+                M() ? M()->TakeDroppedFile() : std::nullopt) {
+            if (dropped->size() >= size_t(pathSize)) return false;
+            std::memcpy(path, dropped->c_str(), dropped->size() + 1);
+            return true;
+        }
         // Qt's own dialog, so that scripts drive it like any other window.
         QFileDialog dialog(parent, QString::fromUtf8(message ? message : ""));
         dialog.setOption(QFileDialog::DontUseNativeDialog);

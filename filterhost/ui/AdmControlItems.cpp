@@ -4,6 +4,7 @@
 #include "ui/AdmList.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon::ui {
@@ -55,6 +57,23 @@ TextStaticItem::TextStaticItem(AdmDialog& dialog, ADMInt32 id, const std::string
 
 void TextStaticItem::ShowText(const std::string& text) {
     label_->setText(WithoutMnemonics(text));
+    FitFont();
+}
+
+int WrappedTextHeight(const QLabel& label, const QFont& font) {
+    const QRect room(0, 0, std::max(label.width(), 1), 1 << 20);
+    return QFontMetrics(font)
+        .boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label.text())
+        .height();
+}
+
+// A text too long for its item is shown in a smaller font, down to 8 pixels, rather than cut.
+void TextStaticItem::FitFont() {
+    QFont font = label_->parentWidget()->font();
+    constexpr int kSmallest = 8;
+    while (font.pixelSize() > kSmallest && WrappedTextHeight(*label_, font) > label_->height())
+        font.setPixelSize(font.pixelSize() - 1);
+    label_->setFont(font);
 }
 
 PushButtonItem::PushButtonItem(AdmDialog& dialog, ADMInt32 id, const std::string& typeName)

@@ -18,13 +18,18 @@ namespace quillon::ui {
 class TextStaticItem : public AdmItem {
   public:
     TextStaticItem(AdmDialog& dialog, ADMInt32 id, const std::string& typeName);
+    void Resized() override { FitFont(); }
 
   protected:
     void ShowText(const std::string& text) override;
 
   private:
+    void FitFont();
     QLabel* label_;
 };
+
+// The height of a label's text wrapped at its width in a font.
+int WrappedTextHeight(const QLabel& label, const QFont& font);
 
 // The button with id 1 is the dialog's default button.
 class PushButtonItem : public AdmItem {

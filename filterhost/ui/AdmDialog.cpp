@@ -4,11 +4,14 @@
 #include "ui/DialogManager.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -149,7 +152,8 @@ void AdmDialog::SetMinimumClientSize(int width, int height) {
 void AdmDialog::KeepFrameOnScreen() {
     QWindow* window = windowHandle();
     if (fitting_ || !isWindow() || !isVisible() || !window || !window->screen()) return;
-    const QRect room = window->screen()->availableGeometry().marginsRemoved(window->frameMargins());
+    fittedFrame_ = window->frameMargins();
+    const QRect room = window->screen()->availableGeometry().marginsRemoved(*fittedFrame_);
     const QRect client = geometry();
     if (room.isEmpty() || room.contains(client)) return;
     const QSize size = client.size().boundedTo(room.size()).expandedTo(minimumSize());
@@ -160,22 +164,28 @@ void AdmDialog::KeepFrameOnScreen() {
     fitting_ = false;
 }
 
-// The window manager tells its frame's size some time after the window is mapped; the dialog
-// checks again when the frame is likely known.
+// The window manager tells its frame's size some time after the window is mapped, and moves the
+// window into the frame; the dialog fits itself once more whenever the frame it sees is not the
+// one it last fitted, on a move and for a while after it is shown.
+void AdmDialog::FitIfFrameChanged() {
+    const QWindow* window = windowHandle();
+    if (window && fittedFrame_ != window->frameMargins()) KeepFrameOnScreen();
+}
+
 void AdmDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    for (const int milliseconds : {0, 100, 400})
-        QTimer::singleShot(milliseconds, this, [this] { KeepFrameOnScreen(); });
+    KeepFrameOnScreen();
+    for (const int milliseconds : {0, 100, 400, 1000, 2500})
+        QTimer::singleShot(milliseconds, this, [this] { FitIfFrameChanged(); });
 }
 
 void AdmDialog::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    KeepFrameOnScreen();
+    FitIfFrameChanged();
 }
 
 void AdmDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    KeepFrameOnScreen();
     // Only a real change of size notifies, not the first showing.
     if (!initialised || ended_ || event->size() == notifiedSize_) return;
     notifiedSize_ = event->size();
@@ -202,6 +212,10 @@ bool AdmDialog::eventFilter(QObject* watched, QEvent* event) {
         return TrackKey(watched, event);
     case QEvent::Wheel:
         return TrackWheel(watched, static_cast<QWheelEvent*>(event));
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return TrackDrop(watched, static_cast<QDropEvent*>(event));
     case QEvent::Resize:
         if (AdmItem* item = ItemOfWidget(watched)) item->Resized();
         return false;
@@ -272,6 +286,29 @@ bool AdmDialog::TrackWheel(QObject* watched, QWheelEvent* event) {
     return handled;
 }
 
+// One local file dropped on an item that tracks drops; the item opens it through the file chooser.
+bool AdmDialog::TrackDrop(QObject* watched, QDropEvent* event) {
+    AdmItem* item = ItemOfWidget(watched);
+    const QList<QUrl> urls = event->mimeData() ? event->mimeData()->urls() : QList<QUrl>();
+    if (!item || !MaskAllows(item->mask, kADMDropAction) || urls.size() != 1 ||
+        !urls.first().isLocalFile())
+        return false;
+    event->acceptProposedAction();
+    if (event->type() != QEvent::Drop) return true;
+    AdmTracker tracker{};
+    tracker.action = kADMDropAction;
+    tracker.point = ToAdm(event->position().toPoint());
+    tracker.modifiers = TrackerModifiers(event->modifiers());
+    tracker.virtualKey = kADMUnknownKey;
+    manager_.SetTrackedWidget(item->Widget());
+    manager_.SetDroppedFile(urls.first().toLocalFile().toStdString());
+    const LentHandle lent(manager_.Handles(), &tracker, HandleKind::Tracker);
+    item->Track(tracker);
+    // A drop the item did not take to the file chooser answers nothing later.
+    manager_.SetDroppedFile(std::nullopt);
+    return true;
+}
+
 // Keys reach the dialog's track callback first whichever item has the focus, then the focused
 // item's. Only the first receiver of a key event tracks it, not the parents it propagates to.
 bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
@@ -303,8 +340,8 @@ bool AdmDialog::TrackKey(QObject* watched, QEvent* event) {
     case Qt::Key_Meta:
         return false;
     default:
-        if (!press) return false;
-        tracker.action = kADMKeyStrokeAction;
+        if (!press && key->isAutoRepeat()) return false;
+        tracker.action = press ? kADMKeyStrokeAction : kADMKeyReleaseAction;
         tracker.virtualKey = VirtualKey(key->key());
         break;
     }

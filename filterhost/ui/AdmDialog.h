@@ -9,12 +9,14 @@
 #include "ui/Owners.h"
 
 #include <QDialog>
+#include <QMargins>
 
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+class QDropEvent;
 class QWheelEvent;
 #include <vector>
 
@@ -49,7 +51,9 @@ class AdmDialog : public QDialog {
     void DefaultNotify(AdmNotifier& notifier);
     void SetMinimumClientSize(int width, int height);
     // Moves and, where it must, shrinks the dialog so that the frame a window manager draws
-    // around it lies inside the screen's available area.
+    // around it lies inside the screen's available area: when the plug-in sets its bounds, and
+    // while it is being shown, until the window manager has told the frame's size. A size the
+    // user gives it later stands.
     void KeepFrameOnScreen();
 
     ADMDialogTrackProc track = nullptr;
@@ -61,14 +65,16 @@ class AdmDialog : public QDialog {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void reject() override;
 
   private:
     bool TrackMouse(QObject* watched, QEvent* event);
     bool TrackKey(QObject* watched, QEvent* event);
     bool TrackWheel(QObject* watched, QWheelEvent* event);
+    bool TrackDrop(QObject* watched, QDropEvent* event);
+    void FitIfFrameChanged();
     AdmItem* ItemOfWidget(QObject* widget) const;
     void StopTimers();
 
@@ -82,7 +88,8 @@ class AdmDialog : public QDialog {
     ADMInt32 result_ = 0;
     QSize notifiedSize_;
     bool fitting_ = false;
-    int wheelTurned_ = 0; // eighths of a degree not yet sent as a notch
+    std::optional<QMargins> fittedFrame_; // the frame the dialog last fitted the screen with
+    int wheelTurned_ = 0;                 // eighths of a degree not yet sent as a notch
     // Last, so that the dialog stops watching its own events before anything else goes.
     std::optional<InstalledFilter> filter_;
 };

@@ -70,10 +70,13 @@ bool MaskAllows(ADMInt32 mask, ADMInt32 action) {
     case kADMWheelUpAction:
     case kADMWheelDownAction:
         return mask & kADMWheelMask;
+    case kADMDropAction:
+        return mask & kADMDropMask;
     case kADMEnterAction:
     case kADMLeaveAction:
         return mask & kADMEnterLeaveMask;
     case kADMKeyStrokeAction:
+    case kADMKeyReleaseAction:
         return mask & kADMKeyStrokeMask;
     default:
         return false;

@@ -11,6 +11,8 @@ namespace quillon::ui {
 CanvasWidget::CanvasWidget(CanvasItem& item, bool clickable, QWidget* parent)
     : QWidget(parent), item_(item), clickable_(clickable) {
     setMouseTracking(true);
+    // Whether a drop is taken is the item's to say (its track mask and callback).
+    setAcceptDrops(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoMousePropagation);
 }

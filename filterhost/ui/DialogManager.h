@@ -11,8 +11,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -55,6 +57,9 @@ class DialogManager : public filterhost::SessionPart {
 
     // The widget whose events are being tracked: host cursors are shown there.
     void SetTrackedWidget(QWidget* widget) { tracked_ = widget; }
+    // A file dropped on an item answers the file chooser's next question, once.
+    void SetDroppedFile(std::optional<std::string> file) { dropped_ = std::move(file); }
+    std::optional<std::string> TakeDroppedFile() { return std::exchange(dropped_, std::nullopt); }
     QWidget* TrackedWidget() const;
 
     void ReportError(const std::string& message) const;
@@ -69,6 +74,7 @@ class DialogManager : public filterhost::SessionPart {
     ErrorReporter report_;
     std::vector<AdmDialog*> stack_;
     QWidget* tracked_ = nullptr;
+    std::optional<std::string> dropped_;
 };
 
 // Shows a host cursor by name on a widget, and keeps the name in the widget's property

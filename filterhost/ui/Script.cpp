@@ -99,7 +99,7 @@ ScriptCommand ParseLine(int line, std::string_view text,
         {"letgo", ScriptVerb::LetGo},     {"wait", ScriptVerb::Wait},
         {"resize", ScriptVerb::Resize},   {"screenshot", ScriptVerb::Screenshot},
         {"state", ScriptVerb::State},     {"type", ScriptVerb::Type},
-        {"wheel", ScriptVerb::Wheel}};
+        {"wheel", ScriptVerb::Wheel},     {"drop", ScriptVerb::Drop}};
     const auto verb = kVerbs.find(words[0]);
     if (verb == kVerbs.end())
         throw ScriptError(line, "unknown command '" + std::string(words[0]) + "'");
@@ -140,8 +140,24 @@ ScriptCommand ParseLine(int line, std::string_view text,
     case ScriptVerb::Hold:
     case ScriptVerb::LetGo:
         Arguments(line, words, 1, 1);
-        command.modifiers = words[1] == "space" ? kScriptSpace : Modifier(line, words[1]);
+        if (words[1].size() == 1 && words[1][0] > ' ' && words[1][0] < 0x7f)
+            command.character = words[1][0];
+        else
+            command.modifiers = words[1] == "space" ? kScriptSpace : Modifier(line, words[1]);
         break;
+    case ScriptVerb::Drop: {
+        if (words.size() < 4) throw ScriptError(line, "'drop' takes X, Y and a file name");
+        Point(line, words, command);
+        // The file name is the rest of the line after the point, and may hold spaces.
+        std::string_view rest = Rest(text, words[0]);
+        for (int skip = 0; skip < 2; ++skip) {
+            rest.remove_prefix(std::min(rest.find_first_of(" \t"), rest.size()));
+            while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+                rest.remove_prefix(1);
+        }
+        command.file = std::string(rest);
+        break;
+    }
     case ScriptVerb::Wheel:
         Arguments(line, words, 3, 3);
         Point(line, words, command);

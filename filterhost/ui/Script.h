@@ -25,7 +25,8 @@ enum class ScriptVerb {
     Screenshot,
     State,
     Type,
-    Wheel
+    Wheel,
+    Drop
 };
 
 // Modifier keys as bits.
@@ -40,7 +41,7 @@ struct ScriptCommand {
     int line = 0;
     ScriptVerb verb = ScriptVerb::Click;
     int32_t x = 0, y = 0;  // points; width and height for resize
-    uint8_t modifiers = 0; // with the command; for hold and letgo, the key
+    uint8_t modifiers = 0; // with the command; for hold and letgo, the key (or `character`)
     ScriptKey key = ScriptKey::Character;
     char character = 0; // printable ASCII
     int32_t milliseconds = 0;

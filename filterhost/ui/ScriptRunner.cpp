@@ -1,5 +1,6 @@
 #include "ui/ScriptRunner.h"
 
+#include "ui/AdmControlItems.h"
 #include "ui/AdmDialog.h"
 #include "ui/AdmEvents.h"
 #include "ui/AdmList.h"
@@ -10,15 +11,19 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QDialog>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 #include <QtTest/qtestkeyboard.h>
@@ -47,6 +52,7 @@ template <typename... Ts> struct Overloaded : Ts... { using Ts::operator()...; }
 template <typename... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 nlohmann::json DescribeItem(const AdmItem& item) {
+    const auto* label = qobject_cast<const QLabel*>(item.Widget());
     nlohmann::json json = {{"id", item.ID()},
                            {"type", item.TypeName()},
                            {"bounds", Bounds(item.Widget()->geometry())},
@@ -73,6 +79,11 @@ nlohmann::json DescribeItem(const AdmItem& item) {
                               json["entries"] = entries;
                           }},
                item.ShownValue());
+    // A static text: whether all of it shows in its bounds, and in what size.
+    if (label) {
+        json["fits"] = WrappedTextHeight(*label, label->font()) <= label->height();
+        json["font"] = label->font().pixelSize();
+    }
     return json;
 }
 
@@ -238,6 +249,21 @@ void ScriptRunner::Wheel(QWidget* dialog, QPoint point, int notches) {
     QApplication::sendEvent(target, &wheel);
 }
 
+// A file dragged from elsewhere and let go over the point: the drag's entry, then the drop.
+void ScriptRunner::Drop(QWidget* dialog, QPoint point, const std::string& file) {
+    QWidget* top = InputWidget(dialog);
+    QWidget* target = top->childAt(point);
+    if (!target) target = top;
+    const QPointF at = target->mapFrom(top, point);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QFileInfo(QString::fromStdString(file)).absoluteFilePath())});
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
 void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     const QPoint point(command.x, command.y);
     const QPointer<QWidget> guard(dialog);
@@ -292,6 +318,11 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     case ScriptVerb::Hold:
     case ScriptVerb::LetGo: {
         const bool press = command.verb == ScriptVerb::Hold;
+        if (command.character) {
+            const QString text(QChar(command.character));
+            Key(dialog, QChar(command.character).toUpper().unicode(), text, press, 0);
+            break;
+        }
         if (press)
             held_ |= command.modifiers;
         else
@@ -305,6 +336,9 @@ void ScriptRunner::Execute(const ScriptCommand& command, QWidget* dialog) {
     }
     case ScriptVerb::Wheel:
         Wheel(dialog, point, command.notches);
+        break;
+    case ScriptVerb::Drop:
+        Drop(dialog, point, command.file);
         break;
     case ScriptVerb::Wait:
         break;

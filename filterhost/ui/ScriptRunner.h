@@ -40,6 +40,7 @@ class ScriptRunner : public QObject {
                uint8_t extraModifiers);
     void Key(QWidget* dialog, int qtKey, const QString& text, bool press, uint8_t modifiers);
     void Wheel(QWidget* dialog, QPoint point, int notches);
+    void Drop(QWidget* dialog, QPoint point, const std::string& file);
     Qt::KeyboardModifiers Modifiers(uint8_t extra) const;
     void Screenshot(QWidget* dialog, const ScriptCommand& command);
     void State(QWidget* dialog, const ScriptCommand& command);

@@ -81,7 +81,8 @@ void MainDialog::Layout() {
     PlaceKeepingHeight(dialog.GetItem(kCancelItem), w - 110, 40, 100);
     PlaceKeepingHeight(dialog.GetItem(kOpenSampleItem), w - 220, 40, 100);
     Place(dialog.GetItem(items_.hintFrame), 10, 10, w - 395, 60);
-    Place(dialog.GetItem(items_.hintText), 20, 15, w - 415, 50);
+    // The text takes the frame's whole inside: the longest hints run to four lines.
+    Place(dialog.GetItem(items_.hintText), 14, 12, w - 403, 56);
     Place(dialog.GetItem(items_.fuzzinessLabel), w - 365, 10, 70, 20);
     Place(dialog.GetItem(items_.slider), w - 300, 10, 144, 21);
     Place(dialog.GetItem(items_.fuzzinessEdit), w - 151, 10, 30, 16);

@@ -93,6 +93,7 @@ Refresh EditController::OnDocumentSampler(PaneEvent event, ImagePoint at, bool c
         return kRefreshTable;
     }
     case PaneEvent::HandDragEnded:
+    case PaneEvent::FileDropped:
         break;
     }
     return kRefreshControls;
@@ -172,7 +173,18 @@ Refresh EditController::SetPreserveLuminosity(bool on) {
     return kRefreshPreview;
 }
 
+// One step of the history: undo puts every adjustment back.
 Refresh EditController::Reset() {
+    if (engine_.UserCount() > 0) {
+        history::HistoryEntry entry;
+        entry.kind = history::EditKind::Reset;
+        entry.indexA = engine_.Selected();
+        std::vector<engine::Adjustment> table;
+        for (int32_t i = engine_.FirstUserIndex(); i < engine_.EntryCount(); ++i)
+            table.push_back(engine_.Record(i));
+        entry.table = std::make_shared<const std::vector<engine::Adjustment>>(std::move(table));
+        history_.Push(entry);
+    }
     engine_.ClearAdjustments();
     return kRefreshSamplers | kRefreshSettings | kRefreshTable;
 }

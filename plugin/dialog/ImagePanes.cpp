@@ -381,6 +381,9 @@ void QLNImagePane::Track(QLNImagePane& pane, const Tracker& tracker) {
     case kADMWheelDownAction:
         pane.TrackWheel(tracker);
         break;
+    case kADMDropAction:
+        pane.Report(tracker, PaneEvent::FileDropped);
+        break;
     default:
         break;
     }
@@ -409,7 +412,8 @@ bool QLNPreviewImagePane::CreateDisplay() {
         const size_t samples = size_t(displayWidth_) * size_t(displayHeight_);
         for (std::vector<uint8_t>& plane : planes_)
             plane.assign(samples, 0);
-        row_.assign(size_t(displayWidth_) * sizeof(Color16), 0);
+        row_.assign(2 * size_t(displayWidth_) * sizeof(Color16), 0);
+        moved_ = std::make_unique<bool[]>(size_t(displayWidth_));
     } catch (const std::bad_alloc&) {
         ReleaseDisplay();
         ErrorAlert("Buffer problem");
@@ -423,6 +427,13 @@ void QLNPreviewImagePane::ReleaseDisplay() {
     for (std::vector<uint8_t>& plane : planes_)
         std::vector<uint8_t>().swap(plane);
     std::vector<uint8_t>().swap(row_);
+    moved_.reset();
+}
+
+void QLNPreviewImagePane::SetShowMoves(bool on) {
+    if (on == showMoves_) return;
+    showMoves_ = on;
+    if (ItemRef()) GetItem().Invalidate();
 }
 
 void QLNPreviewImagePane::Render() {
@@ -442,9 +453,12 @@ void QLNPreviewImagePane::Render() {
         liveAdjustment_};
     if (planes.space < 0) return;
     Image::Pixels pixels(*display_);
-    ConvertPreviewRows(planes, *engine_, suites::ColorSpace(),
-                       reinterpret_cast<Color16*>(row_.data()),
-                       {pixels.Row(0), display_->RowBytes(), display_->BitsPerPixel() / 8});
+    const DisplayPixels shown{pixels.Row(0), display_->RowBytes(), display_->BitsPerPixel() / 8};
+    auto* rows = reinterpret_cast<Color16*>(row_.data());
+    if (showMoves_ && liveAdjustment_)
+        ConvertMovesRows(planes, *engine_, suites::ColorSpace(), rows, moved_.get(), shown);
+    else
+        ConvertPreviewRows(planes, *engine_, suites::ColorSpace(), rows, shown);
 }
 
 // --- the sample -----------------------------------------------------------------------------

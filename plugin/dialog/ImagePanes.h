@@ -26,7 +26,8 @@ enum class PaneEvent : int32_t {
     HandDragEnded = 1,
     SamplerPlaced = 2,
     SamplerReleased = 3,
-    SamplerMoved = 4
+    SamplerMoved = 4,
+    FileDropped = 5
 };
 
 class QLNImagePane;
@@ -163,6 +164,8 @@ class QLNPreviewImagePane : public QLNImagePane {
     }
     void SetLiveAdjustment(bool on);
     bool LiveAdjustment() const { return liveAdjustment_; }
+    // Shows what the adjustments move instead of their result.
+    void SetShowMoves(bool on);
     void SetShowSampler(bool show) { showSampler_ = show; }
     // The document the pane shows, through the host's channel ports.
     void SetDocument(const FilterRecord* record) { record_ = record; }
@@ -178,10 +181,12 @@ class QLNPreviewImagePane : public QLNImagePane {
     void Render() override;
 
   private:
-    // The document's channels read at display size, one byte per sample, and one row of colour
-    // records for the conversions.
+    // The document's channels read at display size, one byte per sample, two rows of colour
+    // records and a row of flags for the conversions.
     std::vector<uint8_t> planes_[4];
     std::vector<uint8_t> row_;
+    std::unique_ptr<bool[]> moved_;
+    bool showMoves_ = false;
     const FilterRecord* record_ = nullptr;
 };
 

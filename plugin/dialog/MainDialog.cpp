@@ -260,7 +260,12 @@ void MainDialog::OnLeftPane(const Tracker& tracker, PaneEvent event) {
                                     leftPane_.LiveAdjustment()));
 }
 
+// A picture file dropped on the right pane opens as Open Sample would open it.
 void MainDialog::OnRightPane(PaneEvent event) {
+    if (event == PaneEvent::FileDropped) {
+        OnOpenSample(false);
+        return;
+    }
     Edited(edits_.OnSampleSampler(event, rightPane_.SamplerImagePoint()));
 }
 
@@ -288,10 +293,11 @@ void MainDialog::OnFuzzinessEdited(Item edit) {
     Edited(edits_.SetFuzziness(EngineFuzziness(user)));
 }
 
-// Alt-Open Sample goes back to the built-in sample and forgets the file.
-void MainDialog::OnOpenSample() {
+// Alt-Open Sample goes back to the built-in sample and forgets the file; a dropped file is always
+// opened.
+void MainDialog::OnOpenSample(bool builtIn) {
     bool changed = false;
-    if (altHeld_) {
+    if (builtIn) {
         services_.samplePath[0] = 0;
         samples_.LoadBuiltIn();
         changed = true;
@@ -318,7 +324,7 @@ bool MainDialog::OnUserChanged(Item item) {
         return false;
     }
     if (id == kOpenSampleItem)
-        OnOpenSample();
+        OnOpenSample(altHeld_);
     else if (id == items_.slider)
         OnSliderCommitted(item);
     else if (id == items_.fuzzinessEdit)
@@ -379,6 +385,12 @@ std::optional<bool> MainDialog::Shortcut(const Tracker& tracker) {
     return std::nullopt;
 }
 
+// M held, without modifiers, shows what the adjustments move.
+bool MainDialog::IsMovesKey(const Tracker& tracker) {
+    return (tracker.VirtualKey() == 'M' || tracker.VirtualKey() == 'm') &&
+           (tracker.Modifiers() & kModifierKeys) == 0;
+}
+
 bool MainDialog::Track(const Tracker& tracker) {
     switch (tracker.Action()) {
     case kADMShiftKeyDownAction:
@@ -404,6 +416,16 @@ bool MainDialog::Track(const Tracker& tracker) {
         return true;
     case kADMKeyStrokeAction:
         if (const std::optional<bool> result = Shortcut(tracker); result && *result) return true;
+        if (IsMovesKey(tracker)) {
+            leftPane_.SetShowMoves(true);
+            return true;
+        }
+        break;
+    case kADMKeyReleaseAction:
+        if (IsMovesKey(tracker)) {
+            leftPane_.SetShowMoves(false);
+            return true;
+        }
         break;
     default:
         break;

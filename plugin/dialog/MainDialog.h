@@ -94,9 +94,10 @@ class MainDialog : public CustomItemsSession {
     void OnSliderMoved(Item slider);
     void OnSliderCommitted(Item slider);
     void OnFuzzinessEdited(Item edit);
-    void OnOpenSample();
+    void OnOpenSample(bool builtIn);
     void ShowAltLabels(bool alt);
     std::optional<bool> Shortcut(const Tracker& tracker);
+    static bool IsMovesKey(const Tracker& tracker);
     void Unbind();
 
     MainDialogServices services_;

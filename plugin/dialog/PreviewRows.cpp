@@ -3,6 +3,7 @@
 #include "mapping/MapStep.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillon::dialog {
 namespace {
@@ -38,6 +39,30 @@ int32_t PlaneOf(int16_t channelType) {
     default:
         return -1;
     }
+}
+
+// Blue (hue 240) at 0 to red (hue 0) at 1, full saturation and value; blue, green, red order.
+void HeatColour(double t, uint8_t* out) {
+    const double hue = 4.0 * (1.0 - std::clamp(t, 0.0, 1.0)); // sixths of the circle, 0..4
+    const int sector = std::min(int(hue), 3);
+    const auto rising = uint8_t(std::lround(255 * (hue - sector)));
+    const auto falling = uint8_t(255 - rising);
+    uint8_t r = 0, g = 0, b = 0;
+    switch (sector) {
+    case 0: // red to yellow
+        r = 255, g = rising;
+        break;
+    case 1: // yellow to green
+        r = falling, g = 255;
+        break;
+    case 2: // green to cyan
+        g = 255, b = rising;
+        break;
+    default: // cyan to blue
+        g = falling, b = 255;
+        break;
+    }
+    out[0] = b, out[1] = g, out[2] = r;
 }
 
 } // namespace
@@ -91,6 +116,47 @@ void ConvertPreviewRows(const PreviewPlanes& p, engine::ColorEngine& engine,
         else
             mapping::ConvertRun(cs, p.space, plugIncolorServicesRGBSpace, row8, p.width);
         WriteRow(row8, p.width, out, display.pixelBytes, 0);
+    }
+}
+
+void ConvertMovesRows(const PreviewPlanes& p, engine::ColorEngine& engine,
+                      const PSColorSpaceSuite1& cs, Color16* rows, bool* moved,
+                      const DisplayPixels& display) {
+    // Lab on the host's 16-bit scale: L 0..32768 for 0..100, a and b 16384 +- 16384 for +-128.
+    constexpr double kL = 100.0 / 32768, kAB = 128.0 / 16384;
+    mapping::MapStep step(engine, cs, p.space, plugIncolorServicesLabSpace, p.width);
+    Color16* after = rows;
+    Color16* before = rows + p.width;
+    auto* row8 = reinterpret_cast<Color8*>(before);
+    for (int32_t y = 0; y < p.height; ++y) {
+        const size_t offset = size_t(y) * size_t(p.width);
+        for (int32_t x = 0; x < p.width; ++x)
+            row8[x] = {p.planes[0][offset + size_t(x)], p.planes[1][offset + size_t(x)],
+                       p.planes[2][offset + size_t(x)], p.planes[3][offset + size_t(x)]};
+        // The host widens at most kConvertBatch samples a call.
+        constexpr int32_t kRecordsPerCall = mapping::kConvertBatch / 4;
+        for (int32_t done = 0; done < p.width; done += kRecordsPerCall)
+            cs.Convert8to16(reinterpret_cast<const uint8*>(row8 + done),
+                            reinterpret_cast<uint16*>(after + done),
+                            int16(4 * std::min(kRecordsPerCall, p.width - done)));
+        std::copy_n(after, p.width, before);
+        if (step.Map(after, p.width, moved, nullptr) != kSPNoError ||
+            mapping::ConvertRun(cs, p.space, plugIncolorServicesLabSpace, before, p.width) !=
+                kSPNoError)
+            return;
+        uint8_t* out = display.base + display.rowBytes * y;
+        for (int32_t x = 0; x < p.width; ++x, out += display.pixelBytes) {
+            const double dL = (after[x].c1 - before[x].c1) * kL;
+            const double da = (after[x].c2 - before[x].c2) * kAB;
+            const double db = (after[x].c3 - before[x].c3) * kAB;
+            const double difference = std::sqrt(dL * dL + da * da + db * db);
+            if (moved[x] && difference >= 0.5) {
+                HeatColour(difference / kMovesFullScale, out);
+                continue;
+            }
+            const auto grey = uint8_t(24 + before[x].c1 * 96 / 32768);
+            out[0] = out[1] = out[2] = grey;
+        }
     }
 }
 

@@ -43,4 +43,13 @@ void ConvertPreviewRows(const PreviewPlanes& planes, engine::ColorEngine& engine
                         const PSColorSpaceSuite1& colorSpace, Color16* row,
                         const DisplayPixels& display);
 
+// Fills the display with what the transformation moves: pixels it leaves as they were as a dim
+// grey of their lightness, moved ones coloured by how far they move (CIE76 colour difference),
+// from blue for a slight move through green and yellow to red for kMovesFullScale and more.
+// `rows` is scratch storage of 2 x planes.width records, `moved` of planes.width flags.
+inline constexpr double kMovesFullScale = 25.0;
+void ConvertMovesRows(const PreviewPlanes& planes, engine::ColorEngine& engine,
+                      const PSColorSpaceSuite1& colorSpace, Color16* rows, bool* moved,
+                      const DisplayPixels& display);
+
 } // namespace quillon::dialog

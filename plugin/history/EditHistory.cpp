@@ -43,6 +43,20 @@ void TogglePreserveLuminosity(ColorEngine& engine, HistoryView& view) {
     view.ShowPreserveLuminosity(engine.PreserveLuminosity());
 }
 
+// Puts back every record a reset removed, with one rebuild, and the selection it had.
+bool RestoreTable(const HistoryEntry& e, ColorEngine& engine, HistoryView& view) {
+    if (!e.table || engine.UserCount() != 0) return false;
+    {
+        ColorEngine::EditBatch batch(engine);
+        for (const engine::Adjustment& record : *e.table)
+            engine.AppendAdjustment(record);
+    }
+    SelectIfUser(engine, e.indexA);
+    view.SnapshotSelection();
+    view.RefreshAfterRemoval();
+    return true;
+}
+
 bool ApplyUndo(const HistoryEntry& e, ColorEngine& engine, HistoryView& view) {
     switch (e.kind) {
     case EditKind::AddColor:
@@ -65,6 +79,8 @@ bool ApplyUndo(const HistoryEntry& e, ColorEngine& engine, HistoryView& view) {
     case EditKind::Lum:
         TogglePreserveLuminosity(engine, view);
         return true;
+    case EditKind::Reset:
+        return RestoreTable(e, engine, view);
     case EditKind::None:
         break;
     }
@@ -91,6 +107,11 @@ bool ApplyRedo(const HistoryEntry& e, ColorEngine& engine, HistoryView& view) {
         return true;
     case EditKind::Lum:
         TogglePreserveLuminosity(engine, view);
+        return true;
+    case EditKind::Reset:
+        engine.ClearAdjustments();
+        view.SnapshotSelection();
+        view.RefreshAfterRemoval();
         return true;
     case EditKind::None:
         break;

@@ -6,6 +6,8 @@
 #include "engine/ColorEngine.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace quillon::history {
 
@@ -16,6 +18,7 @@ enum class EditKind : int32_t {
     ChangeSample = 3,
     Fuzz = 4,
     Lum = 5,
+    Reset = 6,
 };
 
 // What one edit changed. The recording code fills the fields its kind uses:
@@ -24,6 +27,7 @@ enum class EditKind : int32_t {
 //   ChangeSample  indexB = index of the changed record, entryA = after, entryB = before
 //   Fuzz          fuzzinessAfter, fuzzinessBefore
 //   Lum           nothing: undo and redo both toggle
+//   Reset         table = every user record before, indexA = selection before
 struct HistoryEntry {
     EditKind kind = EditKind::None;
     int32_t indexA = 0;
@@ -32,6 +36,7 @@ struct HistoryEntry {
     engine::Adjustment entryB;
     float fuzzinessAfter = 0;
     float fuzzinessBefore = 0;
+    std::shared_ptr<const std::vector<engine::Adjustment>> table;
 };
 
 // How undo and redo show their effect in the dialog. The history edits the engine's table itself

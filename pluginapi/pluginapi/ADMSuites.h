@@ -93,8 +93,14 @@ enum {
        up (away from the user) or down, at the point under the mouse. */
     kADMSpaceKeyDownAction = 9,
     kADMSpaceKeyUpAction = -9,
+    /* The key of a key stroke let go (under the key-stroke mask), with its virtual key. */
+    kADMKeyReleaseAction = 15,
     kADMWheelUpAction = 21,
-    kADMWheelDownAction = -21
+    kADMWheelDownAction = -21,
+    /* A file dropped on an item, at the point of the drop (under the drop mask). The file
+       chooser's next answer is that file, without showing itself, so a plug-in opens a dropped
+       file as it opens a chosen one. */
+    kADMDropAction = 23
 };
 
 /* Tracker modifier bits. */
@@ -112,8 +118,9 @@ enum {
     kADMButtonMask = 0x02,      /* 2, -2 */
     kADMModifierKeyMask = 0x04, /* 5, -5, 7, -7 */
     kADMEnterLeaveMask = 0x08,  /* 11, -11 */
-    kADMKeyStrokeMask = 0x10,   /* -15 */
+    kADMKeyStrokeMask = 0x10,   /* -15, 15 */
     kADMWheelMask = 0x20,       /* 21, -21 */
+    kADMDropMask = 0x40,        /* 23 */
     kADMDefaultItemMask = kADMButtonMask | kADMKeyStrokeMask,
     kADMAllActionsMask = -1
 };

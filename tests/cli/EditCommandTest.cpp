@@ -365,6 +365,87 @@ TEST_F(EditCommandTest, TheHintLineExplainsTheItemUnderTheMouse) {
         EXPECT_EQ(HintText(State(c.file)), c.hint) << c.file;
 }
 
+// Every hint shows whole, at the smallest size the dialog allows and at the size it opens at
+// (Qt's offscreen screen, 796 x 796 inside): the mouse over each part of the dialog, with an
+// adjustment selected so that the picture's four-line hint is among them.
+TEST_F(EditCommandTest, EveryHintFitsTheHintArea) {
+    struct Size {
+        const char* resize;
+        std::vector<std::pair<int, int>> points; // the picture first
+    };
+    const Size sizes[] = {{"resize 600 300\nwait 50\n",
+                           {{145, 175},
+                            {470, 175},
+                            {320, 95},
+                            {370, 20},
+                            {464, 18},
+                            {22, 90},
+                            {22, 114},
+                            {22, 138},
+                            {540, 52},
+                            {430, 52},
+                            {540, 22},
+                            {260, 45},
+                            {300, 290}}},
+                          {"wait 50\n",
+                           {{217, 400},
+                            {618, 400},
+                            {418, 95},
+                            {560, 20},
+                            {660, 18},
+                            {22, 90},
+                            {22, 114},
+                            {22, 138},
+                            {740, 52},
+                            {626, 52},
+                            {740, 22},
+                            {456, 45},
+                            {400, 790}}}};
+    for (const Size& size : sizes) {
+        std::string script = size.resize;
+        for (size_t i = 0; i < size.points.size(); ++i)
+            script += "move " + std::to_string(size.points[i].first) + " " +
+                      std::to_string(size.points[i].second) + "\nwait 20\nstate p" +
+                      std::to_string(i) + ".json\n";
+        const Outcome outcome = Edit(script, std::string("--colors '") + kAdjustment + "'");
+        ASSERT_EQ(outcome.status, 1) << outcome.error;
+        EXPECT_EQ(HintText(State("p0.json")).rfind("Click to select another color", 0), 0u)
+            << size.resize;
+        for (size_t i = 0; i < size.points.size(); ++i) {
+            const json state = State("p" + std::to_string(i) + ".json");
+            for (const json& item : state["items"])
+                if (item["type"] == kTextStatic)
+                    EXPECT_TRUE(item["fits"].get<bool>())
+                        << size.resize << " point " << i << ": " << item["text"];
+        }
+    }
+}
+
+// M held shows what moves: the grey the adjustment turns red moves far and shows red; a colour
+// it leaves shows as a dim grey. Let go, the preview is back.
+TEST_F(EditCommandTest, HoldingMShowsWhatTheAdjustmentsMove) {
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "screenshot live.png\nhold m\nscreenshot moves.png\n" +
+                 "letgo m\nscreenshot back.png\n",
+             std::string("--colors '") + kAdjustment + "'");
+    ASSERT_EQ(outcome.status, 1) << outcome.error;
+    const Document live = ReadImageFile(folder_ / "live.png").document;
+    const Document moves = ReadImageFile(folder_ / "moves.png").document;
+    auto rgb = [](const Document& d, int32_t x, int32_t y) {
+        return std::vector<int>{d.At(0, x, y), d.At(1, x, y), d.At(2, x, y)};
+    };
+    const std::vector<int> moved = rgb(moves, 140, 175);
+    EXPECT_GT(moved[0], 200);
+    EXPECT_LT(moved[1], 60);
+    EXPECT_LT(moved[2], 60);
+    const std::vector<int> kept = rgb(moves, 165, 160);
+    EXPECT_EQ(kept[0], kept[1]);
+    EXPECT_EQ(kept[1], kept[2]);
+    EXPECT_LT(kept[0], 130);
+    EXPECT_NE(rgb(live, 165, 160), kept);
+    EXPECT_EQ(ReadImageFile(folder_ / "back.png").document.planes, live.planes);
+}
+
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
     const Outcome outcome =
         Edit(std::string(kSmall) + "hold alt\nstate down.json\nletgo alt\n" + "state up.json\n");
@@ -389,6 +470,24 @@ TEST_F(EditCommandTest, AltCancelEmptiesTheTableAndKeepsTheDialogOpen) {
     // Nothing adjusted: the picture comes back as it was.
     EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes,
               ReadImageFile(folder_ / "in.png").document.planes);
+}
+
+// The reset is one step of the history: undo brings every adjustment back, redo empties the
+// table again.
+TEST_F(EditCommandTest, UndoTakesBackAReset) {
+    RecordAction("one.json");
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "hold alt\n" + kClickCancel +
+                 "letgo alt\nstate reset.json\nkey z ctrl\nstate undone.json\nkey y ctrl\n" +
+                 "state redone.json\nkey z ctrl\n" + kClickOK,
+             "--action one.json --record done.json");
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_FALSE(Nth(State("reset.json"), "ADM Slider Type", 0)["enabled"]);
+    EXPECT_TRUE(Nth(State("undone.json"), "ADM Slider Type", 0)["enabled"]);
+    EXPECT_FALSE(Nth(State("redone.json"), "ADM Slider Type", 0)["enabled"]);
+    EXPECT_TRUE(Key(Recorded("done.json"), "smpl"));
+    EXPECT_EQ(ReadImageFile(folder_ / "out.png").document.planes,
+              ReadImageFile(folder_ / "applied.png").document.planes);
 }
 
 TEST_F(EditCommandTest, CancelEscapeAndClosingWriteNothing) {

@@ -129,6 +129,24 @@ TEST_F(PickingTest, RedBecomesTheBlueOfAnOpenedSample) {
     EXPECT_NE(Registry().find((folder_ / "blue.png").string()), std::string::npos);
 }
 
+// A picture dropped on the right pane opens as Open Sample opens it, errors included; a drop on
+// the left pane opens nothing.
+TEST_F(PickingTest, ADroppedPictureOpensAsTheSample) {
+    std::ofstream(folder_ / "notes.txt") << "not a picture";
+    const Outcome outcome =
+        Edit(std::string(kSmall) + "drop 145 175 blue.png\nwait 50\nstate left.json\n" +
+             "drop 470 175 notes.txt\nwait 50\nstate notes.json\nkey enter\nwait 20\n" +
+             "drop 470 175 blue.png\nwait 50\n" + kClickRed + kClickLuminosity + kClickSample +
+             kClickOK);
+    ASSERT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_EQ(State("left.json")["title"], "Nerrow Quillon");
+    EXPECT_EQ(State("notes.json")["text"], kNotAnImage);
+    const Document out = Out();
+    ExpectNear(At(out, 5, 5), At(Mapped({255, 0, 0}, {0, 0, 255}), 5, 5), 1, "red half");
+    ExpectGreenUnchanged(out);
+    EXPECT_NE(Registry().find((folder_ / "blue.png").string()), std::string::npos);
+}
+
 TEST_F(PickingTest, RedBecomesASwatchOfTheBuiltInChart) {
     // The 256 x 384 chart fits the right pane at 186 / 384; the first swatch of the last row,
     // (0, 0, 128), covers chart pixels 0..15 x 368..383.
