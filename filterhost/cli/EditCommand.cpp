@@ -10,6 +10,7 @@
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "ui/ColorPicker.h"
+#include "ui/ProgressWindow.h"
 
 #include <memory>
 #include <optional>
@@ -30,6 +31,22 @@ struct EditOptions {
     int quality = 0; // for a JPEG OUT; 0 keeps a JPEG IN's coding
     ScriptOptions script;
     ProtectRequest protect;
+    bool fresh = false;
+};
+
+// A person sees no window for work shorter than this; a script sees it at once, so that it meets
+// the same windows on every machine.
+constexpr int kProgressDelayMilliseconds = 500;
+
+// The dialogs live on past the filter's run, while OUT is written under the progress window; the
+// run is told when it is done through this.
+class FinishedScope : public RunScope {
+  public:
+    explicit FinishedScope(RunScope& scope) : scope_(scope) {}
+    void Finished(const std::filesystem::path& target) override { scope_.Finished(target); }
+
+  private:
+    RunScope& scope_;
 };
 
 int RunEdit(const GlobalOptions& global, const HostSettings& settings, const EditOptions& o) {
@@ -38,10 +55,21 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
     if (!o.script.script.empty() && !(commands = LoadScript(o.script.script, status)))
         return status;
 
+    // The display is tried before anything is read: without one there is nothing to do.
+    ChooseDisplay(bool(commands), o.script.show, "the dialog");
+
     // Everything that can be wrong with the input is found before the dialog opens: here, and
-    // in RunFilter before it calls the setup.
+    // in the filter's run before it calls the setup.
     InterruptScope interrupts;
-    const CancelCheck cancelled = [] { return InterruptScope::Interrupted(); };
+    // Declared in this order so that the progress window goes before the application it lives
+    // in, and the application before the filter's session.
+    FilterOptions filter;
+    std::optional<FilterRunner> runner;
+    std::unique_ptr<DialogSession> dialogs;
+    std::unique_ptr<ui::ProgressWindow> progress;
+    const CancelCheck cancelled = [&progress] {
+        return InterruptScope::Interrupted() || (progress && progress->Cancelled());
+    };
     PictureJob job = OpenPicture(o.in, o.out, o.record, o.overwrite, o.filter, o.maxPixels,
                                  o.acceptDamaged, cancelled);
     if (o.quality > 0) job.image.document.metadata.jpegCoding.quality = o.quality;
@@ -51,26 +79,36 @@ int RunEdit(const GlobalOptions& global, const HostSettings& settings, const Edi
                           " pages and edit shows one; edit a one-page picture, then give the "
                           "others its parameters with apply --last");
 
+    // The dialog opens with the locks in place, as ordinary locked pairs.
+    filter = o.protect.Asked() ? Protect(global, settings, o.filter, job.image.document, o.protect)
+                               : o.filter;
+    // Parameters given are the dialog's whole starting state; without any it starts where the
+    // last use left off.
+    const bool given = filter.action || !filter.colors.empty() || filter.fuzziness ||
+                       filter.preserveLuminosity || filter.sample || !filter.set.empty();
+    filter.resume = !o.fresh && !given;
+    runner.emplace(global, settings, filter);
+
     RunOptions run;
     run.showDialog = true;
     run.tileWidth = run.tileHeight = o.tile;
     ProgressBar bar;
-    run.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
+    run.progress = [&bar, &progress](int32_t done, int32_t total) {
+        bar.Update(done, total);
+        if (progress) progress->Update(done, total);
+    };
     run.abort = cancelled;
     const auto showDialog = [&](FilterSession& session, const PluginModule& module,
                                 RunOptions& options) -> std::unique_ptr<RunScope> {
-        ChooseDisplay(bool(commands), o.script.show, "the dialog");
-        auto dialogs = std::make_unique<DialogSession>(session, module, settings,
-                                                       std::move(commands), o.script.script);
+        dialogs = std::make_unique<DialogSession>(session, module, settings, std::move(commands),
+                                                  o.script.script);
         options.pickColor = ui::MakeColorPicker(session.Suites());
-        return dialogs;
+        progress = std::make_unique<ui::ProgressWindow>(
+            dialogs->Scripted() ? 0 : kProgressDelayMilliseconds);
+        return std::make_unique<FinishedScope>(*dialogs);
     };
-    // The dialog opens with the locks in place, as ordinary locked pairs.
-    const FilterOptions filter =
-        o.protect.Asked() ? Protect(global, settings, o.filter, job.image.document, o.protect)
-                          : o.filter;
-    const FilterResult result =
-        RunFilter(global, settings, filter, job.image.document, run, o.out, showDialog);
+    const FilterResult result = runner->Run(job.image.document, run, o.out, showDialog);
+    if (progress) progress->Writing(o.out.string());
     SavePicture(job, result, o.record, cancelled);
     return kExitOk;
 }
@@ -101,6 +139,8 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
                    "open a picture whose data is damaged instead of refusing it (with a note)");
     AddScriptOptions(*edit, options->script);
     AddProtectOption(*edit, options->protect);
+    edit->add_flag("--fresh", options->fresh, "open without the settings the last use left")
+        ->excludes("--last");
     edit->callback([edit, &global, &settings, &status, options] {
         GatherFilterOptions(*edit, options->filter);
         status = ReportingFailures([&] { return RunEdit(global, settings, *options); });

@@ -188,7 +188,10 @@ void AddFilterOptions(CLI::App& command, FilterOptions& o) {
     command.add_option("--action", o.action, "replay a recorded action (JSON file)")
         ->check(CLI::ExistingFile);
     command.add_flag("--last", o.last, "repeat the previous use's settings");
-    command.add_option("--amount", o.amount, "strength of the filter in percent (default 100)")
+    command
+        .add_option("--amount", o.amount,
+                    "strength of the filter in percent (default: the amount --action or --last "
+                    "recorded, else 100)")
         ->check(FiniteRange(0, 100, "a percentage"));
     command.add_option("--filter", o.filter, "menu name of the filter to use");
 }

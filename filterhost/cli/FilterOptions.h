@@ -42,7 +42,11 @@ struct FilterOptions {
     std::vector<std::string> set; // --set NAME=VALUE, in the order given
     std::optional<std::filesystem::path> action;
     bool last = false;
-    double amount = 100;
+    // Starts from the plug-in's settings of the last use when they are there and sound (edit's
+    // start without --fresh); a damaged file is noted and the run starts fresh.
+    bool resume = false;
+    // --amount; without it, the amount the action or --last's use was faded by, else 100.
+    std::optional<double> amount;
     std::string filter = "Quillon...";
 
     // What CLI11 fills; Gather turns it into `colors`.

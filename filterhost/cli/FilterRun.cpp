@@ -3,10 +3,10 @@
 #include "core/HostFailure.h"
 #include "core/actions/ActionFile.h"
 #include "core/actions/ConfigFolder.h"
-#include "core/documents/AtomicFile.h"
+#include "core/actions/StoredSettings.h"
 #include "core/looks/Fade.h"
 
-#include <fstream>
+#include <iostream>
 
 namespace quillon::cli {
 namespace {
@@ -27,10 +27,20 @@ std::string SettingsFileName(const PluginModule& module) {
     return key + ".settings";
 }
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw HostFailure("no settings from an earlier use (" + file.string() + ")");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// The settings kept by the last use: required for --last, taken when sound for a resumed start.
+std::optional<StoredSettings> ReadKept(const std::filesystem::path& file, bool required) {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+        if (required) throw HostFailure("no settings from an earlier use (" + file.string() + ")");
+        return std::nullopt;
+    }
+    if (required) return ReadStoredSettings(file);
+    try {
+        return ReadStoredSettings(file);
+    } catch (const HostFailure& e) {
+        std::cerr << "quillon: note: " << e.what() << "; starting without the last settings\n";
+        return std::nullopt;
+    }
 }
 
 std::string ResultMessage(int16_t result) {
@@ -57,7 +67,16 @@ FilterRunner::FilterRunner(const GlobalOptions& global, const HostSettings& host
     const auto config = ConfigFolder();
     settingsFile_ = config / SettingsFileName(*module_);
     session_ = std::make_unique<FilterSession>(config / "registry.json");
-    if (options.last) session_->SetDataSlotBytes(ReadBytes(settingsFile_));
+    std::optional<StoredSettings> kept;
+    if (options.last || options.resume) kept = ReadKept(settingsFile_, options.last);
+    if (kept) session_->SetDataSlotBytes(kept->cell);
+    // An explicit amount, else the one the action or the last use was given.
+    if (options.amount)
+        amount_ = *options.amount;
+    else if (options.action)
+        amount_ = ReadActionFile(*options.action).amount;
+    else if (options.last)
+        amount_ = kept->amount;
 }
 
 FilterResult RunFilter(const GlobalOptions& global, const HostSettings& host,
@@ -81,7 +100,7 @@ FilterResult FilterRunner::Run(Document& document, RunOptions run,
 
     // The fade needs the picture as it was; only kept when there is something to blend.
     std::optional<Document> original;
-    if (o.amount < 100) original = document;
+    if (amount_ < 100) original = document;
     // Rows the filter is done with still change once the fade blends them.
     if (original) run.rowsFinal = nullptr;
 
@@ -96,24 +115,23 @@ FilterResult FilterRunner::Run(Document& document, RunOptions run,
         throw HostFailure(
             (report.hostFailure.empty() ? ResultMessage(report.result) : report.hostFailure) +
             "; " + target.string() + " not written");
-    if (original) Fade(document, *original, o.amount);
+    if (original) Fade(document, *original, amount_);
 
     result.recorded = report.recorded;
     if (result.recorded) result.declared = module.Parameters();
     result.settings = session.DataSlotBytes();
+    result.amount = amount_;
     return result;
 }
 
 void RecordAction(const FilterResult& result, const std::filesystem::path& file) {
     if (!result.recorded) throw HostFailure("the filter recorded no parameters");
-    WriteActionFile({result.pluginKey, result.pluginName, *result.recorded}, file);
+    WriteActionFile({result.pluginKey, result.pluginName, *result.recorded, result.amount}, file);
 }
 
 void KeepSettings(const FilterResult& result) {
     if (result.settings.empty()) return;
-    std::filesystem::create_directories(result.settingsFile.parent_path());
-    WriteFileAtomically(result.settingsFile,
-                        std::string(result.settings.begin(), result.settings.end()));
+    WriteStoredSettings({result.settings, result.amount}, result.settingsFile);
 }
 
 } // namespace quillon::cli

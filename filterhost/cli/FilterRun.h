@@ -25,6 +25,7 @@ struct FilterResult {
     std::vector<filterhost::TerminologyParameter> declared; // the parameters the filter declares
     std::filesystem::path settingsFile;
     std::vector<uint8_t> settings; // the plug-in's settings block after the run
+    double amount = 100;           // the fade the run was given, in percent
 };
 
 // What lives around the filter while it runs, such as the user interface of its dialog. Finished
@@ -44,7 +45,8 @@ using RunSetup = std::function<std::unique_ptr<RunScope>(filterhost::FilterSessi
 // document to the next as they would in an editor.
 class FilterRunner {
   public:
-    // Throws HostFailure when no module of the filter's name loads, or --last has nothing to use.
+    // Throws HostFailure when no module of the filter's name loads, or --last has nothing sound to
+    // use.
     FilterRunner(const GlobalOptions& global, const HostSettings& host,
                  const FilterOptions& options);
 
@@ -60,6 +62,7 @@ class FilterRunner {
     filterhost::ModuleScan scan_;
     const filterhost::PluginModule* module_ = nullptr;
     std::filesystem::path settingsFile_;
+    double amount_ = 100;
     std::unique_ptr<filterhost::FilterSession> session_;
 };
 
@@ -69,7 +72,8 @@ FilterResult RunFilter(const GlobalOptions& global, const HostSettings& host,
                        filterhost::RunOptions run, const std::filesystem::path& target,
                        const RunSetup& setup = {});
 
-// Keeps the plug-in's settings for the next --last: call once the result is safely written.
+// Keeps the plug-in's settings and the amount for the next --last and edit: call once the result
+// is safely written.
 void KeepSettings(const FilterResult& result);
 
 // Writes the parameters the run recorded as an action file; throws HostFailure when the filter

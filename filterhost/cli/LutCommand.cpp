@@ -84,9 +84,9 @@ int RunLut(const GlobalOptions& global, const HostSettings& settings, const LutO
     } else {
         std::string parameters =
             result.recorded ? DescribeParameters(*result.recorded, result.declared) : "";
-        if (o.filter.amount < 100) {
+        if (result.amount < 100) {
             std::ostringstream amount;
-            amount << (parameters.empty() ? "" : " ") << "--amount " << o.filter.amount;
+            amount << (parameters.empty() ? "" : " ") << "--amount " << result.amount;
             parameters += amount.str();
         }
         WriteCubeFile(

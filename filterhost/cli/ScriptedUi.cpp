@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <xcb/xcb.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -43,10 +45,23 @@ void ChooseDisplay(bool scripted, bool show, const char* what) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         return;
     }
-    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM"))
-        return;
-    throw filterhost::HostFailure(std::string("no display to show ") + what +
-                                  " on (give --script to run without one)");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    // Qt's xcb platform ends the process when it cannot open the display, so the host tries it
+    // first; other platforms say for themselves.
+    const bool x11 = platform.isEmpty() ? !wayland : platform.startsWith("xcb");
+    if (!x11 && (wayland || !platform.isEmpty())) return;
+    if (!display)
+        throw filterhost::HostFailure(std::string("no display to show ") + what +
+                                      " on (give --script to run without one)");
+    xcb_connection_t* connection = xcb_connect(display, nullptr);
+    const int error = xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    if (error != 0)
+        throw filterhost::HostFailure("cannot open display \"" + std::string(display) +
+                                      "\" to show " + what +
+                                      " on (give --script to run without one)");
 }
 
 DialogSession::DialogSession(filterhost::FilterSession& session,
@@ -70,6 +85,11 @@ DialogSession::~DialogSession() {
 }
 
 void DialogSession::Finished(const std::filesystem::path& target) {
+    if (const int line = runner_ ? runner_->LeftOver() : 0) {
+        std::cerr << "quillon: note: " << scriptFile_ << ": the commands from line " << line
+                  << " on came after the dialog had closed and were ignored\n";
+        return;
+    }
     const std::string failure = ScriptFailure();
     if (!failure.empty())
         throw filterhost::HostFailure(scriptFile_ + ": " + failure + "; " + target.string() +

@@ -52,7 +52,9 @@ class DialogSession : public RunScope {
 
     // The script's first failure; empty when it ran whole or there is none.
     std::string ScriptFailure() const { return runner_ ? runner_->Failure() : std::string(); }
-    // A script that failed fails the run, and target is not written.
+    bool Scripted() const { return runner_.has_value(); }
+    // A script that failed fails the run, and target is not written; commands left once the
+    // dialogs have closed are only noted.
     void Finished(const std::filesystem::path& target) override;
 
   private:

@@ -5,6 +5,7 @@
 #include "ui/AdmEvents.h"
 #include "ui/AdmList.h"
 #include "ui/DialogManager.h"
+#include "ui/ProgressWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -120,16 +121,19 @@ ScriptRunner::~ScriptRunner() = default;
 
 std::string ScriptRunner::Failure() const {
     if (!failure_.empty()) return failure_;
-    if (next_ < commands_.size())
-        return "line " + std::to_string(commands_[next_].line) + ": no dialog is open";
+    if (const int line = LeftOver()) return "line " + std::to_string(line) + ": no dialog is open";
     return {};
+}
+
+int ScriptRunner::LeftOver() const {
+    return failure_.empty() && next_ < commands_.size() ? commands_[next_].line : 0;
 }
 
 bool ScriptRunner::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Show) return false;
     auto* widget = qobject_cast<QDialog*>(watched);
     if (!widget || !widget->isModal()) return false;
-    if (finished_) {
+    if (finished_ && !widget->property(kClosesItselfProperty).toBool()) {
         QPointer<QDialog> dialog(widget);
         QTimer::singleShot(0, this, [dialog] {
             if (dialog) dialog->reject();
@@ -200,7 +204,7 @@ void ScriptRunner::CancelOpenDialogs() {
             continue;
         }
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return;
+        if (!dialog || dialog->property(kClosesItselfProperty).toBool()) return;
         dialog->reject();
     }
 }

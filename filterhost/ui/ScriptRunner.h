@@ -1,6 +1,7 @@
 // Replays a script against every dialog the host shows: each command goes to the dialog (or the
 // menu) on top when its turn comes, as real window-system events. When the script runs out,
-// every dialog still open, and any opened later, is cancelled.
+// every dialog still open, and any opened later, is cancelled; a window that closes by itself
+// (the progress after OK) is left to its work.
 #pragma once
 
 #include "ui/Owners.h"
@@ -26,6 +27,9 @@ class ScriptRunner : public QObject {
     // Called once the host is done: the first failure, or commands left for a dialog that
     // never came; empty when the whole script ran.
     std::string Failure() const;
+    // The line of the first command left over once every dialog had closed, when no command
+    // failed; 0 otherwise.
+    int LeftOver() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -413,10 +413,12 @@ TEST_F(EditCommandTest, EveryHintFitsTheHintArea) {
             << size.resize;
         for (size_t i = 0; i < size.points.size(); ++i) {
             const json state = State("p" + std::to_string(i) + ".json");
-            for (const json& item : state["items"])
-                if (item["type"] == kTextStatic)
+            for (const json& item : state["items"]) {
+                if (item["type"] == kTextStatic) {
                     EXPECT_TRUE(item["fits"].get<bool>())
                         << size.resize << " point " << i << ": " << item["text"];
+                }
+            }
         }
     }
 }

@@ -145,7 +145,8 @@ TEST_F(SwatchStripTest, UndoTakesBackBothPicksAndRedoBringsThemBack) {
           Case{"key z ctrl\nkey z ctrl\nclick 185 175\nwait 20\nkey y ctrl\n"
                "key y ctrl\n",
                false}}) {
-        const Outcome outcome = Edit(picks + c.keys + "wait 20\n" + kClickOK);
+        // Fresh: the first run's picks would otherwise be kept from the start.
+        const Outcome outcome = Edit(picks + c.keys + "wait 20\n" + kClickOK, "--fresh");
         ASSERT_EQ(outcome.status, 0) << c.keys << outcome.error;
         EXPECT_EQ(Picture("out.png").planes, (c.asEdited ? edited : in).planes) << c.keys;
     }

@@ -31,6 +31,13 @@ Action ParseAction(const std::string& text) {
         action.pluginKey = root.at("plugin").get<std::string>();
         action.pluginName = root.value("name", "");
         action.descriptor = DescriptorFromJson(root.at("descriptor").dump());
+        // Files recorded at full strength carry no amount.
+        if (root.contains("amount")) {
+            const json& amount = root.at("amount");
+            if (!amount.is_number() || !(amount.get<double>() >= 0 && amount.get<double>() <= 100))
+                throw HostFailure("action file amount " + amount.dump() + " is not within 0..100");
+            action.amount = amount.get<double>();
+        }
         return action;
     } catch (const json::exception& e) {
         throw HostFailure(std::string("malformed action file: ") + e.what());
@@ -60,6 +67,7 @@ void WriteActionFile(const Action& action, const std::filesystem::path& file) {
                  {"plugin", action.pluginKey},
                  {"name", action.pluginName},
                  {"descriptor", json::parse(DescriptorToJson(action.descriptor))}};
+    if (action.amount != 100) root["amount"] = action.amount;
     WriteFileAtomically(file, root.dump(2) + "\n");
 }
 

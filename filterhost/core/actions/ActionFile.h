@@ -1,4 +1,5 @@
-// Recorded actions on disk: which plug-in recorded them and the descriptor it recorded.
+// Recorded actions on disk: which plug-in recorded them, the descriptor it recorded and the
+// strength the host faded the result by.
 #pragma once
 
 #include "core/suites/DescriptorServices.h"
@@ -12,6 +13,7 @@ struct Action {
     std::string pluginKey; // the plug-in's unique scripting key
     std::string pluginName;
     Descriptor descriptor;
+    double amount = 100; // the host's fade, in percent
 };
 
 // Throws HostFailure naming what is wrong: not JSON, not an action, a damaged descriptor.
