@@ -8,9 +8,11 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev zlib1g-dev libnetpbm-dev
   liblcms2-dev libgs-common
   qt6-base-dev libgl-dev libxcb1-dev
+  libwebp-dev libheif-dev
   xvfb xauth openbox x11-utils xdotool qt6-qpa-plugins
   libcli11-dev nlohmann-json3-dev liblemon-dev
   gimp libgimp2.0-dev
+  parallel
 )
 
 missing=()

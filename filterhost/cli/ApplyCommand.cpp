@@ -92,7 +92,7 @@ int Apply(const GlobalOptions& global, const HostSettings& settings, const Apply
         RunApply(global, settings, o, o.files[0], o.files[1], true);
         return kExitOk;
     }
-    return RunBatch(o.batch, o.files,
+    return RunBatch(o.batch, BatchInputs(o.batch, o.files),
                     [&](const std::filesystem::path& in, const std::filesystem::path& out) {
                         RunApply(global, settings, o, in, out, false);
                     });
@@ -104,12 +104,11 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
                      int& status) {
     auto options = std::make_shared<ApplyOptions>();
     auto* apply = app.add_subcommand("apply", "filter IN into OUT without the dialog");
-    apply
-        ->add_option("IN OUT", options->files,
-                     "picture to filter (PNG, JPEG, TIFF) and where to write the result (its "
-                     "extension may change the format); with --out-dir or --out, the pictures "
-                     "of a batch")
-        ->required();
+    apply->add_option(
+        "IN OUT", options->files,
+        "picture to filter (PNG, JPEG, TIFF, WebP, HEIF, AVIF) and where to write the result (its "
+        "extension may change the format); with --out-dir or --out, the pictures "
+        "of a batch (or --files-from)");
     AddFilterOptions(*apply, options->filter);
     apply->add_option("--record", options->record, "write the parameters used as an action file");
     apply->add_option("--tile", options->tile, "tile size in pixels")->check(CLI::Range(1, 32767));
@@ -120,8 +119,9 @@ void AddApplyCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
         ->capture_default_str();
     apply
         ->add_option("--quality", options->quality,
-                     "JPEG quality of a JPEG OUT, 1 to 100 (default: a JPEG IN's own coding, "
-                     "else 95)")
+                     "quality of a lossy OUT, 1 to 100: JPEG (default: a JPEG IN's own coding, "
+                     "else 95), WebP (default: lossless, or 90 for a lossy WebP IN), HEIF and "
+                     "AVIF (default 90)")
         ->check(CLI::Range(1, 100));
     apply->add_flag("--accept-damaged", options->acceptDamaged,
                     "filter a picture whose data is damaged instead of refusing it (with a note)");

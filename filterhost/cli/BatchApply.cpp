@@ -1,8 +1,10 @@
 #include "cli/BatchApply.h"
 
+#include "cli/BatchReport.h"
 #include "cli/Commands.h"
 #include "cli/InterruptHandler.h"
 #include "core/HostFailure.h"
+#include "core/batch/BatchList.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +15,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -22,7 +27,7 @@ namespace quillon::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using filterhost::HostFailure;
+using namespace filterhost;
 
 constexpr int kMaxJobs = 256;
 // How long stopped workers may take to cancel before they are ended.
@@ -48,11 +53,19 @@ std::string Replace(std::string text, const std::string& what, const std::string
     return text;
 }
 
-// A worker that has been started and not yet reaped: its input and the pipe its reason comes on.
+// A worker that has been started and not yet reaped: its picture, the pipe its reason comes on
+// and when it started.
 struct Worker {
-    fs::path in;
+    fs::path in, out;
     int reasonPipe = -1;
+    std::chrono::steady_clock::time_point start;
 };
+
+int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
 
 std::string ReadAll(int fd) {
     std::string text;
@@ -190,6 +203,16 @@ void AddBatchOptions(CLI::App& command, BatchOptions& o) {
     command.add_option("--suffix", o.suffix, "batch: added to each name in --out-dir");
     command.add_option("--jobs", o.jobs, "batch: worker processes (default: one per core)")
         ->check(CLI::Range(1, kMaxJobs));
+    command.add_option("--files-from", o.filesFrom,
+                       "batch: read the pictures from FILE, one path a line (- for standard "
+                       "input)");
+    command.add_option("--shard", o.shard,
+                       "batch: work on share K of N of the sorted list (K from 0 to N-1); "
+                       "auto/N takes K from JOB_COMPLETION_INDEX, SLURM_ARRAY_TASK_ID or "
+                       "AWS_BATCH_JOB_ARRAY_INDEX");
+    command.add_option("--report", o.report,
+                       "batch: write FILE.jsonl, one JSON object a picture (input, output, "
+                       "status, reason, milliseconds) as each picture ends");
     command.add_flag("--overwrite", o.overwrite,
                      "replace results of a batch that already exist, or a --record file that is "
                      "not an action file");
@@ -202,6 +225,12 @@ bool IsBatch(const BatchOptions& o) {
 void CheckBatchArguments(const BatchOptions& o, const std::vector<fs::path>& files,
                          bool recording) {
     if (!IsBatch(o)) {
+        for (const auto& [given, name] : {std::pair{o.filesFrom.has_value(), "--files-from"},
+                                          std::pair{o.shard.has_value(), "--shard"},
+                                          std::pair{o.report.has_value(), "--report"}})
+            if (given)
+                throw CLI::ValidationError(name, "is for a batch: give --out-dir DIR or --out "
+                                                 "PATTERN");
         if (files.size() != 2)
             throw CLI::ValidationError("IN OUT", "give IN and OUT, or the pictures of a batch with "
                                                  "--out-dir DIR or --out PATTERN");
@@ -210,6 +239,15 @@ void CheckBatchArguments(const BatchOptions& o, const std::vector<fs::path>& fil
     }
     if (o.outDir && o.pattern)
         throw CLI::ValidationError("--out", "give --out-dir or --out, not both");
+    if (o.shard) {
+        try {
+            ParseShard(*o.shard, std::getenv);
+        } catch (const HostFailure& e) {
+            throw CLI::ValidationError("--shard", e.what());
+        }
+    }
+    if (files.empty() && !o.filesFrom)
+        throw CLI::ValidationError("IN", "give the pictures of the batch, or --files-from FILE");
     if (recording) throw CLI::ValidationError("--record", "records one picture, not a batch");
     // A suffix only adds to a name, and a pattern's names stay where it says.
     if (o.suffix.find('/') != std::string::npos || o.suffix.find("..") != std::string::npos)
@@ -223,10 +261,29 @@ void CheckBatchArguments(const BatchOptions& o, const std::vector<fs::path>& fil
         const std::string rest = Replace(Replace(*o.pattern, "{name}", ""), "{ext}", "");
         if (rest.find_first_of("{}") != std::string::npos)
             throw CLI::ValidationError("--out", "only {name} and {ext} may stand in braces");
-        if (files.size() > 1 && o.pattern->find("{name}") == std::string::npos)
+        if ((files.size() > 1 || o.filesFrom) && o.pattern->find("{name}") == std::string::npos)
             throw CLI::ValidationError("--out", "needs {name} so that each picture gets its own "
                                                 "result");
     }
+}
+
+std::vector<fs::path> BatchInputs(const BatchOptions& o, const std::vector<fs::path>& files) {
+    std::vector<fs::path> inputs = files;
+    if (!o.filesFrom) return inputs;
+    const bool standardInput = *o.filesFrom == "-";
+    std::ifstream file;
+    if (!standardInput) {
+        file.open(*o.filesFrom, std::ios::binary);
+        if (!file) throw HostFailure("cannot read the list " + o.filesFrom->string());
+    }
+    std::istream& in = standardInput ? std::cin : file;
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) throw HostFailure("cannot read the list " + o.filesFrom->string());
+    std::vector<fs::path> listed =
+        ParseFileList(text, standardInput ? "the list on standard input" : o.filesFrom->string());
+    inputs.insert(inputs.end(), std::make_move_iterator(listed.begin()),
+                  std::make_move_iterator(listed.end()));
+    return inputs;
 }
 
 fs::path BatchOutput(const BatchOptions& o, const fs::path& in) {
@@ -236,10 +293,17 @@ fs::path BatchOutput(const BatchOptions& o, const fs::path& in) {
                    ext.empty() ? ext : ext.substr(1));
 }
 
-int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const ApplyOne& applyOne) {
+int RunBatch(const BatchOptions& o, const std::vector<fs::path>& given, const ApplyOne& applyOne) {
+    const Shard shard = o.shard ? ParseShard(*o.shard, std::getenv) : Shard{};
+    const std::vector<fs::path> inputs = o.shard ? SortedList(given) : given;
+    if (inputs.empty()) throw HostFailure("no pictures to work on: the list is empty");
+    BatchReport report(o.report.value_or(fs::path()));
     if (o.outDir) fs::create_directories(*o.outDir);
     StopOnInterrupt interrupts;
-    BatchProgress progress(inputs.size());
+    size_t share = 0;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        share += shard.Takes(i) ? 1 : 0;
+    BatchProgress progress(share);
     const size_t jobs =
         size_t(o.jobs > 0 ? o.jobs : std::clamp(int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxJobs));
 
@@ -250,18 +314,28 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const A
     for (const fs::path& in : inputs)
         sources.insert(fs::weakly_canonical(in));
     size_t skipped = 0;
-    for (const fs::path& in : inputs) {
+    // Refused over the whole list, so that every share refuses the same pictures.
+    auto refuse = [&](const fs::path& in, const fs::path& out, const std::string& reason) {
+        progress.Report(in, reason);
+        progress.Count(true);
+        report.Add(in, out, "failed", reason, 0);
+    };
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const fs::path& in = inputs[i];
         const fs::path out = BatchOutput(o, in);
         const fs::path key = fs::weakly_canonical(out);
+        const bool mine = shard.Takes(i);
         if (sources.count(key)) {
-            progress.Report(in, "its result " + out.string() + " would replace an input");
-            progress.Count(true);
+            if (mine) refuse(in, out, "its result " + out.string() + " would replace an input");
         } else if (auto [at, fresh] = claimed.emplace(key, in); !fresh) {
-            progress.Report(in, "its result " + out.string() + " is also " + at->second.string() +
-                                    "'s");
-            progress.Count(true);
+            if (mine)
+                refuse(in, out,
+                       "its result " + out.string() + " is also " + at->second.string() + "'s");
+        } else if (!mine) {
+            continue;
         } else if (!o.overwrite && fs::exists(out)) {
             ++skipped;
+            report.Add(in, out, "skipped", "already there", 0);
         } else {
             work.emplace_back(in, out);
         }
@@ -299,7 +373,7 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const A
                 throw HostFailure("cannot start a worker process");
             }
             close(fds[1]);
-            running[pid] = {in, fds[0]};
+            running[pid] = {in, out, fds[0], std::chrono::steady_clock::now()};
         }
         // Once stopped, a worker still busy after a second gets the signal again, which ends it
         // at once (its temporary file removed) whatever it was doing.
@@ -337,6 +411,8 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& inputs, const A
                          : "the worker failed";
         if (!ok) progress.Report(worker->second.in, reason);
         progress.Count(!ok);
+        report.Add(worker->second.in, worker->second.out, ok ? "written" : "failed", reason,
+                   MillisecondsSince(worker->second.start));
         running.erase(worker);
     }
     const size_t notStarted = work.size() - next;

@@ -31,6 +31,8 @@ void AddMatchCommand(CLI::App& app, const GlobalOptions& global, const HostSetti
                      int& status);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                      int& status);
+void AddVariantsCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
+                        int& status);
 void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettings& settings,
                     int& status);
 

@@ -132,7 +132,7 @@ void AddEditCommand(CLI::App& app, const GlobalOptions& global, const HostSettin
         ->check(CLI::Range(int64_t{1}, kLargestImagePixels))
         ->capture_default_str();
     edit->add_option("--quality", options->quality,
-                     "JPEG quality of a JPEG OUT, 1 to 100 (default: a JPEG IN's own coding, "
+                     "quality of a lossy OUT, 1 to 100 (JPEG: default a JPEG IN's own coding, "
                      "else 95)")
         ->check(CLI::Range(1, 100));
     edit->add_flag("--accept-damaged", options->acceptDamaged,

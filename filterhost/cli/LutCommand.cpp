@@ -1,5 +1,6 @@
-// quillon lut: the filter's look baked into a 3D lookup table (.cube) or a Hald CLUT image, for
-// programs that take those (video editors, raw developers, ffmpeg's lut3d and haldclut).
+// quillon lut: the filter's look baked into a 3D lookup table (.cube), a Hald CLUT image or an
+// abstract Lab-to-Lab ICC profile, for programs that take those (video editors, raw developers,
+// ffmpeg's lut3d and haldclut, colour-managed programs).
 #include "cli/Commands.h"
 #include "cli/FilterOptions.h"
 #include "cli/FilterRun.h"
@@ -7,6 +8,7 @@
 
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
+#include "core/looks/LookProfile.h"
 #include "core/looks/LookTable.h"
 
 #include <algorithm>
@@ -30,7 +32,7 @@ struct LutOptions {
 constexpr int kDefaultCubeSize = 33;
 constexpr int kDefaultHaldLevel = 8;
 
-enum class LutKind { Cube, HaldPng, HaldTiff };
+enum class LutKind { Cube, HaldPng, HaldTiff, Profile };
 
 LutKind KindOf(const std::filesystem::path& out) {
     std::string ext = out.extension().string();
@@ -39,14 +41,17 @@ LutKind KindOf(const std::filesystem::path& out) {
     if (ext == ".cube") return LutKind::Cube;
     if (ext == ".png") return LutKind::HaldPng;
     if (ext == ".tif" || ext == ".tiff") return LutKind::HaldTiff;
-    throw CLI::ValidationError("OUT", "name a .cube file, or a .png or .tif for a Hald CLUT");
+    if (ext == ".icc" || ext == ".icm") return LutKind::Profile;
+    throw CLI::ValidationError("OUT", "name a .cube file, a .png or .tif for a Hald CLUT, or an "
+                                      ".icc profile");
 }
 
 void CheckArguments(const LutOptions& o) {
     const LutKind kind = KindOf(o.out);
-    if (kind == LutKind::Cube && o.hald)
+    const bool table = kind == LutKind::Cube || kind == LutKind::Profile;
+    if (table && o.hald)
         throw CLI::ValidationError("--hald", "makes a picture: give OUT as .png or .tif");
-    if (kind != LutKind::Cube && o.size)
+    if (!table && o.size)
         throw CLI::ValidationError("--size", "is for .cube files; a Hald CLUT takes --hald LEVEL");
     for (const auto& part : o.filter.colors)
         if (part.mapping && NeedsPicture(*part.mapping))
@@ -57,12 +62,13 @@ void CheckArguments(const LutOptions& o) {
 
 int RunLut(const GlobalOptions& global, const HostSettings& settings, const LutOptions& o) {
     const LutKind kind = KindOf(o.out);
-    const int points = kind == LutKind::Cube
-                           ? o.size.value_or(kDefaultCubeSize)
-                           : HaldPointsPerAxis(o.hald.value_or(kDefaultHaldLevel));
-    const int32_t width =
-        kind == LutKind::Cube ? points * points : HaldSide(o.hald.value_or(kDefaultHaldLevel));
-    Document lattice = MakeLattice(points, width);
+    const bool table = kind == LutKind::Cube || kind == LutKind::Profile;
+    const int points = table ? o.size.value_or(kDefaultCubeSize)
+                             : HaldPointsPerAxis(o.hald.value_or(kDefaultHaldLevel));
+    const int32_t width = table ? points * points : HaldSide(o.hald.value_or(kDefaultHaldLevel));
+    // A profile's table is filtered as Lab colours; the others are sRGB lattices.
+    Document lattice =
+        kind == LutKind::Profile ? MakeLabLattice(points) : MakeLattice(points, width);
 
     RunOptions run;
     // Without a picture, the colours kept are the lattice's own.
@@ -70,7 +76,9 @@ int RunLut(const GlobalOptions& global, const HostSettings& settings, const LutO
         o.protect.Asked() ? Protect(global, settings, o.filter, lattice, o.protect) : o.filter;
     const FilterResult result = RunFilter(global, settings, filter, lattice, run, o.out);
 
-    if (kind != LutKind::Cube) {
+    if (kind == LutKind::Profile) {
+        WriteLabProfile(lattice, points, result.pluginName + " look (Lab to Lab)", o.out);
+    } else if (kind != LutKind::Cube) {
         WriteImageFile(lattice, kind == LutKind::HaldPng ? FileFormat::Png : FileFormat::Tiff,
                        o.out);
     } else {
@@ -98,11 +106,13 @@ void AddLutCommand(CLI::App& app, const GlobalOptions& global, const HostSetting
                    int& status) {
     auto options = std::make_shared<LutOptions>();
     auto* lut = app.add_subcommand(
-        "lut", "bake the filter's look into a 3D LUT (.cube) or a Hald CLUT (.png, .tif)");
-    lut->add_option("OUT", options->out, "the .cube file, or the Hald CLUT picture (.png, .tif)")
+        "lut", "bake the filter's look into a 3D LUT (.cube), a Hald CLUT (.png, .tif) or an "
+               "abstract Lab-to-Lab ICC profile (.icc)");
+    lut->add_option("OUT", options->out,
+                    "the .cube file, the Hald CLUT picture (.png, .tif) or the .icc profile")
         ->required();
     lut->add_option("--size", options->size,
-                    "points per axis of a .cube, " + std::to_string(kMinCubeSize) + " to " +
+                    "points per axis of a .cube or .icc, " + std::to_string(kMinCubeSize) + " to " +
                         std::to_string(kMaxCubeSize) + " (default " +
                         std::to_string(kDefaultCubeSize) + ")")
         ->check(CLI::Range(kMinCubeSize, kMaxCubeSize));

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     AddMatchCommand(app, global, settings, status);
     AddAboutCommand(app, global, settings, status);
     AddEditCommand(app, global, settings, status);
+    AddVariantsCommand(app, global, settings, status);
     // No failure ends the process with a signal: whatever a command did not catch is one line.
     try {
         app.parse(argc, argv);

@@ -128,10 +128,12 @@ PictureJob OpenPicture(const std::filesystem::path& in, const std::filesystem::p
     if (!output.stream && !FormatOfName(named)) RecognizeImageFile(in);
     const std::optional<FileFormat> asked =
         output.stream ? FormatOfName(named) : std::optional<FileFormat>(FormatForOutput(named));
+    if (asked) CheckCanWrite(*asked, out);
 
     PictureJob job{
         ReadImageFile(in, maxPixels, cancelled, acceptDamaged), output, FileFormat::Png, {}};
     job.format = asked.value_or(job.image.format);
+    CheckCanWrite(job.format, out);
     const std::vector<const Document*> pages = std::as_const(job).Pages();
     if (pages.size() > 1 && job.format != FileFormat::Tiff)
         throw HostFailure(in.string() + " has " + std::to_string(pages.size()) +

@@ -252,7 +252,7 @@ TEST_F(ApplyCommandTest, BadInputIsOneClearLineAndNoOutput) {
     };
     const Case cases[] = {
         {"apply missing.png out.png", "missing.png: no such file"},
-        {"apply notes.txt out.png", "not a PNG, JPEG or TIFF file"},
+        {"apply notes.txt out.png", "not a PNG, JPEG, TIFF, WebP, HEIF or AVIF file"},
         {"apply in.png out.png --colors 'Lab(1,2,3)'", "bad parameters"},
         {"apply in.png out.png --action broken.json", "malformed action file"},
         {"apply in.png out.png --action foreign.json", "recorded by another plug-in (Other...)"},
@@ -424,8 +424,9 @@ TEST_F(ApplyCommandTest, ValuesOutOfPlaceAreRefusedInALine) {
         {"apply in.png --out-dir out --suffix '/../..'", 2, "--suffix: may not hold '/' or '..'"},
         {"apply in.png --out-dir out --suffix '..x'", 2, "--suffix: may not hold '/' or '..'"},
         {"apply in.png --out '../{name}-outside-quillon-test.png'", 2, "--out: may not hold '..'"},
-        {"apply notes.gif --out-dir out", 1, "notes.gif: not a PNG, JPEG or TIFF file"},
-        {"apply notes.gif out.gif", 1, "notes.gif: not a PNG, JPEG or TIFF file"},
+        {"apply notes.gif --out-dir out", 1,
+         "notes.gif: not a PNG, JPEG, TIFF, WebP, HEIF or AVIF file"},
+        {"apply notes.gif out.gif", 1, "notes.gif: not a PNG, JPEG, TIFF, WebP, HEIF or AVIF file"},
     };
     for (const Case& c : cases) {
         const Outcome outcome = Quillon(c.arguments);
@@ -691,8 +692,9 @@ TEST_F(ApplyCommandTest, OutputsAreCheckedBeforeAnyWork) {
         const char* unwritten;
     };
     const Case cases[] = {
-        {"apply in.png out.gif", 1, ".png, .jpg, .jpeg, .tif and .tiff", "out.gif"},
-        {"apply in.png out.webp", 1, "the host writes", "out.webp"},
+        {"apply in.png out.gif", 1, ".png, .jpg, .jpeg, .tif, .tiff, .webp, .heic, .heif and .avif",
+         "out.gif"},
+        {"apply in.png out.jxl", 1, "the host writes", "out.jxl"},
         {"apply in.png out", 1, "the host writes", "out"},
         {"apply in.png out.png --record missing/action.json", 1, "no folder missing", "out.png"},
         {"apply in.png out.png --sample missing.png", 2, "missing.png", "out.png"},

@@ -48,7 +48,8 @@ TEST_F(BatchApplyTest, BrokenPicturesAreReportedWhileTheOthersAreWritten) {
     const std::string inputs = MakeBatch();
     const Outcome first = Quillon("apply" + inputs + " --out-dir out --jobs 2" + kLook);
     EXPECT_EQ(first.status, 1) << first.error;
-    EXPECT_NE(first.error.find("in/p108.png: not a PNG, JPEG or TIFF file"), std::string::npos)
+    EXPECT_NE(first.error.find("in/p108.png: not a PNG, JPEG, TIFF, WebP, HEIF or AVIF file"),
+              std::string::npos)
         << first.error;
     EXPECT_NE(first.error.find("in/p115.png"), std::string::npos) << first.error;
     EXPECT_NE(first.error.find("18 written, 2 failed"), std::string::npos) << first.error;

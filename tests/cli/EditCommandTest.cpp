@@ -566,7 +566,8 @@ TEST_F(EditCommandTest, BadInputFailsBeforeTheDialogOpens) {
     };
     const Case cases[] = {
         {"edit missing.png out.png --script ok.txt", 1, "missing.png: no such file"},
-        {"edit notes.txt out.png --script ok.txt", 1, "not a PNG, JPEG or TIFF file"},
+        {"edit notes.txt out.png --script ok.txt", 1,
+         "not a PNG, JPEG, TIFF, WebP, HEIF or AVIF file"},
         {"edit in.png nowhere/out.png --script ok.txt", 1, "cannot write"},
         {"edit in.png out.png --action broken.json --script ok.txt", 1, "malformed action file"},
         {"edit in.png out.png --last --script ok.txt", 1, "no settings from an earlier use"},

@@ -22,7 +22,7 @@ struct JpegCoding {
     };
     std::vector<Component> components;
     std::vector<std::array<uint16_t, 64>> tables;
-    int quality = 0;
+    int quality = 0; // also the quality of a lossy WebP, HEIF or AVIF written
 };
 
 // What a file carries beside its pixels, kept from IN to OUT.
@@ -37,6 +37,8 @@ struct Metadata {
     uint16_t orientation = 0;
     std::string xmp; // an XMP packet, UTF-8
     JpegCoding jpegCoding;
+    // The pixels were coded lossily (WebP, HEIF, AVIF): a WebP written from them is lossy too.
+    bool lossyCoding = false;
 };
 
 struct Document {

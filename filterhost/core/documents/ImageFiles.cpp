@@ -27,10 +27,32 @@ bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t
 std::vector<uint8_t> Head(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw HostFailure("cannot open " + file.string());
-    std::vector<uint8_t> head(8);
-    in.read(reinterpret_cast<char*>(head.data()), 8);
+    std::vector<uint8_t> head(64);
+    in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
     head.resize(size_t(in.gcount()));
     return head;
+}
+
+bool Holds(const std::vector<uint8_t>& bytes, size_t at, const char* text) {
+    const size_t n = std::char_traits<char>::length(text);
+    return at <= bytes.size() && n <= bytes.size() - at &&
+           std::equal(text, text + n, bytes.begin() + std::ptrdiff_t(at));
+}
+
+// An ISO media file's first box is 'ftyp': its size, the tag, the main brand, a version, then
+// the compatible brands. HEIF names its pictures by brand; AVIF is HEIF with AV1 inside.
+std::optional<FileFormat> HeifBrand(const std::vector<uint8_t>& head) {
+    if (!Holds(head, 4, "ftyp") || head.size() < 16) return std::nullopt;
+    const size_t box =
+        size_t(head[0]) << 24 | size_t(head[1]) << 16 | size_t(head[2]) << 8 | size_t(head[3]);
+    const size_t end = std::min(box, head.size());
+    bool heif = false;
+    for (size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
+        if (Holds(head, at, "avif") || Holds(head, at, "avis")) return FileFormat::Avif;
+        for (const char* brand : {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1"})
+            heif |= Holds(head, at, brand);
+    }
+    return heif ? std::optional(FileFormat::Heif) : std::nullopt;
 }
 
 } // namespace
@@ -47,6 +69,9 @@ std::optional<FileFormat> FormatOfName(const std::filesystem::path& file) {
     if (ext == ".png") return FileFormat::Png;
     if (ext == ".jpg" || ext == ".jpeg") return FileFormat::Jpeg;
     if (ext == ".tif" || ext == ".tiff") return FileFormat::Tiff;
+    if (ext == ".webp") return FileFormat::Webp;
+    if (ext == ".heic" || ext == ".heif") return FileFormat::Heif;
+    if (ext == ".avif") return FileFormat::Avif;
     return std::nullopt;
 }
 
@@ -57,7 +82,12 @@ FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallbac
 FileFormat FormatForOutput(const std::filesystem::path& file) {
     if (auto format = FormatOfName(file)) return *format;
     throw HostFailure("cannot write " + file.string() +
-                      ": the host writes .png, .jpg, .jpeg, .tif and .tiff files");
+                      ": the host writes .png, .jpg, .jpeg, .tif, .tiff, .webp, .heic, .heif "
+                      "and .avif files");
+}
+
+void CheckCanWrite(FileFormat format, const std::filesystem::path& file) {
+    if (format == FileFormat::Heif || format == FileFormat::Avif) CheckHeifEncoder(format, file);
 }
 
 void KeepOffsets(Document& d, size_t plane, size_t from, const uint16_t* stored, size_t count,
@@ -80,16 +110,24 @@ FileFormat RecognizeImageFile(const std::filesystem::path& file) {
     if (StartsWith(head, {0xff, 0xd8, 0xff})) return FileFormat::Jpeg;
     if (StartsWith(head, {'I', 'I', 42, 0}) || StartsWith(head, {'M', 'M', 0, 42}))
         return FileFormat::Tiff;
-    throw HostFailure(file.string() + ": not a PNG, JPEG or TIFF file");
+    if (Holds(head, 0, "RIFF") && Holds(head, 8, "WEBP")) return FileFormat::Webp;
+    if (const std::optional<FileFormat> heif = HeifBrand(head)) return *heif;
+    throw HostFailure(file.string() + ": not a PNG, JPEG, TIFF, WebP, HEIF or AVIF file");
 }
 
 LoadedImage ReadImageFile(const std::filesystem::path& file, int64_t maxPixels,
                           const CancelCheck& cancel, bool acceptDamaged) {
-    switch (RecognizeImageFile(file)) {
+    const FileFormat format = RecognizeImageFile(file);
+    switch (format) {
     case FileFormat::Png:
         return {ReadPng(file, maxPixels, cancel), FileFormat::Png, {}};
     case FileFormat::Jpeg:
         return {ReadJpeg(file, maxPixels, cancel, acceptDamaged), FileFormat::Jpeg, {}};
+    case FileFormat::Webp:
+        return {ReadWebp(file, maxPixels), FileFormat::Webp, {}};
+    case FileFormat::Heif:
+    case FileFormat::Avif:
+        return {ReadHeif(file, maxPixels), format, {}};
     case FileFormat::Tiff:
         break;
     }
@@ -118,6 +156,13 @@ void WriteImageFile(const std::vector<const Document*>& pages, FileFormat format
             break;
         case FileFormat::Tiff:
             WriteTiff(pages, temporary, file, cancel, encoded);
+            break;
+        case FileFormat::Webp:
+            WriteWebp(*pages.front(), temporary, file, cancel);
+            break;
+        case FileFormat::Heif:
+        case FileFormat::Avif:
+            WriteHeif(*pages.front(), format, temporary, file, cancel);
             break;
         }
     });

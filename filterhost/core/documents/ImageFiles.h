@@ -1,4 +1,4 @@
-// Reading and writing documents as PNG, JPEG and TIFF files.
+// Reading and writing documents as PNG, JPEG, TIFF, WebP, HEIF and AVIF files.
 #pragma once
 
 #include "core/documents/AtomicFile.h"
@@ -13,7 +13,7 @@ namespace quillon::filterhost {
 
 class StripEncoder;
 
-enum class FileFormat { Png, Jpeg, Tiff };
+enum class FileFormat { Png, Jpeg, Tiff, Webp, Heif, Avif };
 
 struct LoadedImage {
     Document document;
@@ -68,6 +68,9 @@ FileFormat FormatForOutput(const std::filesystem::path& file, FileFormat fallbac
 // The format an output name's extension asks for; HostFailure listing the extensions the host
 // writes when it names none of them.
 FileFormat FormatForOutput(const std::filesystem::path& file);
+// Throws HostFailure naming what is missing when this machine cannot write the format (HEIF and
+// AVIF need an encoder libheif may lack), before any work is done for the file.
+void CheckCanWrite(FileFormat format, const std::filesystem::path& file);
 
 // 16-bit file samples (0..65535) against the host's 16-bit scale (0..32768); every host value
 // survives a write and a read.

@@ -25,6 +25,20 @@ void WritePng(const Document& document, const std::filesystem::path& file,
               const std::filesystem::path& shown, const CancelCheck& cancel);
 void WriteJpeg(const Document& document, const std::filesystem::path& file,
                const std::filesystem::path& shown, const CancelCheck& cancel);
+// WebP, HEIF and AVIF decode from the whole file; `shown` names it in messages. A HEIF or AVIF
+// at more than 8 bits becomes a 16-bit document.
+Document ReadWebp(const std::filesystem::path& file, int64_t maxPixels);
+Document DecodeWebp(const std::vector<uint8_t>& bytes, int64_t maxPixels, const std::string& shown);
+Document ReadHeif(const std::filesystem::path& file, int64_t maxPixels);
+Document DecodeHeif(const std::vector<uint8_t>& bytes, int64_t maxPixels, const std::string& shown);
+// WebP is lossless unless the document asks for a quality or was coded lossily; HEIF and AVIF are
+// lossy (quality 90 unless asked), 16-bit documents at 10 bits (HEIF) or 12 (AVIF).
+void WriteWebp(const Document& document, const std::filesystem::path& file,
+               const std::filesystem::path& shown, const CancelCheck& cancel);
+void WriteHeif(const Document& document, FileFormat format, const std::filesystem::path& file,
+               const std::filesystem::path& shown, const CancelCheck& cancel);
+// Throws HostFailure naming the encoder when libheif has none for the format (Heif or Avif).
+void CheckHeifEncoder(FileFormat format, const std::filesystem::path& file);
 // encoded[i], when there is one, holds the strips of pages[i] encoded ahead.
 void WriteTiff(const std::vector<const Document*>& pages, const std::filesystem::path& file,
                const std::filesystem::path& shown, const CancelCheck& cancel,

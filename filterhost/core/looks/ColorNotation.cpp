@@ -220,6 +220,13 @@ ColorMapping ParseColorMapping(std::string_view text) {
     return mapping;
 }
 
+WrittenColor ParseWrittenColor(std::string_view text, bool pixelAllowed) {
+    NotationReader reader(text, 0);
+    const WrittenColor color = reader.Color(pixelAllowed);
+    if (!reader.AtEnd()) reader.Fail("unexpected text after the colour");
+    return color;
+}
+
 ResolvedMapping ResolveMapping(const ColorMapping& mapping, const Document& document,
                                EyedropperSample sample) {
     const bool rgb = document.mode == ColorMode::RGB, cmyk = document.mode == ColorMode::CMYK;

@@ -40,6 +40,9 @@ struct ColorMapping {
 // Parses "FROM:TO"; @X,Y is accepted only for FROM. Throws NotationError.
 ColorMapping ParseColorMapping(std::string_view text);
 
+// Parses one colour, the whole of text; @X,Y only when pixelAllowed. Throws NotationError.
+WrittenColor ParseWrittenColor(std::string_view text, bool pixelAllowed);
+
 // Converts a mapping's colours to the host's Lab the way the filter's eyedropper sees the
 // document: RGB through the document's colour services at 16 bits, a pixel averaged in the
 // document's own space over the eyedropper square. Throws HostFailure when @X,Y lies outside
