@@ -172,8 +172,10 @@ TEST_F(EditRunsTest, TheAmountIsRecordedAndReplayed) {
 }
 
 TEST_F(EditRunsTest, CommandsAfterOkAreIgnoredAndTheResultStands) {
-    for (const std::string& after : {std::string("wait 5000\nwait 10\n"),
-                                     std::string("wait 5000\nmove 10 10\nstate late.json\n")}) {
+    // LeakSanitizer's tracer of clang 14 crashes at exit in some runs with three commands after
+    // OK ("Tracer caught signal 11"), whatever they are; two show the same.
+    for (const std::string& after :
+         {std::string("wait 5000\nwait 10\n"), std::string("wait 5000\nstate late.json\n")}) {
         fs::remove(folder_ / "out.png");
         const Outcome outcome = Edit(std::string(kSmall) + kClickOK + after, "--action one.json");
         ASSERT_EQ(outcome.status, 0) << after << ": " << outcome.error;
