@@ -56,8 +56,9 @@ class RealWindowTest : public QuillonTest {
 std::unique_ptr<XServer> RealWindowTest::server_;
 
 TEST_F(RealWindowTest, TheFrameLiesInsideTheScreen) {
-    // Long enough for the window manager to frame the window and tell its size.
-    const Outcome outcome = Show("wait 1500\nstate s.json\n");
+    // Long enough for the window manager to frame the window and tell its size, also on a
+    // machine busy with other tests.
+    const Outcome outcome = Show("wait 4000\nstate s.json\n");
     ASSERT_EQ(outcome.status, 1) << outcome.error;
     const json state = State("s.json");
     ASSERT_TRUE(state.contains("frame")) << state.dump();
