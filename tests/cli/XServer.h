@@ -20,7 +20,7 @@ namespace quillon::testing {
 class XServer {
   public:
     XServer(int width, int height) {
-        for (const char* program : {"Xvfb", "openbox", "xprop"})
+        for (const char* program : {"Xvfb", "openbox"})
             if (std::system(("command -v " + std::string(program) + " > /dev/null").c_str()) != 0) {
                 missing_ = std::string(program) + " is not installed";
                 return;
@@ -34,10 +34,15 @@ class XServer {
             missing_ = "Xvfb did not start on " + Display();
             return;
         }
-        manager_ = Start({"openbox", "--sm-disable"}, true);
-        // openbox names itself on the root window once it manages the screen.
-        if (!WaitFor("DISPLAY=" + Display() +
-                     " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window")) {
+        // openbox names itself on the root window as soon as it takes the screen, but frames
+        // no window until it has read its theme and fonts, which on a fresh or busy machine
+        // takes seconds; the command it runs at the end of its start-up says it is ready.
+        ready_ = std::filesystem::temp_directory_path() /
+                 ("quillon-openbox-ready-" + std::to_string(display_));
+        std::filesystem::remove(ready_);
+        manager_ =
+            Start({"openbox", "--sm-disable", "--startup", "touch " + ready_.string()}, true);
+        if (!WaitFor("test -f " + ready_.string())) {
             missing_ = "openbox did not start on " + Display();
             return;
         }
@@ -48,6 +53,8 @@ class XServer {
                 ::kill(pid, SIGTERM);
                 ::waitpid(pid, nullptr, 0);
             }
+        std::error_code ignored;
+        std::filesystem::remove(ready_, ignored);
     }
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -72,8 +79,10 @@ class XServer {
         ::_exit(127);
     }
 
+    // Up to 30 s: a server and its manager start in well under one, but a loaded machine may
+    // hold them back.
     static bool WaitFor(const std::string& check) {
-        for (int tries = 0; tries < 100; ++tries) {
+        for (int tries = 0; tries < 600; ++tries) {
             if (std::system(check.c_str()) == 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -82,6 +91,7 @@ class XServer {
 
     std::string missing_;
     int display_ = 0;
+    std::filesystem::path ready_;
     pid_t server_ = -1;
     pid_t manager_ = -1;
 };
