@@ -13,6 +13,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev liblemon-dev
   gimp libgimp2.0-dev
   parallel
+  imagemagick
 )
 
 missing=()

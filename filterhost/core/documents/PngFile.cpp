@@ -3,6 +3,7 @@
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
+#include "core/documents/PngImageData.h"
 #include "core/documents/SizeClaims.h"
 
 #include <png.h>
@@ -85,7 +86,7 @@ void OnPngWarning(png_structp png, png_const_charp message) {
         std::snprintf(errors->profileRefused, sizeof errors->profileRefused, "%s", message);
 }
 
-// Called after every row read or written: the way out when the user cancels.
+// Called after every row read: the way out when the user cancels.
 void OnPngRow(png_structp png, png_uint_32, int) {
     auto* errors = static_cast<PngErrors*>(png_get_error_ptr(png));
     if (errors->cancel && *errors->cancel && (*errors->cancel)()) {
@@ -133,11 +134,11 @@ bool ReadPngRows(png_structp png, png_infop info, png_bytepp rows) {
     return true;
 }
 
-bool WritePngAll(png_structp png, png_infop info, FILE* file, const PngHeader* header,
-                 const PngExtras* extras, png_bytepp rows) {
+// Everything before the image data: signature, header and what travels beside the pixels.
+bool WritePngHead(png_structp png, png_infop info, FILE* file, const PngHeader* header,
+                  const PngExtras* extras) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    png_set_write_status_fn(png, OnPngRow);
     // Many real pictures carry an sRGB profile libpng knows to be slightly off (the HP one); it
     // is the picture's own profile, so it is kept as it came.
     png_set_option(png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
@@ -159,10 +160,14 @@ bool WritePngAll(png_structp png, png_infop info, FILE* file, const PngHeader* h
         png_set_text(png, info, &text, 1);
     }
     png_write_info(png, info);
-    if (header->bitDepth == 16) png_set_swap(png);
-    png_write_image(png, rows);
-    // Everything went before the pixels; given info again, libpng would repeat the eXIf chunk.
-    png_write_end(png, nullptr);
+    return true;
+}
+
+// The image data is filtered and compressed by our own threads, so libpng writes it, and the end
+// of the file, as plain chunks.
+bool WritePngChunk(png_structp png, const char* name, const uint8_t* data, size_t length) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>(name), data, length);
     return true;
 }
 
@@ -307,33 +312,6 @@ void WritePng(const Document& d, const std::filesystem::path& path,
         ~Release() { png_destroy_write_struct(png, info); }
     } release{&png, &info};
 
-    const int channels = d.hasAlpha ? 4 : 3;
-    const size_t bytesPerSample = d.depth == 16 ? 2 : 1;
-    const size_t rowBytes = size_t(d.width) * size_t(channels) * bytesPerSample;
-    std::vector<uint8_t> pixels(rowBytes * size_t(d.height));
-    std::vector<png_bytep> rows(size_t(d.height));
-    static const SampleScale16 scale(FromFile16, ToFile16);
-    for (int32_t y = 0; y < d.height; ++y) {
-        CheckCancel(cancel, y);
-        uint8_t* row = rows[size_t(y)] = pixels.data() + size_t(y) * rowBytes;
-        const size_t from = size_t(y) * size_t(d.width);
-        for (int c = 0; c < channels; ++c) {
-            const uint16_t* plane = d.planes[size_t(c)].data() + from;
-            const int8_t* offsets =
-                size_t(c) < d.fileOffsets.size() && !d.fileOffsets[size_t(c)].empty()
-                    ? d.fileOffsets[size_t(c)].data() + from
-                    : nullptr;
-            for (int32_t x = 0; x < d.width; ++x) {
-                const size_t at = (size_t(x) * size_t(channels) + size_t(c)) * bytesPerSample;
-                if (bytesPerSample == 2) {
-                    const uint16_t raw = scale.Write(plane[x], offsets ? offsets[x] : 0);
-                    std::memcpy(row + at, &raw, 2);
-                } else {
-                    row[at] = uint8_t(plane[x]);
-                }
-            }
-        }
-    }
     std::vector<uint8_t> icc = d.iccProfile;
     const Metadata& m = d.metadata;
     std::vector<uint8_t> exif = ExifWithOrientation(m.exif, m.orientation);
@@ -351,11 +329,45 @@ void WritePng(const Document& d, const std::filesystem::path& path,
         extras.unit = m.resolutionUnit == ResolutionUnit::None ? PNG_RESOLUTION_UNKNOWN
                                                                : PNG_RESOLUTION_METER;
     }
+    const int channels = d.hasAlpha ? 4 : 3;
     PngHeader header{png_uint_32(d.width), png_uint_32(d.height), d.depth, channels, false, 0};
-    if (!WritePngAll(png, info, file.get(), &header, &extras, rows.data())) {
-        if (errors.cancelled) throw Cancelled();
-        throw HostFailure("cannot write " + shown.string() + ": " + errors.message);
-    }
+    const auto failed = [&] {
+        return HostFailure("cannot write " + shown.string() + ": " + errors.message);
+    };
+    if (!WritePngHead(png, info, file.get(), &header, &extras)) throw failed();
+
+    // Rows as the file stores them: samples interleaved, 16-bit ones big-endian.
+    const size_t bytesPerSample = d.depth == 16 ? 2 : 1;
+    const size_t pixelBytes = size_t(channels) * bytesPerSample;
+    static const SampleScale16 scale(FromFile16, ToFile16);
+    const StoredRow stored = [&d, channels, pixelBytes](int32_t y, uint8_t* row) {
+        const size_t from = size_t(y) * size_t(d.width);
+        for (size_t c = 0; c < size_t(channels); ++c) {
+            const uint16_t* plane = d.planes[c].data() + from;
+            if (pixelBytes == size_t(channels)) {
+                for (int32_t x = 0; x < d.width; ++x)
+                    row[size_t(x) * pixelBytes + c] = uint8_t(plane[x]);
+                continue;
+            }
+            const int8_t* offsets = c < d.fileOffsets.size() && !d.fileOffsets[c].empty()
+                                        ? d.fileOffsets[c].data() + from
+                                        : nullptr;
+            for (int32_t x = 0; x < d.width; ++x) {
+                const uint16_t raw = scale.Write(plane[x], offsets ? offsets[x] : 0);
+                uint8_t* at = row + size_t(x) * pixelBytes + 2 * c;
+                at[0] = uint8_t(raw >> 8);
+                at[1] = uint8_t(raw);
+            }
+        }
+    };
+    const ImageDataShape shape{d.height, size_t(d.width) * pixelBytes, pixelBytes};
+    CompressImageData(
+        shape, stored,
+        [&](const uint8_t* bytes, size_t count) {
+            if (!WritePngChunk(png, "IDAT", bytes, count)) throw failed();
+        },
+        cancel);
+    if (!WritePngChunk(png, "IEND", nullptr, 0)) throw failed();
     if (std::fflush(file.get()) != 0)
         throw HostFailure("cannot write " + shown.string() + ": " + std::strerror(errno));
 }
