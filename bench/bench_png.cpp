@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -65,16 +66,27 @@ void WritePngFile(benchmark::State& state) {
     fs::remove(out);
 }
 
-// state.range(0): zlib's level; state.range(1): threads. The 8-bit landscape's rows.
+// state.range(0): zlib's level; state.range(1): threads; state.range(2): bits per sample. The
+// landscape's rows, 16-bit samples stretched to the file's 0..65535.
 void CompressRows(benchmark::State& state) {
-    const Document& picture = Landscape(8);
-    const StoredRow stored = [&picture](int32_t y, uint8_t* row) {
+    const int bits = int(state.range(2));
+    const Document& picture = Landscape(bits);
+    const size_t pixelBytes = size_t(bits / 8) * 3;
+    const StoredRow stored = [&picture, bits](int32_t y, uint8_t* row) {
         const size_t from = size_t(y) * size_t(picture.width);
         for (size_t x = 0; x < size_t(picture.width); ++x)
-            for (size_t c = 0; c < 3; ++c)
-                row[3 * x + c] = uint8_t(picture.planes[c][from + x]);
+            for (size_t c = 0; c < 3; ++c) {
+                const uint16_t v = picture.planes[c][from + x];
+                if (bits == 8) {
+                    row[3 * x + c] = uint8_t(v);
+                } else {
+                    const uint16_t wide = uint16_t(std::min(2 * uint32_t(v), 65535u));
+                    row[6 * x + 2 * c] = uint8_t(wide >> 8);
+                    row[6 * x + 2 * c + 1] = uint8_t(wide);
+                }
+            }
     };
-    const ImageDataShape shape{picture.height, size_t(picture.width) * 3, 3};
+    const ImageDataShape shape{picture.height, size_t(picture.width) * pixelBytes, pixelBytes};
     size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
@@ -88,8 +100,9 @@ void CompressRows(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(CompressRows)
-    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 9}, {1, 2}})
-    ->ArgNames({"level", "threads"})
+    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 9}, {1, 2}, {8}})
+    ->ArgsProduct({{1, 2, 3, 6}, {2}, {16}})
+    ->ArgNames({"level", "threads", "bits"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->UseRealTime();

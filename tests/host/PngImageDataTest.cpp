@@ -156,7 +156,7 @@ StoredRow RowsOf(const Bytes& picture, size_t rowBytes) {
 }
 
 Bytes Compress(const ImageDataShape& shape, const Bytes& picture, unsigned threads,
-               size_t pieceBytes, size_t* pieces = nullptr) {
+               size_t pieceBytes, size_t* pieces = nullptr, int level = ImageDataLevel(8)) {
     Bytes stream;
     size_t count = 0;
     CompressImageData(
@@ -165,7 +165,7 @@ Bytes Compress(const ImageDataShape& shape, const Bytes& picture, unsigned threa
             stream.insert(stream.end(), bytes, bytes + n);
             ++count;
         },
-        {}, kImageDataLevel, threads, pieceBytes);
+        {}, level, threads, pieceBytes);
     if (pieces) *pieces = count;
     return stream;
 }
@@ -194,6 +194,7 @@ struct StreamCase {
     size_t pieceBytes;
     unsigned threads;
     size_t pieces; // expected
+    int level = ImageDataLevel(8);
 };
 
 class ImageDataStream : public ::testing::TestWithParam<StreamCase> {};
@@ -203,24 +204,28 @@ TEST_P(ImageDataStream, InflatesToTheRows) {
     const ImageDataShape shape{c.height, size_t(c.width) * c.pixelBytes, c.pixelBytes};
     const Bytes picture = Picture(c.height, shape.rowBytes);
     size_t pieces = 0;
-    const Bytes stream = Compress(shape, picture, c.threads, c.pieceBytes, &pieces);
+    const Bytes stream = Compress(shape, picture, c.threads, c.pieceBytes, &pieces, c.level);
     EXPECT_EQ(pieces, c.pieces);
     EXPECT_EQ(Decode(stream, shape), picture);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, ImageDataStream,
-                         ::testing::Values(
-                             // One piece: the whole stream from one deflate call.
-                             StreamCase{"OnePiece", 40, 30, 3, kImageDataPieceBytes, 2, 1},
-                             StreamCase{"OneRow", 7, 1, 6, kImageDataPieceBytes, 2, 1},
-                             // A piece per row: each is primed with many rows above it.
-                             StreamCase{"RowPerPiece", 40, 30, 3, 1, 2, 30},
-                             StreamCase{"RowPerPieceOneThread", 40, 30, 8, 1, 1, 30},
-                             // Pieces of three rows (401 bytes each), the last one of two.
-                             StreamCase{"SeveralRows", 100, 47, 4, 1500, 2, 16},
-                             // Rows wider than deflate's window: one row above primes it.
-                             StreamCase{"WideRows", 6000, 9, 6, 40000, 2, 9}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, ImageDataStream,
+    ::testing::Values(
+        // One piece: the whole stream from one deflate call.
+        StreamCase{"OnePiece", 40, 30, 3, kImageDataPieceBytes, 2, 1},
+        StreamCase{"OneRow", 7, 1, 6, kImageDataPieceBytes, 2, 1},
+        // A piece per row: each is primed with many rows above it.
+        StreamCase{"RowPerPiece", 40, 30, 3, 1, 2, 30},
+        StreamCase{"RowPerPieceOneThread", 40, 30, 8, 1, 1, 30},
+        // Pieces of three rows (401 bytes each), the last one of two.
+        StreamCase{"SeveralRows", 100, 47, 4, 1500, 2, 16},
+        // Rows wider than deflate's window: one row above primes it.
+        StreamCase{"WideRows", 6000, 9, 6, 40000, 2, 9},
+        // The level 16-bit rows are written at (two rows a piece), and zlib's slower matcher.
+        StreamCase{"SixteenBitLevel", 500, 40, 6, 9000, 2, 20, ImageDataLevel(16)},
+        StreamCase{"LevelSix", 100, 47, 4, 1500, 2, 16, 6}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Cut into pieces or not, on one thread or two, the stream inflates to the same rows and is
 // about as small.
@@ -242,7 +247,7 @@ TEST(ImageDataStream, CancelStopsBeforeTheEnd) {
         EXPECT_THROW(CompressImageData(
                          shape, RowsOf(picture, shape.rowBytes),
                          [&](const uint8_t*, size_t) { ++delivered; },
-                         [&] { return asked++ >= answerAfter; }, kImageDataLevel, 2, 1),
+                         [&] { return asked++ >= answerAfter; }, ImageDataLevel(8), 2, 1),
                      Cancelled);
         EXPECT_LE(delivered, size_t(answerAfter)) << "answer after " << answerAfter;
     }
@@ -256,13 +261,13 @@ TEST(ImageDataStream, FailuresReachTheCaller) {
         RowsOf(picture, shape.rowBytes)(y, row);
     };
     EXPECT_THROW(CompressImageData(
-                     shape, failing, [](const uint8_t*, size_t) {}, {}, kImageDataLevel, 2, 1),
+                     shape, failing, [](const uint8_t*, size_t) {}, {}, ImageDataLevel(8), 2, 1),
                  std::runtime_error);
     // A sink that cannot write stops the workers too.
     EXPECT_THROW(CompressImageData(
                      shape, RowsOf(picture, shape.rowBytes),
                      [](const uint8_t*, size_t) { throw std::runtime_error("disk full"); }, {},
-                     kImageDataLevel, 2, 1),
+                     ImageDataLevel(8), 2, 1),
                  std::runtime_error);
 }
 

@@ -366,7 +366,7 @@ void WritePng(const Document& d, const std::filesystem::path& path,
         [&](const uint8_t* bytes, size_t count) {
             if (!WritePngChunk(png, "IDAT", bytes, count)) throw failed();
         },
-        cancel);
+        cancel, ImageDataLevel(d.depth));
     if (!WritePngChunk(png, "IEND", nullptr, 0)) throw failed();
     if (std::fflush(file.get()) != 0)
         throw HostFailure("cannot write " + shown.string() + ": " + std::strerror(errno));

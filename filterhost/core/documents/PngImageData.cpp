@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -165,6 +166,8 @@ class Compressor {
         p.filteredBytes = filtered.size() - primeBytes;
         p.adler = adler32_z(1, own, p.filteredBytes);
 
+        if (p.filteredBytes > std::numeric_limits<uInt>::max() / 2)
+            throw std::length_error("rows too long to compress");
         z_stream z{};
         const int windowBits = first ? 15 : -15; // raw deflate after the first piece
         if (deflateInit2(&z, level_, Z_DEFLATED, windowBits, 8, Z_FILTERED) != Z_OK)
@@ -184,7 +187,8 @@ class Compressor {
         z.next_out = p.bytes.data();
         z.avail_out = uInt(p.bytes.size());
         const int status = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-        if (status != (last ? Z_STREAM_END : Z_OK) || z.avail_in != 0)
+        // Output space to spare is the sign that the flush is complete.
+        if (status != (last ? Z_STREAM_END : Z_OK) || z.avail_in != 0 || z.avail_out == 0)
             throw std::runtime_error("compressing the image data failed");
         p.bytes.resize(p.bytes.size() - z.avail_out);
         // The first piece's stream would end with its own checksum; the whole stream's comes

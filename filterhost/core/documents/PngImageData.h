@@ -39,10 +39,14 @@ using StoredRow = std::function<void(int32_t y, uint8_t* row)>;
 // Takes the next bytes of the zlib stream, in order, on the calling thread.
 using ImageDataSink = std::function<void(const uint8_t* bytes, size_t count)>;
 
-// zlib's level for image data. On a photograph-like landscape (bench_png) level 3 takes a quarter
-// of level 6's time for 7 % more bytes, within 10 % of what ImageMagick writes by default; the
-// levels from 4 up run its slower matcher.
-constexpr int kImageDataLevel = 3;
+// zlib's level for image data of the given bits per sample: the fastest whose files stay within
+// 10 % of what ImageMagick writes by default, on the photograph-like landscape of bench_png. At 8
+// bits level 3 takes a quarter of level 6's time for 7 % more bytes (from level 4 up zlib runs its
+// slower matcher); 16-bit rows carry noise in their low bytes that no level finds much in, and
+// level 1 takes two thirds of level 3's time for 1 % more.
+constexpr int ImageDataLevel(int bitsPerSample) {
+    return bitsPerSample == 16 ? 1 : 3;
+}
 
 // Rows of about this many filtered bytes make a piece of the stream: small enough for a prompt
 // cancel and an even share between the threads, large enough that the 5 bytes that end each
@@ -54,8 +58,7 @@ constexpr size_t kImageDataPieceBytes = size_t{4} << 20;
 // waits for one, and throws Cancelled when it answers true; rethrows what `stored` or the
 // compression threw.
 void CompressImageData(const ImageDataShape& shape, const StoredRow& stored,
-                       const ImageDataSink& sink, const CancelCheck& cancel,
-                       int level = kImageDataLevel, unsigned threads = 0,
-                       size_t pieceBytes = kImageDataPieceBytes);
+                       const ImageDataSink& sink, const CancelCheck& cancel, int level,
+                       unsigned threads = 0, size_t pieceBytes = kImageDataPieceBytes);
 
 } // namespace quillon::filterhost
