@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -21,7 +22,9 @@ namespace {
 // so cutting the stream into pieces costs next to nothing in size.
 constexpr size_t kWindowBytes = 32768;
 // How often the caller's thread looks at the interrupt while it waits for a piece.
-constexpr auto kCancelPoll = std::chrono::milliseconds(50);
+constexpr auto kCancelPoll = std::chrono::milliseconds(20);
+// deflate is fed this much at a time, so that a worker sees a stop within a few milliseconds.
+constexpr size_t kFeedBytes = size_t{256} << 10;
 
 // The signed magnitude libpng's heuristic sums: a filtered byte near 0 or near 256 is cheap.
 inline uint32_t Cost(uint8_t v) {
@@ -147,7 +150,7 @@ class Compressor {
     // Filters the piece's rows, after enough rows above it to prime deflate's window (filtered
     // anew: the result is the same bytes the piece above made), and compresses them. The first
     // piece starts the zlib stream; every other one follows on at a byte boundary.
-    void Encode(Piece& p, bool first, bool last) const {
+    void Encode(Piece& p, bool first, bool last) {
         const size_t lineBytes = shape_.rowBytes + 1;
         const int32_t primeRows =
             std::min<int32_t>(p.first, int32_t((kWindowBytes + lineBytes - 1) / lineBytes));
@@ -157,6 +160,7 @@ class Compressor {
         if (from > 0) stored_(from - 1, above.data());
         std::vector<uint8_t> filtered(size_t(p.end - from) * lineBytes);
         for (int32_t y = from; y < p.end; ++y) {
+            if (stop_) return;
             stored_(y, row.data());
             filter.Filter(row.data(), above.data(), filtered.data() + size_t(y - from) * lineBytes);
             row.swap(above);
@@ -183,9 +187,15 @@ class Compressor {
         // A sync flush ends on a byte boundary with an empty stored block of 5 bytes.
         p.bytes.resize(deflateBound(&z, uLong(p.filteredBytes)) + 16);
         z.next_in = const_cast<uint8_t*>(own);
-        z.avail_in = uInt(p.filteredBytes);
         z.next_out = p.bytes.data();
         z.avail_out = uInt(p.bytes.size());
+        for (size_t left = p.filteredBytes; left > kFeedBytes; left -= kFeedBytes) {
+            if (stop_) return;
+            z.avail_in = uInt(kFeedBytes);
+            if (deflate(&z, Z_NO_FLUSH) != Z_OK || z.avail_in != 0)
+                throw std::runtime_error("compressing the image data failed");
+        }
+        z.avail_in = uInt(own + p.filteredBytes - z.next_in);
         const int status = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
         // Output space to spare is the sign that the flush is complete.
         if (status != (last ? Z_STREAM_END : Z_OK) || z.avail_in != 0 || z.avail_out == 0)
@@ -205,7 +215,7 @@ class Compressor {
     std::mutex mutex_;
     std::condition_variable done_;
     size_t next_ = 0;
-    bool stop_ = false;
+    std::atomic<bool> stop_ = false; // read by the workers between rows and between feeds
     std::exception_ptr failure_;
     std::vector<std::thread> workers_;
 };
