@@ -101,10 +101,17 @@ TEST_P(PngPieces, DecodeAlikeEverywhere) {
     EXPECT_EQ(libpng.bitDepth, c.depth);
     EXPECT_EQ(libpng.colorType, c.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
     ASSERT_EQ(libpng.samples.size(), size_t(c.width) * size_t(c.height) * samples * bytes);
-    if (c.depth == 8)
-        for (size_t i = 0; i < d.planes[0].size(); ++i)
-            for (size_t p = 0; p < samples; ++p)
-                ASSERT_EQ(libpng.samples[i * samples + p], d.planes[p][i]) << "sample " << i;
+    // 16-bit samples are stored on the file's 0..65535 scale, big-endian.
+    for (size_t i = 0; i < d.planes[0].size(); ++i) {
+        for (size_t p = 0; p < samples; ++p) {
+            const size_t at = (i * samples + p) * bytes;
+            const unsigned stored =
+                c.depth == 8 ? libpng.samples[at]
+                             : unsigned(libpng.samples[at]) << 8 | libpng.samples[at + 1];
+            const unsigned expected = c.depth == 8 ? d.planes[p][i] : ToFile16(d.planes[p][i]);
+            ASSERT_EQ(stored, expected) << "sample " << i << " of plane " << p;
+        }
+    }
     EXPECT_EQ(ReadWithImageMagick(file, c.depth, c.alpha), libpng.samples) << "ImageMagick";
 }
 
