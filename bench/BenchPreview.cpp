@@ -7,11 +7,13 @@
 #include "core/suites/ColorServices.h"
 #include "dialog/PreviewRows.h"
 #include "engine/ColorEngine.h"
+#include "history/EditHistory.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -53,6 +55,8 @@ void Convert16(void*, uint16_t from, uint16_t to, engine::ColorRecord16* records
 std::unique_ptr<engine::ColorEngine> Adjusted() {
     auto engine = std::make_unique<engine::ColorEngine>();
     engine->SetConvert16(&Convert16, nullptr);
+    // The fixed points of the mesh; without them nothing is built and nothing transformed.
+    engine->Reset();
     for (int k = 0; k < kAdjustments; ++k) {
         engine::StoredAdjustment a;
         a.original[0] = 6000 + k * 800;
@@ -158,6 +162,176 @@ void BM_PreviewAfterPickerChange(benchmark::State& state) {
         0, Edit::PickedTarget);
 }
 BENCHMARK(BM_PreviewAfterPickerChange)->Unit(benchmark::kMillisecond);
+
+// --- one update of the pane on an 8000 x 6000 photograph ------------------------------------
+
+constexpr int32_t kPhotoWidth = 8000;
+constexpr int32_t kPhotoHeight = 6000;
+
+// Gradients with grain: most neighbouring pixels differ a little, as in a photograph.
+const filterhost::Document& Photograph() {
+    static const filterhost::Document document = [] {
+        filterhost::Document d =
+            filterhost::MakeDocument(filterhost::ColorMode::RGB, 8, kPhotoWidth, kPhotoHeight);
+        uint32_t seed = 12345;
+        for (int32_t y = 0; y < kPhotoHeight; ++y)
+            for (int32_t x = 0; x < kPhotoWidth; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int grain = int(seed >> 28) - 8;
+                const int u = x * 160 / kPhotoWidth, v = y * 150 / kPhotoHeight;
+                d.At(0, x, y) = uint16_t(std::clamp(60 + u + grain, 0, 255));
+                d.At(1, x, y) = uint16_t(std::clamp(200 - v + grain, 0, 255));
+                d.At(2, x, y) = uint16_t(std::clamp(40 + (u + v) / 2 - grain, 0, 255));
+            }
+        return d;
+    }();
+    return document;
+}
+
+// The history's requests to the dialog: the bench draws the pane itself after each edit.
+class NoView : public history::HistoryView {
+  public:
+    void RefreshAfterRemoval() override {}
+    void RefreshAfterRecordChange() override {}
+    void ShowFuzziness(float) override {}
+    void ShowPreserveLuminosity(bool) override {}
+    void SnapshotSelection() override {}
+};
+
+// What the user did before the pane is drawn anew.
+enum class Update : int64_t { Click = 0, Fuzziness = 1, Undo = 2 };
+
+// The document's colour at a point, read through the host as the eyedropper reads it, in the
+// engine's space, and its RGB.
+std::pair<engine::ColorRecord16, engine::ColorRecord16> ColourAt(filterhost::ChannelPorts& ports,
+                                                                 int32_t x, int32_t y) {
+    const PSColorSpaceSuite1& cs = *filterhost::ColorServices::Suite();
+    uint8_t samples[4] = {};
+    int k = 1;
+    for (const ReadChannelDesc* channel = ports.Channels(); channel; channel = channel->next) {
+        const VRect pixel{y, x, y + 1, x + 1};
+        const PixelMemoryDesc memory{&samples[k++], 8, 8, 0, 8};
+        VRect wrote{};
+        ports.Suite()->ReadPixelsFromLevel(channel->port, 0, &pixel, &memory, &wrote);
+    }
+    uint16_t wide[4] = {};
+    cs.Convert8to16(samples, wide, 4);
+    Color16 rgb{0, wide[1], wide[2], wide[3]};
+    Color16 lab = rgb;
+    cs.Convert16(plugIncolorServicesRGBSpace, plugIncolorServicesLabSpace, &lab, 1);
+    return {{0, lab.c1, lab.c2, lab.c3}, {0, rgb.c1, rgb.c2, rgb.c3}};
+}
+
+// The left pane over the photograph at 100% (in its middle) or at "Fit in View", and what an
+// update of it edits.
+struct PhotoPane {
+    PhotoPane(filterhost::ChannelPorts& ports, bool fit)
+        : ports(ports), zoom(fit ? std::min(double(kInnerWidth) / kPhotoWidth,
+                                            double(kInnerHeight) / kPhotoHeight)
+                                 : 1.0),
+          width(std::min(kInnerWidth, int32_t(kPhotoWidth * zoom))),
+          height(std::min(kInnerHeight, int32_t(kPhotoHeight * zoom))) {
+        const int32_t scrollX = fit ? 0 : kPhotoWidth / 2, scrollY = fit ? 0 : kPhotoHeight / 2;
+        source = {scrollY, scrollX,
+                  std::min(kPhotoHeight, int32_t(std::ceil(scrollY + height / zoom))),
+                  std::min(kPhotoWidth, int32_t(std::ceil(scrollX + width / zoom)))};
+        for (auto& plane : planes)
+            plane.assign(size_t(width) * size_t(height), 0);
+        row.resize(size_t(width));
+        display.resize(size_t(width) * size_t(height) * 4);
+    }
+
+    // The pane drawn as the dialog draws it.
+    void Draw() {
+        dialog::ReadPreviewPlanes(
+            ports.Channels(), *ports.Procs(), source, width, height,
+            {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
+        const dialog::PreviewPlanes preview{
+            {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()},
+            width,
+            height,
+            plugIncolorServicesRGBSpace,
+            false,
+            true};
+        dialog::ConvertPreviewRows(preview, *engine, *filterhost::ColorServices::Suite(),
+                                   row.data(), {display.data(), ptrdiff_t(width) * 4, 4});
+        benchmark::DoNotOptimize(display.data());
+    }
+
+    // A click on the document adds a pair: the colour under the click, and a target for it.
+    void Click() {
+        const int32_t x = source.left + (source.right - source.left) / 3;
+        const int32_t y = source.top + (source.bottom - source.top) / 2;
+        const auto [lab, rgb] = ColourAt(ports, x, y);
+        engine->AddAdjustment(lab, rgb, {x, y}, true);
+        engine::ColorRecord16 target = lab;
+        target.c2 = uint16_t(std::min(32768, target.c2 + 3000));
+        engine->SetTarget(target, rgb, std::nullopt);
+    }
+
+    filterhost::ChannelPorts& ports;
+    const std::unique_ptr<engine::ColorEngine> engine = Adjusted();
+    history::EditHistory edits;
+    NoView view;
+    double zoom;
+    int32_t width, height;
+    VRect source{};
+    std::vector<uint8_t> planes[4];
+    std::vector<Color16> row;
+    std::vector<uint8_t> display;
+};
+
+// One update: the edit, then the pane drawn anew. Kept whole so that a profile can count the
+// instructions of an update.
+[[gnu::noinline]] void UpdateOnce(PhotoPane& pane, Update update, bool low) {
+    switch (update) {
+    case Update::Click:
+        pane.Click();
+        break;
+    case Update::Fuzziness:
+        pane.engine->SetFuzziness(low ? 3.0f / 9 : 4.0f / 9);
+        break;
+    case Update::Undo:
+        pane.edits.Undo(*pane.engine, pane.view);
+        break;
+    }
+    pane.Draw();
+}
+
+// One update of the left pane on the 48-megapixel photograph. A click's pair is taken back, and
+// an undone pair put back, untimed before the next; the fuzziness moves between 4 and 5.
+void BM_PreviewUpdate48Mpix(benchmark::State& state) {
+    const auto update = Update(state.range(0));
+    const filterhost::Document& document = Photograph();
+    filterhost::FilterSession session;
+    session.OpenColors();
+    PhotoPane pane(session.OpenPorts(document), state.range(1) == 0);
+    if (update == Update::Undo) {
+        pane.Click();
+        history::HistoryEntry added;
+        added.kind = history::EditKind::AddColor;
+        added.indexA = pane.engine->Selected();
+        pane.engine->CopySelected(added.entryA);
+        added.indexB = pane.engine->FirstUserIndex();
+        pane.edits.Push(added);
+    }
+    pane.Draw();
+    bool low = false;
+    for (auto _ : state) {
+        low = !low;
+        UpdateOnce(pane, update, low);
+        state.PauseTiming();
+        if (update == Update::Click) pane.engine->RemoveSelected();
+        if (update == Update::Undo) pane.edits.Redo(*pane.engine, pane.view);
+        state.ResumeTiming();
+    }
+    state.counters["display_pixels"] = double(pane.width) * pane.height;
+}
+BENCHMARK(BM_PreviewUpdate48Mpix)
+    ->ArgNames({"after", "at100"})
+    ->ArgsProduct({{int64_t(Update::Click), int64_t(Update::Fuzziness), int64_t(Update::Undo)},
+                   {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
