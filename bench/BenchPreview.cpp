@@ -1,6 +1,7 @@
-// One frame of the dialog's document preview: the shown part of a 24-megapixel document read
-// through the host's channel ports at display size, converted to the engine's space, transformed
-// through 30 adjustments and converted to the display's RGB, as the left pane does at every draw.
+// Frames of the dialog's document preview. A new view reads the shown part of the document
+// through the host's channel ports at display size and converts it to the engine's space; every
+// frame transforms those colours through 30 adjustments and converts them to the display's RGB,
+// as the left pane does at every draw.
 #include "core/documents/Document.h"
 #include "core/session/FilterSession.h"
 #include "core/suites/ChannelPorts.h"
@@ -87,8 +88,9 @@ void SetPickedTarget(engine::ColorEngine& engine, bool first) {
                      std::nullopt);
 }
 
-// One frame at a zoom factor, the view's top-left at `scroll`, each after the edit: a change of
-// fuzziness (4 and 5 in turn) as when the user moves the slider, or a new target from the picker.
+// One frame at a zoom factor, the view's top-left at `scroll`: of a view read anew, or after an
+// edit of a view already read: a change of fuzziness (4 and 5 in turn) as when the user moves
+// the slider, or a new target from the picker.
 void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t scrollY,
                   Edit edit = Edit::None) {
     const filterhost::Document& document = Picture();
@@ -113,16 +115,22 @@ void RenderFrames(benchmark::State& state, double zoom, int32_t scrollX, int32_t
         plugIncolorServicesRGBSpace,
         false,
         true};
-    bool low = false;
+    dialog::IcsColours ics;
+    bool low = false, first = true;
     engine->Select(engine->FirstUserIndex() + kAdjustments / 2);
     for (auto _ : state) {
         low = !low;
         if (edit == Edit::Fuzziness) engine->SetFuzziness(low ? 3.0f / 9 : 4.0f / 9);
         if (edit == Edit::PickedTarget) SetPickedTarget(*engine, low);
-        dialog::ReadPreviewPlanes(
-            ports.Channels(), *ports.Procs(), source, width, height,
-            {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
-        dialog::ConvertPreviewRows(preview, *engine, *filterhost::ColorServices::Suite(),
+        // The pane reads the document only for a new view; an edit maps the kept colours.
+        if (edit == Edit::None || first) {
+            dialog::ReadPreviewPlanes(
+                ports.Channels(), *ports.Procs(), source, width, height,
+                {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
+            ics.Forget();
+        }
+        first = false;
+        dialog::ConvertPreviewRows(preview, *engine, *filterhost::ColorServices::Suite(), ics,
                                    row.data(), {display.data(), ptrdiff_t(width) * 4, 4});
         benchmark::DoNotOptimize(display.data());
     }
@@ -147,7 +155,7 @@ void BM_PreviewZoomed(benchmark::State& state) {
 BENCHMARK(BM_PreviewZoomed)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 
 // A fuzziness change with 30 adjustments: the mesh rebuilt and the pane of a 1200 x 800 dialog
-// drawn anew at 100%, every pixel of it from the document.
+// drawn anew at 100%, every pixel of it mapped again.
 void BM_PreviewAfterFuzzinessChange(benchmark::State& state) {
     RenderFrames(state, 1.0, kDocumentWidth / 2, kDocumentHeight / 2, Edit::Fuzziness);
 }
@@ -235,26 +243,16 @@ struct PhotoPane {
         source = {scrollY, scrollX,
                   std::min(kPhotoHeight, int32_t(std::ceil(scrollY + height / zoom))),
                   std::min(kPhotoWidth, int32_t(std::ceil(scrollX + width / zoom)))};
-        for (auto& plane : planes)
-            plane.assign(size_t(width) * size_t(height), 0);
-        row.resize(size_t(width));
+        shown.Allocate(width, height);
         display.resize(size_t(width) * size_t(height) * 4);
     }
 
-    // The pane drawn as the dialog draws it.
+    // The pane drawn as the dialog draws it: the document read for a new view only.
     void Draw() {
-        dialog::ReadPreviewPlanes(
-            ports.Channels(), *ports.Procs(), source, width, height,
-            {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()});
-        const dialog::PreviewPlanes preview{
-            {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()},
-            width,
-            height,
-            plugIncolorServicesRGBSpace,
-            false,
-            true};
-        dialog::ConvertPreviewRows(preview, *engine, *filterhost::ColorServices::Suite(),
-                                   row.data(), {display.data(), ptrdiff_t(width) * 4, 4});
+        shown.Read(ports.Channels(), *ports.Procs(), {source, width, height});
+        dialog::ConvertPreviewRows(shown.Planes(plugIncolorServicesRGBSpace, false, true), *engine,
+                                   *filterhost::ColorServices::Suite(), shown.Ics(), shown.Rows(),
+                                   {display.data(), ptrdiff_t(width) * 4, 4});
         benchmark::DoNotOptimize(display.data());
     }
 
@@ -276,8 +274,7 @@ struct PhotoPane {
     double zoom;
     int32_t width, height;
     VRect source{};
-    std::vector<uint8_t> planes[4];
-    std::vector<Color16> row;
+    dialog::PreviewSource shown;
     std::vector<uint8_t> display;
 };
 
