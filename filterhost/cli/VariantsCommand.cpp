@@ -193,7 +193,7 @@ int RunVariants(const GlobalOptions& global, const HostSettings& settings,
                              {"from", o.from},
                              {"source", LabJson(ToLab(variants.front().mapping.from))},
                              {"variants", nlohmann::json::array()}};
-    size_t failed = 0;
+    size_t failed = 0, notStarted = 0;
     std::vector<SheetEntry> sheet;
     for (size_t i = 0; i < variants.size(); ++i) {
         const Variant& v = variants[i];
@@ -212,7 +212,11 @@ int RunVariants(const GlobalOptions& global, const HostSettings& settings,
                           wanted.L - source.L);
             warnings.push_back(text);
         }
-        if (!answer.ok) {
+        if (!answer.ok && answer.text.empty()) {
+            // An interrupt came before this variant's turn.
+            ++notStarted;
+            entry["status"] = "not started";
+        } else if (!answer.ok) {
             ++failed;
             std::cerr << "quillon: " << v.target.name << ": " << answer.text << "\n";
             entry["status"] = "failed";
@@ -239,7 +243,7 @@ int RunVariants(const GlobalOptions& global, const HostSettings& settings,
         WriteFileAtomically(
             *o.report, report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     if (outcome.stoppedBy != 0) {
-        std::cerr << "quillon: interrupted\n";
+        std::cerr << "quillon: interrupted; " << notStarted << " variants not started\n";
         return 128 + outcome.stoppedBy;
     }
     if (o.sheet && !sheet.empty()) WriteContactSheet(sheet, *o.sheet);

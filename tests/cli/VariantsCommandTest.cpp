@@ -187,4 +187,48 @@ TEST_F(VariantsCommandTest, BadRequestsAreOneClearLineAndWriteNothing) {
     EXPECT_EQ(files, 5u) << "the picture, three palettes, stderr and nothing else";
 }
 
+// Ctrl-C to the whole command, or SIGTERM to it alone, while both workers filter: every worker has
+// ended when the command does, the exit status is the signal's, and whatever is in the folder is
+// a whole picture (no temporary or half-written file).
+TEST_F(VariantsCommandTest, SignalsStopTheWorkersAndLeaveNoHalfWrittenPicture) {
+    // A megapixel at 16 bits keeps each worker busy past the signal.
+    const Document scenery = quillon::tools::MakeScenery(1000, 1000);
+    Document picture = MakeDocument(ColorMode::RGB, 16, scenery.width, scenery.height);
+    for (size_t c = 0; c < 3; ++c)
+        for (size_t i = 0; i < picture.planes[c].size(); ++i)
+            picture.planes[c][i] = uint16_t(scenery.planes[c][i] * 128 + i % 127);
+    WriteImageFile(picture, FileFormat::Png, folder_ / "p.png");
+    const struct {
+        const char* name;
+        const char* send; // with $pid the command
+        int status;
+    } cases[] = {
+        {"Ctrl-C to the group", "pkill -INT -P $pid; kill -INT $pid;", 130},
+        {"SIGTERM to the command", "kill -TERM $pid;", 143},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(folder_ / "v");
+        const Outcome outcome = Quillon(
+            "variants p.png --from '#2654a0' --to '#c03030' --to '#30c030' --to '#3030c0' "
+            "--to '#c0c030' --jobs 2 --out 'v/{name}.png'",
+            "until [ $(pgrep -P $pid | wc -l) -ge 2 ]; do kill -0 $pid || break; sleep 0.01; "
+            "done; sleep 0.3; pgrep -P $pid > workers.txt; " +
+                std::string(c.send) +
+                " wait $pid; status=$?; "
+                "for w in $(cat workers.txt); do kill -0 $w 2>/dev/null && "
+                "echo \"worker $w still running\" >&2; done; exit $status;");
+        EXPECT_EQ(outcome.status, c.status) << c.name << ": " << outcome.error;
+        EXPECT_EQ(outcome.error.find("still running"), std::string::npos) << c.name;
+        EXPECT_NE(outcome.error.find("interrupted; 2 variants not started"), std::string::npos)
+            << c.name << ": " << outcome.error;
+        // One line for each variant that was cancelled, none for those never started.
+        EXPECT_EQ(outcome.error.find(": \n"), std::string::npos) << c.name << ": " << outcome.error;
+        if (!fs::exists(folder_ / "v")) continue;
+        for (const auto& entry : fs::directory_iterator(folder_ / "v")) {
+            EXPECT_EQ(entry.path().extension(), ".png") << c.name << ": " << entry.path();
+            EXPECT_NO_THROW(ReadImageFile(entry.path())) << c.name << ": " << entry.path();
+        }
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 // machine's HEVC or AV1 encoder, which a machine may lack.
 #include "core/HostFailure.h"
 #include "core/documents/FileBytes.h"
+#include "core/documents/HeifCanvases.h"
 #include "core/documents/ImageFormats.h"
 #include "core/documents/SizeClaims.h"
 
@@ -99,6 +100,7 @@ void CheckHeifEncoder(FileFormat format, const std::filesystem::path& file) {
 
 Document DecodeHeif(const std::vector<uint8_t>& bytes, int64_t maxPixels,
                     const std::string& shown) {
+    CheckHeifCanvases(bytes, maxPixels, shown);
     const Context context = NewContext();
     heif_context_set_maximum_image_size_limit(context.get(), kMaxSide);
     const std::string broken = shown + ": broken HEIF";
