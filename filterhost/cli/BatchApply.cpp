@@ -2,25 +2,19 @@
 
 #include "cli/BatchReport.h"
 #include "cli/Commands.h"
-#include "cli/InterruptHandler.h"
+#include "cli/Workers.h"
 #include "core/HostFailure.h"
 #include "core/batch/BatchList.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
-#include <optional>
 #include <set>
 
 namespace quillon::cli {
@@ -29,80 +23,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace filterhost;
 
-constexpr int kMaxJobs = 256;
-// How long stopped workers may take to cancel before they are ended.
-constexpr auto kPatience = std::chrono::seconds(1);
-
-// The signal that stops the batch (0 while it runs), and the running workers it is passed on
-// to: a fixed table, because a signal handler may not allocate or lock.
-std::atomic<int> gStop{0};
-std::atomic<pid_t> gWorkers[kMaxJobs];
-
-extern "C" void OnBatchInterrupt(int signal) {
-    const int saved = errno;
-    gStop = signal;
-    for (auto& worker : gWorkers)
-        if (const pid_t pid = worker.load(); pid > 0) kill(pid, signal);
-    errno = saved;
-}
-
 std::string Replace(std::string text, const std::string& what, const std::string& with) {
     for (size_t at = text.find(what); at != std::string::npos;
          at = text.find(what, at + with.size()))
         text.replace(at, what.size(), with);
     return text;
-}
-
-// A worker that has been started and not yet reaped: its picture, the pipe its reason comes on
-// and when it started.
-struct Worker {
-    fs::path in, out;
-    int reasonPipe = -1;
-    std::chrono::steady_clock::time_point start;
-};
-
-int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start)
-        .count();
-}
-
-std::string ReadAll(int fd) {
-    std::string text;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, size_t(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
-    }
-    return text;
-}
-
-// The child's side: one picture, then the reason for a failure on the pipe and the status.
-[[noreturn]] void RunWorker(const ApplyOne& applyOne, const fs::path& in, const fs::path& out,
-                            int reasonPipe) {
-    std::string reason;
-    try {
-        applyOne(in, out);
-    } catch (const std::exception& e) { // HostFailure and file system errors alike
-        reason = e.what();
-    }
-    if (!reason.empty()) {
-        for (size_t done = 0; done < reason.size();) {
-            const ssize_t n = write(reasonPipe, reason.data() + done, reason.size() - done);
-            if (n <= 0 && errno != EINTR) break;
-            if (n > 0) done += size_t(n);
-        }
-    }
-    close(reasonPipe);
-    std::cout.flush();
-    std::cerr.flush();
-    _exit(reason.empty() ? kExitOk : kExitFailure);
 }
 
 // The batch's line on a terminal: files done, failed, pictures per second.
@@ -162,37 +87,6 @@ class BatchProgress {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// Ctrl-C or SIGTERM to the batch passes on to every running worker, which cancels its picture;
-// no new picture starts. While a worker is forked the signals wait, so none is lost between the
-// fork and the worker's own handling.
-class StopOnInterrupt {
-  public:
-    StopOnInterrupt() : handler_((Clear(), OnBatchInterrupt)) {}
-    static sigset_t Signals() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal : InterruptHandler::kSignals)
-            sigaddset(&set, signal);
-        return set;
-    }
-    // In a new worker: the signals act as they do for a single picture.
-    static void InWorker(const sigset_t& previousMask) {
-        for (int signal : InterruptHandler::kSignals)
-            std::signal(signal, SIG_DFL);
-        sigprocmask(SIG_SETMASK, &previousMask, nullptr);
-    }
-
-  private:
-    // No stop asked and no worker known, before the handler that reads them is installed.
-    static void Clear() {
-        gStop = 0;
-        for (auto& worker : gWorkers)
-            worker = 0;
-    }
-
-    InterruptHandler handler_;
-};
-
 } // namespace
 
 void AddBatchOptions(CLI::App& command, BatchOptions& o) {
@@ -202,7 +96,7 @@ void AddBatchOptions(CLI::App& command, BatchOptions& o) {
                        "extension) and {ext} (its extension), e.g. \"out/{name}-teal.{ext}\"");
     command.add_option("--suffix", o.suffix, "batch: added to each name in --out-dir");
     command.add_option("--jobs", o.jobs, "batch: worker processes (default: one per core)")
-        ->check(CLI::Range(1, kMaxJobs));
+        ->check(CLI::Range(1, kMaxWorkers));
     command.add_option("--files-from", o.filesFrom,
                        "batch: read the pictures from FILE, one path a line (- for standard "
                        "input)");
@@ -299,13 +193,12 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& given, const Ap
     if (inputs.empty()) throw HostFailure("no pictures to work on: the list is empty");
     BatchReport report(o.report.value_or(fs::path()));
     if (o.outDir) fs::create_directories(*o.outDir);
-    StopOnInterrupt interrupts;
+    // Ctrl-C from here on stops the batch; no picture has started yet.
+    WorkerPool workers;
     size_t share = 0;
     for (size_t i = 0; i < inputs.size(); ++i)
         share += shard.Takes(i) ? 1 : 0;
     BatchProgress progress(share);
-    const size_t jobs =
-        size_t(o.jobs > 0 ? o.jobs : std::clamp(int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxJobs));
 
     // Decide every output first: existing ones are skipped, clashes and inputs refused.
     std::vector<std::pair<fs::path, fs::path>> work;
@@ -341,86 +234,30 @@ int RunBatch(const BatchOptions& o, const std::vector<fs::path>& given, const Ap
         }
     }
 
-    std::map<pid_t, Worker> running;
-    size_t next = 0;
-    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
-    bool insisted = false;
-    while ((next < work.size() && !gStop) || !running.empty()) {
-        while (next < work.size() && running.size() < jobs && !gStop) {
-            const auto& [in, out] = work[next++];
+    const WorkersOutcome outcome = workers.Run(
+        work.size(), o.jobs,
+        [&](size_t i) {
+            const auto& [in, out] = work[i];
             if (out.has_parent_path()) {
                 std::error_code error;
                 fs::create_directories(out.parent_path(), error);
             }
-            int fds[2];
-            if (pipe(fds) != 0) throw HostFailure("cannot start a worker: out of pipes");
-            std::cout.flush();
-            std::cerr.flush();
-            const sigset_t signals = StopOnInterrupt::Signals();
-            sigset_t previousMask;
-            sigprocmask(SIG_BLOCK, &signals, &previousMask);
-            const pid_t pid = fork();
-            if (pid == 0) {
-                close(fds[0]);
-                StopOnInterrupt::InWorker(previousMask);
-                RunWorker(applyOne, in, out, fds[1]);
-            }
-            if (pid > 0) *std::find(std::begin(gWorkers), std::end(gWorkers), 0) = pid;
-            sigprocmask(SIG_SETMASK, &previousMask, nullptr);
-            if (pid < 0) {
-                close(fds[0]);
-                close(fds[1]);
-                throw HostFailure("cannot start a worker process");
-            }
-            close(fds[1]);
-            running[pid] = {in, out, fds[0], std::chrono::steady_clock::now()};
-        }
-        // Once stopped, a worker still busy after a second gets the signal again, which ends it
-        // at once (its temporary file removed) whatever it was doing.
-        if (gStop != 0 && !stoppedAt) stoppedAt = std::chrono::steady_clock::now();
-        if (stoppedAt && !insisted && std::chrono::steady_clock::now() - *stoppedAt > kPatience) {
-            for (const auto& [worker, unused] : running)
-                kill(worker, gStop);
-            insisted = true;
-        }
-        // The worker leaves the table before it is reaped, so its number is never signalled
-        // once the system may give it to another process.
-        siginfo_t ended{};
-        if (waitid(P_ALL, 0, &ended, WEXITED | WNOWAIT | (stoppedAt ? WNOHANG : 0)) != 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        const pid_t pid = ended.si_pid;
-        if (pid == 0) {
-            usleep(20000);
-            continue;
-        }
-        for (auto& slot : gWorkers)
-            if (slot == pid) slot = 0;
-        int raw = 0;
-        while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
-        }
-        auto worker = running.find(pid);
-        if (worker == running.end()) continue;
-        std::string reason = ReadAll(worker->second.reasonPipe);
-        close(worker->second.reasonPipe);
-        const bool ok = WIFEXITED(raw) && WEXITSTATUS(raw) == kExitOk;
-        if (!ok && reason.empty())
-            reason = WIFSIGNALED(raw)
-                         ? "the worker ended by signal " + std::to_string(WTERMSIG(raw))
-                         : "the worker failed";
-        if (!ok) progress.Report(worker->second.in, reason);
-        progress.Count(!ok);
-        report.Add(worker->second.in, worker->second.out, ok ? "written" : "failed", reason,
-                   MillisecondsSince(worker->second.start));
-        running.erase(worker);
-    }
-    const size_t notStarted = work.size() - next;
-    if (gStop != 0)
+            applyOne(in, out);
+            return std::string();
+        },
+        [&](size_t i, const WorkerAnswer& answer) {
+            const auto& [in, out] = work[i];
+            if (!answer.ok) progress.Report(in, answer.text);
+            progress.Count(!answer.ok);
+            report.Add(in, out, answer.ok ? "written" : "failed", answer.text, answer.milliseconds);
+        });
+    const size_t notStarted = size_t(std::count_if(outcome.answers.begin(), outcome.answers.end(),
+                                                   [](const auto& a) { return !a.ended; }));
+    if (outcome.stoppedBy != 0)
         std::cerr << "quillon: interrupted; " << notStarted << " pictures not started\n";
     progress.Finish(skipped);
     // Stopped by a signal, the batch ends as the signal would have ended it.
-    if (gStop != 0) return 128 + gStop;
+    if (outcome.stoppedBy != 0) return 128 + outcome.stoppedBy;
     return progress.Failed() > 0 || notStarted > 0 ? kExitFailure : kExitOk;
 }
 

@@ -185,7 +185,8 @@ int RunVariants(const GlobalOptions& global, const HostSettings& settings,
     const std::vector<Variant> variants = PlanVariants(o, from, picture, settings.eyedropper);
     const bool keepsLightness = o.filter.preserveLuminosity == "on";
 
-    const WorkersOutcome outcome = RunInWorkers(variants.size(), o.jobs, [&](size_t i) {
+    WorkerPool workers;
+    const WorkersOutcome outcome = workers.Run(variants.size(), o.jobs, [&](size_t i) {
         return MakeVariant(global, settings, o, picture, variants[i], from);
     });
 
@@ -212,7 +213,7 @@ int RunVariants(const GlobalOptions& global, const HostSettings& settings,
                           wanted.L - source.L);
             warnings.push_back(text);
         }
-        if (!answer.ok && answer.text.empty()) {
+        if (!answer.ended) {
             // An interrupt came before this variant's turn.
             ++notStarted;
             entry["status"] = "not started";

@@ -1,7 +1,6 @@
 #include "cli/Workers.h"
 
 #include "cli/Commands.h"
-#include "cli/InterruptHandler.h"
 #include "core/HostFailure.h"
 
 #include <sys/wait.h>
@@ -10,14 +9,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <map>
+#include <optional>
 
 namespace quillon::cli {
 namespace {
 
-constexpr int kMaxWorkers = 64;
+// How long stopped workers may take to cancel before they are ended.
+constexpr auto kPatience = std::chrono::seconds(1);
 
 // The signal that stops the run and the workers it goes on to: a fixed table, because a signal
 // handler may neither allocate nor lock.
@@ -75,23 +77,32 @@ std::string ReadAll(int fd) {
 struct Running {
     size_t task;
     int answerPipe;
-    std::string answer;
+    std::chrono::steady_clock::time_point start;
 };
 
-} // namespace
-
-WorkersOutcome RunInWorkers(size_t count, int jobs,
-                            const std::function<std::string(size_t)>& task) {
-    const size_t most =
-        size_t(std::clamp(jobs > 0 ? jobs : int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxWorkers));
+// No stop asked and no worker known, before the handler that reads them is installed.
+void (*Cleared())(int) {
     gStop = 0;
     for (auto& worker : gRunning)
         worker = 0;
-    InterruptHandler handler(OnWorkersInterrupt);
+    return OnWorkersInterrupt;
+}
+
+} // namespace
+
+WorkerPool::WorkerPool() : handler_(Cleared()) {}
+
+WorkersOutcome WorkerPool::Run(size_t count, int jobs,
+                               const std::function<std::string(size_t)>& task,
+                               const std::function<void(size_t, const WorkerAnswer&)>& ended) {
+    const size_t most =
+        size_t(std::clamp(jobs > 0 ? jobs : int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxWorkers));
     WorkersOutcome outcome;
     outcome.answers.resize(count);
     std::map<pid_t, Running> running;
     size_t next = 0;
+    std::optional<std::chrono::steady_clock::time_point> stoppedAt;
+    bool insisted = false;
     while ((next < count && !gStop) || !running.empty()) {
         while (next < count && running.size() < most && !gStop) {
             int fds[2];
@@ -119,15 +130,27 @@ WorkersOutcome RunInWorkers(size_t count, int jobs,
                 close(fds[0]);
                 throw filterhost::HostFailure("cannot start a worker process");
             }
-            running[pid] = {next++, fds[0], {}};
+            running[pid] = {next++, fds[0], std::chrono::steady_clock::now()};
         }
-        // Whichever worker ends first; its short answer waits in the pipe until it is read.
-        siginfo_t ended{};
-        if (waitid(P_ALL, 0, &ended, WEXITED | WNOWAIT) != 0) {
+        if (gStop != 0 && !stoppedAt) stoppedAt = std::chrono::steady_clock::now();
+        if (stoppedAt && !insisted && std::chrono::steady_clock::now() - *stoppedAt > kPatience) {
+            for (const auto& [worker, unused] : running)
+                kill(worker, gStop);
+            insisted = true;
+        }
+        // Whichever worker ends first; its short answer waits in the pipe until it is read. The
+        // worker leaves the table before it is reaped, so its number is never signalled once the
+        // system may give it to another process.
+        siginfo_t ending{};
+        if (waitid(P_ALL, 0, &ending, WEXITED | WNOWAIT | (stoppedAt ? WNOHANG : 0)) != 0) {
             if (errno == EINTR) continue;
             break;
         }
-        const pid_t pid = ended.si_pid;
+        const pid_t pid = ending.si_pid;
+        if (pid == 0) {
+            usleep(20000);
+            continue;
+        }
         for (auto& slot : gRunning)
             if (slot == pid) slot = 0;
         int raw = 0;
@@ -137,18 +160,24 @@ WorkersOutcome RunInWorkers(size_t count, int jobs,
             }
             continue;
         }
-        Running& done = found->second;
-        done.answer = ReadAll(done.answerPipe);
+        const Running& done = found->second;
+        WorkerAnswer& answer = outcome.answers[done.task];
+        answer.text = ReadAll(done.answerPipe);
         while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
         }
         close(done.answerPipe);
-        WorkerAnswer& answer = outcome.answers[done.task];
+        answer.ended = true;
         answer.ok = WIFEXITED(raw) && WEXITSTATUS(raw) == kExitOk;
-        answer.text = std::move(done.answer);
+        answer.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - done.start)
+                                  .count();
+        // A worker ended at once by a repeated interrupt has no answer to give.
         if (!answer.ok && answer.text.empty())
-            answer.text = WIFSIGNALED(raw)
+            answer.text = insisted ? "cancelled"
+                          : WIFSIGNALED(raw)
                               ? "the worker ended by signal " + std::to_string(WTERMSIG(raw))
                               : "the worker failed";
+        if (ended) ended(done.task, answer);
         running.erase(found);
     }
     outcome.stoppedBy = gStop;

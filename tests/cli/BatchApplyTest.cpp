@@ -13,6 +13,7 @@ namespace {
 
 using namespace quillon::filterhost;
 using quillon::testing::Outcome;
+using quillon::testing::SignalOnceTwoWorkersRun;
 namespace fs = std::filesystem;
 
 class BatchApplyTest : public quillon::testing::QuillonTest {
@@ -141,17 +142,9 @@ TEST_F(BatchApplyTest, SignalsStopTheBatchAndLeaveNothingPartial) {
         fs::create_directories(folder_ / "out");
         for (const char* name : {"p1.png", "p2.png"})
             std::ofstream(folder_ / "out" / name) << "an earlier result";
-        // The signal comes once both workers are running; their numbers are kept to check
-        // afterwards that none outlived the batch.
-        const Outcome outcome = Quillon(
-            "apply" + inputs + " --out-dir out --overwrite --jobs 2 --tile 4" + kLook,
-            "until [ $(pgrep -P $pid | wc -l) -ge 2 ]; do kill -0 $pid || break; sleep 0.01; "
-            "done; sleep 0.3; "
-            "pgrep -P $pid > workers.txt; " +
-                std::string(c.send) +
-                " wait $pid; status=$?; "
-                "for w in $(cat workers.txt); do kill -0 $w 2>/dev/null && "
-                "echo \"worker $w still running\" >&2; done; exit $status;");
+        const Outcome outcome =
+            Quillon("apply" + inputs + " --out-dir out --overwrite --jobs 2 --tile 4" + kLook,
+                    SignalOnceTwoWorkersRun(c.send));
         EXPECT_EQ(outcome.status, c.status) << c.name << ": " << outcome.error;
         EXPECT_EQ(outcome.error.find("still running"), std::string::npos)
             << c.name << outcome.error;

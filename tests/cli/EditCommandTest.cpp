@@ -1,6 +1,7 @@
 // quillon edit end to end: the real dialog of the real plug-in, driven by scripts on Qt's
 // offscreen platform.
 #include "DialogScript.h"
+#include "EditPicture.h"
 #include "QuillonRun.h"
 
 #include "core/documents/ImageFiles.h"
@@ -20,20 +21,11 @@ using nlohmann::json;
 using namespace quillon::testing;
 namespace fs = std::filesystem;
 
-constexpr const char* kSettings = "config/quillon/d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings";
-// Mid grey, which the picture holds, becomes a red.
-constexpr const char* kAdjustment = "Lab[16384,16384,16384]:Lab[16384,24000,18000] ";
-
 class EditCommandTest : public quillon::testing::QuillonTest {
   protected:
     void SetUp() override {
         QuillonTest::SetUp();
-        Document d = MakeDocument(ColorMode::RGB, 8, 64, 48);
-        for (int32_t y = 0; y < d.height; ++y)
-            for (int32_t x = 0; x < d.width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    d.At(c, x, y) = x < 16 ? 119 : uint16_t((x * 4 + y * 3 + c * 80) % 256);
-        WriteImageFile(d, FileFormat::Png, folder_ / "in.png");
+        WriteEditPicture(folder_ / "in.png");
     }
 
     // Runs quillon edit with the script and the further arguments.

@@ -1,6 +1,7 @@
 // quillon edit from one run to the next and around the dialog: the settings the last run left,
 // the strength it was given, the work after OK and commands that come after the dialog.
 #include "DialogScript.h"
+#include "EditPicture.h"
 #include "QuillonRun.h"
 
 #include "core/documents/ImageFiles.h"
@@ -19,20 +20,11 @@ using namespace quillon::testing;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-constexpr const char* kSettings = "config/quillon/d9347b0c-3c91-71d4-47bc-00b0d0f04936.settings";
-// Mid grey, which the picture holds, becomes a red.
-constexpr const char* kAdjustment = "Lab[16384,16384,16384]:Lab[16384,24000,18000] ";
-
 class EditRunsTest : public QuillonTest {
   protected:
     void SetUp() override {
         QuillonTest::SetUp();
-        Document d = MakeDocument(ColorMode::RGB, 8, 64, 48);
-        for (int32_t y = 0; y < d.height; ++y)
-            for (int32_t x = 0; x < d.width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    d.At(c, x, y) = x < 16 ? 119 : uint16_t((x * 4 + y * 3 + c * 80) % 256);
-        WriteImageFile(d, FileFormat::Png, folder_ / "in.png");
+        WriteEditPicture(folder_ / "in.png");
         ASSERT_EQ(Quillon(std::string("apply in.png applied.png --colors '") + kAdjustment +
                           "' --record one.json")
                       .status,

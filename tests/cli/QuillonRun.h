@@ -47,4 +47,15 @@ class QuillonTest : public ::testing::Test {
     std::filesystem::path folder_;
 };
 
+// Shell commands for Quillon's `then`: once two workers of quillon run, `send` (with $pid the
+// command) signals it; the status is the command's, and a worker that outlives it is named on
+// standard error with "still running".
+inline std::string SignalOnceTwoWorkersRun(const std::string& send) {
+    return "until [ $(pgrep -P $pid | wc -l) -ge 2 ]; do kill -0 $pid || break; sleep 0.01; "
+           "done; sleep 0.3; pgrep -P $pid > workers.txt; " +
+           send +
+           " wait $pid; status=$?; for w in $(cat workers.txt); do kill -0 $w 2>/dev/null && "
+           "echo \"worker $w still running\" >&2; done; exit $status;";
+}
+
 } // namespace quillon::testing

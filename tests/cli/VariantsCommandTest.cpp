@@ -16,6 +16,7 @@ namespace {
 
 using namespace quillon::filterhost;
 using quillon::testing::Outcome;
+using quillon::testing::SignalOnceTwoWorkersRun;
 using VariantsCommandTest = quillon::testing::QuillonTest;
 namespace fs = std::filesystem;
 
@@ -208,15 +209,10 @@ TEST_F(VariantsCommandTest, SignalsStopTheWorkersAndLeaveNoHalfWrittenPicture) {
     };
     for (const auto& c : cases) {
         fs::remove_all(folder_ / "v");
-        const Outcome outcome = Quillon(
-            "variants p.png --from '#2654a0' --to '#c03030' --to '#30c030' --to '#3030c0' "
-            "--to '#c0c030' --jobs 2 --out 'v/{name}.png'",
-            "until [ $(pgrep -P $pid | wc -l) -ge 2 ]; do kill -0 $pid || break; sleep 0.01; "
-            "done; sleep 0.3; pgrep -P $pid > workers.txt; " +
-                std::string(c.send) +
-                " wait $pid; status=$?; "
-                "for w in $(cat workers.txt); do kill -0 $w 2>/dev/null && "
-                "echo \"worker $w still running\" >&2; done; exit $status;");
+        const Outcome outcome =
+            Quillon("variants p.png --from '#2654a0' --to '#c03030' --to '#30c030' --to '#3030c0' "
+                    "--to '#c0c030' --jobs 2 --out 'v/{name}.png'",
+                    SignalOnceTwoWorkersRun(c.send));
         EXPECT_EQ(outcome.status, c.status) << c.name << ": " << outcome.error;
         EXPECT_EQ(outcome.error.find("still running"), std::string::npos) << c.name;
         EXPECT_NE(outcome.error.find("interrupted; 2 variants not started"), std::string::npos)
