@@ -45,6 +45,12 @@ QWidget* InputWidget(QWidget* dialog) {
     return popup ? popup : dialog;
 }
 
+// The innermost widget of `top` at a point of its client area, or `top` itself.
+QWidget* WidgetUnder(QWidget* top, QPoint point) {
+    QWidget* child = top->childAt(point);
+    return child ? child : top;
+}
+
 nlohmann::json Bounds(const QRect& r) {
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
@@ -244,8 +250,7 @@ void ScriptRunner::Key(QWidget* dialog, int qtKey, const QString& text, bool pre
 // The wheel's turn goes to the widget under the point, as the window system would send it.
 void ScriptRunner::Wheel(QWidget* dialog, QPoint point, int notches) {
     QWidget* top = InputWidget(dialog);
-    QWidget* target = top->childAt(point);
-    if (!target) target = top;
+    QWidget* target = WidgetUnder(top, point);
     const QPoint global = top->mapToGlobal(point);
     SetScriptedPointer(global);
     QWheelEvent wheel(target->mapFromGlobal(global), global, QPoint(), QPoint(0, 120 * notches),
@@ -256,8 +261,7 @@ void ScriptRunner::Wheel(QWidget* dialog, QPoint point, int notches) {
 // A file dragged from elsewhere and let go over the point: the drag's entry, then the drop.
 void ScriptRunner::Drop(QWidget* dialog, QPoint point, const std::string& file) {
     QWidget* top = InputWidget(dialog);
-    QWidget* target = top->childAt(point);
-    if (!target) target = top;
+    QWidget* target = WidgetUnder(top, point);
     const QPointF at = target->mapFrom(top, point);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QFileInfo(QString::fromStdString(file)).absoluteFilePath())});

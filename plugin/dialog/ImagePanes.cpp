@@ -407,13 +407,9 @@ void QLNPreviewImagePane::OnShiftUp() {
 
 bool QLNPreviewImagePane::CreateDisplay() {
     if (!QLNImagePane::CreateDisplay()) return false;
-    if (!row_.empty()) return true;
+    if (shown_.Allocated()) return true;
     try {
-        const size_t samples = size_t(displayWidth_) * size_t(displayHeight_);
-        for (std::vector<uint8_t>& plane : planes_)
-            plane.assign(samples, 0);
-        row_.assign(2 * size_t(displayWidth_) * sizeof(Color16), 0);
-        moved_ = std::make_unique<bool[]>(size_t(displayWidth_));
+        shown_.Allocate(displayWidth_, displayHeight_);
     } catch (const std::bad_alloc&) {
         ReleaseDisplay();
         ErrorAlert("Buffer problem");
@@ -424,10 +420,7 @@ bool QLNPreviewImagePane::CreateDisplay() {
 
 void QLNPreviewImagePane::ReleaseDisplay() {
     QLNImagePane::ReleaseDisplay();
-    for (std::vector<uint8_t>& plane : planes_)
-        std::vector<uint8_t>().swap(plane);
-    std::vector<uint8_t>().swap(row_);
-    moved_.reset();
+    shown_.Release();
 }
 
 void QLNPreviewImagePane::SetShowMoves(bool on) {
@@ -436,29 +429,40 @@ void QLNPreviewImagePane::SetShowMoves(bool on) {
     if (ItemRef()) GetItem().Invalidate();
 }
 
+// The document is read only for a new view; every draw maps the kept colours through the
+// transformation as it is now.
 void QLNPreviewImagePane::Render() {
     const FilterRecord* record = record_;
     if (!record || !record->documentInfo || !record->channelPortProcs || !engine_) return;
     if (!CreateDisplay()) return;
-    ReadPreviewPlanes(record->documentInfo->targetCompositeChannels, *record->channelPortProcs,
-                      {source_.top, source_.left, source_.bottom, source_.right}, displayWidth_,
-                      displayHeight_,
-                      {planes_[0].data(), planes_[1].data(), planes_[2].data(), planes_[3].data()});
-    const PreviewPlanes planes{
-        {planes_[0].data(), planes_[1].data(), planes_[2].data(), planes_[3].data()},
-        displayWidth_,
-        displayHeight_,
-        suites::ImageModeToSpace(record->imageMode),
-        record->depth == 16,
-        liveAdjustment_};
+    shown_.Read(record->documentInfo->targetCompositeChannels, *record->channelPortProcs,
+                {{source_.top, source_.left, source_.bottom, source_.right},
+                 displayWidth_,
+                 displayHeight_});
+    const PreviewPlanes planes = shown_.Planes(suites::ImageModeToSpace(record->imageMode),
+                                               record->depth == 16, liveAdjustment_);
     if (planes.space < 0) return;
-    Image::Pixels pixels(*display_);
-    const DisplayPixels shown{pixels.Row(0), display_->RowBytes(), display_->BitsPerPixel() / 8};
-    auto* rows = reinterpret_cast<Color16*>(row_.data());
-    if (showMoves_ && liveAdjustment_)
-        ConvertMovesRows(planes, *engine_, suites::ColorSpace(), rows, moved_.get(), shown);
-    else
-        ConvertPreviewRows(planes, *engine_, suites::ColorSpace(), rows, shown);
+    bool drawn = true;
+    {
+        Image::Pixels pixels(*display_);
+        const DisplayPixels shown{pixels.Row(0), display_->RowBytes(),
+                                  display_->BitsPerPixel() / 8};
+        try {
+            if (showMoves_ && liveAdjustment_)
+                ConvertMovesRows(planes, *engine_, suites::ColorSpace(), shown_.Rows(),
+                                 shown_.Moved(), shown);
+            else
+                ConvertPreviewRows(planes, *engine_, suites::ColorSpace(), shown_.Ics(),
+                                   shown_.Rows(), shown);
+        } catch (const std::bad_alloc&) {
+            drawn = false;
+        }
+    }
+    // The colours in the engine's space could not be kept.
+    if (!drawn) {
+        ReleaseDisplay();
+        ErrorAlert("Buffer problem");
+    }
 }
 
 // --- the sample -----------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // tool and its cursor; what each renders comes from its own class.
 #pragma once
 
+#include "dialog/PreviewRows.h"
 #include "dialog/QLNItem.h"
 #include "dialog/ZoomControl.h"
 #include "pluginapi/PIFilter.h"
@@ -181,11 +182,9 @@ class QLNPreviewImagePane : public QLNImagePane {
     void Render() override;
 
   private:
-    // The document's channels read at display size, one byte per sample, two rows of colour
-    // records and a row of flags for the conversions.
-    std::vector<uint8_t> planes_[4];
-    std::vector<uint8_t> row_;
-    std::unique_ptr<bool[]> moved_;
+    // The document's channels read at display size for the view shown, their colours in the
+    // engine's space, and scratch rows for the conversions.
+    PreviewSource shown_;
     bool showMoves_ = false;
     const FilterRecord* record_ = nullptr;
 };

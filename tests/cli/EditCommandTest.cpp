@@ -440,6 +440,42 @@ TEST_F(EditCommandTest, HoldingMShowsWhatTheAdjustmentsMove) {
     EXPECT_EQ(ReadImageFile(folder_ / "back.png").document.planes, live.planes);
 }
 
+// The preview keeps the document it read for the view between draws: after an edit, an undo
+// and a zoom it shows exactly what a dialog opened with those settings shows at its first draw.
+TEST_F(EditCommandTest, ThePreviewAfterAnEditIsWhatAFreshOpeningShows) {
+    const std::string colors = std::string("--colors '") + kAdjustment + "'";
+    const std::string typeTwo = "click 464 18\nkey a ctrl\ntype 2\nkey tab\nwait 50\n";
+    const Outcome edited =
+        Edit(std::string(kSmall) + "screenshot five.png\n" + typeTwo + "screenshot two.png\n" +
+                 "key z ctrl\nwait 50\nscreenshot undone.png\nkey y ctrl\nkey = ctrl\n" +
+                 "wait 50\nscreenshot zoomed.png\n",
+             colors);
+    ASSERT_EQ(edited.status, 1) << edited.error;
+    ASSERT_EQ(Edit(std::string(kSmall) + "screenshot fresh-two.png\nkey = ctrl\nwait 50\n" +
+                       "screenshot fresh-zoomed.png\n",
+                   colors + " --fuzziness 2")
+                  .status,
+              1);
+    // The left pane's frame in a 600 x 300 dialog.
+    auto pane = [&](const char* file) {
+        const Document d = ReadImageFile(folder_ / file).document;
+        std::vector<uint16_t> samples;
+        for (int c = 0; c < 3; ++c)
+            for (int32_t y = 80; y < 270; ++y)
+                for (int32_t x = 50; x < 287; ++x)
+                    samples.push_back(d.At(c, x, y));
+        return samples;
+    };
+    struct Case {
+        const char* shown;
+        const char* fresh;
+    };
+    for (const Case& c : {Case{"two.png", "fresh-two.png"}, Case{"undone.png", "five.png"},
+                          Case{"zoomed.png", "fresh-zoomed.png"}})
+        EXPECT_EQ(pane(c.shown), pane(c.fresh)) << c.shown;
+    EXPECT_NE(pane("two.png"), pane("five.png")) << "the fuzziness shows in the preview";
+}
+
 TEST_F(EditCommandTest, AltRelabelsTheButtonsWhileHeld) {
     const Outcome outcome =
         Edit(std::string(kSmall) + "hold alt\nstate down.json\nletgo alt\n" + "state up.json\n");

@@ -108,21 +108,40 @@ const char* kHiddenLook =
     "--map 'lab(75,-15,-15):lab(76,-18,-12)' --map 'lab(30,15,15):lab(30,18,12)' "
     "--preserve-luminosity off";
 
-TEST_F(LooksCommandTest, FitRecoversKnownLooks) {
+// A steep look: twelve picks at nearby pixels of the meadow, each sent to a far colour of its
+// own, at the default settings. Between picks so close the look turns sharply, and the filter's
+// 8-bit pass already strays from its 16-bit one there; no set of 64 pairs follows it as closely
+// as the gentler looks.
+std::string SteepLook() {
+    const char* targets[] = {"b03020", "2060c0", "e0c040", "30a0a0", "a040a0", "f08020",
+                             "4080f0", "c0e060", "602090", "20c060", "f06080", "8040f0"};
+    std::string look;
+    for (int k = 0; k < 12; ++k)
+        look += " --map '@" + std::to_string(60 + 15 * (k % 4)) + "," +
+                std::to_string(140 + 10 * (k / 4)) + ":#" + targets[k] + "'";
+    return look;
+}
+
+TEST_F(LooksCommandTest, FitRecoversKnownLooksBetterThanTheNaiveFit) {
     const Document before = quillon::tools::MakeScenery(kWidth, kHeight);
     WriteImageFile(before, FileFormat::Png, folder_ / "before.png");
+    auto applied = [&](const std::string& look) {
+        EXPECT_EQ(Quillon("apply before.png after.png " + look).status, 0);
+        return ReadImageFile(folder_ / "after.png").document;
+    };
+    // Bounds on the fit's result (mean and 90th percentile over the pixels), and on its mean as a
+    // share of the naive fit's (k-means into 64 clusters, mean targets, fuzziness 10), measured
+    // alike by fit's report.
     struct Case {
         const char* name;
         std::function<Document()> after;
+        double mean, p90, shareOfNaive;
     };
     const Case cases[] = {
-        {"hidden pairs",
-         [&] {
-             EXPECT_EQ(Quillon(std::string("apply before.png after.png ") + kHiddenLook).status, 0);
-             return ReadImageFile(folder_ / "after.png").document;
-         }},
-        {"hue rotation", [&] { return Computed(before, HueRotation); }},
-        {"warm, lifted shadows", [&] { return Computed(before, WarmLifted); }},
+        {"hidden pairs", [&] { return applied(kHiddenLook); }, 1.0, 2.0, 0.85},
+        {"hue rotation", [&] { return Computed(before, HueRotation); }, 1.0, 2.0, 0.5},
+        {"warm, lifted shadows", [&] { return Computed(before, WarmLifted); }, 1.0, 2.0, 0.9},
+        {"steep picks", [&] { return applied(SteepLook()); }, 1.75, 2.5, 0.6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,16 +155,15 @@ TEST_F(LooksCommandTest, FitRecoversKnownLooks) {
         const Stats got = Compare(ReadImageFile(folder_ / "result.png").document, after);
         std::ifstream in(folder_ / "report.json");
         const nlohmann::json report = nlohmann::json::parse(in);
-        std::cout << c.name << ": fit mean " << got.mean << " p90 " << got.p90
-                  << "; naive fit mean " << report["naive"]["mean"] << " p90 "
-                  << report["naive"]["p90"] << "\n";
-        EXPECT_LE(got.mean, 1.0);
-        EXPECT_LE(got.p90, 2.0);
+        const nlohmann::json &fitted = report["deltaE00"], &naive = report["naive"];
+        std::cout << c.name << ": fit mean " << got.mean << " p90 " << got.p90 << " (reported "
+                  << fitted["mean"] << " / " << fitted["p90"] << "); naive fit mean "
+                  << naive["mean"] << " p90 " << naive["p90"] << "\n";
+        EXPECT_LE(got.mean, c.mean);
+        EXPECT_LE(got.p90, c.p90);
         EXPECT_LE(report["pairs"].get<int>(), 64);
-        // The fit is never worse than the naive fit: the refinement's pairs or, where every
-        // cluster at the widest reach already does better, those.
-        EXPECT_LE(report["deltaE00"]["mean"].get<double>(),
-                  report["naive"]["mean"].get<double>() + 1e-9);
+        EXPECT_LE(fitted["mean"].get<double>(), c.shareOfNaive * naive["mean"].get<double>());
+        EXPECT_LE(fitted["p90"].get<double>(), naive["p90"].get<double>());
     }
 }
 

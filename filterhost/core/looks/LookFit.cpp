@@ -10,7 +10,9 @@ namespace {
 // Pairs whose target is this close to their colour are locks: the look leaves it alone.
 constexpr double kUnmoved = 0.5;
 constexpr int kLloydSteps = 12;
-constexpr int kCorrections = 6;
+constexpr int kCorrections = 8;
+// A correction step smaller than this no longer pays for its trial.
+constexpr double kSmallestStep = 0.25;
 // New pairs keep this far (ΔE00) from the others: closer ones only make steep slopes.
 constexpr double kCrowded = 0.75;
 
@@ -140,141 +142,184 @@ std::vector<LabColor> SeenBy(const std::vector<LabColor>& lab, bool chromaOnly) 
     return seen;
 }
 
-FitOutcome FitIn(const Palette& palette, const FitRequest& request, bool chromaOnly,
-                 const FitTrial& trial) {
-    Fitter fitter(palette, trial);
-    const std::vector<LabColor> seen = SeenBy(palette.lab, chromaOnly);
-    auto apart = [chromaOnly](LabColor x, LabColor y) {
-        if (chromaOnly) x.L = y.L = 50;
-        return DeltaE00(x, y);
-    };
-    const size_t budget = size_t(std::max(1, request.pairs));
-
-    // Phase 1: k-means of the before colours, each cluster's mean after colour its target.
-    const size_t first = request.refine ? std::max<size_t>(1, budget / 4) : budget;
-    const std::vector<size_t> cluster = ClusterColors(seen, palette.weight, first);
+// k-means of the before colours into at most k clusters, each pair at its cluster's mean colour
+// with the cluster's mean after colour as its target; or, with `medoids`, at the colour nearest
+// the centre with that colour's own target: exact where it stands, where a mean target is exact
+// nowhere on a curved look.
+std::vector<Node> ClusterNodes(const Palette& palette, const std::vector<LabColor>& seen, size_t k,
+                               bool medoids) {
+    const std::vector<size_t> cluster = ClusterColors(seen, palette.weight, k);
     const size_t clusters =
         cluster.empty() ? 0 : *std::max_element(cluster.begin(), cluster.end()) + 1;
     std::vector<Node> nodes(clusters);
     std::vector<double> total(clusters, 0);
+    std::vector<LabColor> centre(clusters);
     for (size_t i = 0; i < palette.Size(); ++i) {
         Node& n = nodes[cluster[i]];
         n.from = Plus(n.from, palette.lab[i], palette.weight[i]);
         n.to = Plus(n.to, palette.after[i], palette.weight[i]);
+        centre[cluster[i]] = Plus(centre[cluster[i]], seen[i], palette.weight[i]);
         total[cluster[i]] += palette.weight[i];
     }
     for (size_t j = 0; j < clusters; ++j)
-        if (total[j] > 0)
+        if (total[j] > 0) {
             nodes[j] = {Plus({}, nodes[j].from, 1 / total[j]), Plus({}, nodes[j].to, 1 / total[j])};
-    if (request.refine) {
-        // Each pair at the colour nearest its cluster's centre, with that colour's own target:
-        // exact where it stands, where a mean target is exact nowhere on a curved look.
-        std::vector<double> nearest(nodes.size(), INFINITY);
-        std::vector<Node> medoids = nodes;
-        for (size_t i = 0; i < palette.Size(); ++i) {
-            LabColor centre = nodes[cluster[i]].from;
-            if (chromaOnly) centre.L = 50;
-            const double d = Distance2(seen[i], centre);
-            if (d < nearest[cluster[i]])
-                nearest[cluster[i]] = d, medoids[cluster[i]] = {palette.lab[i], palette.after[i]};
+            centre[j] = Plus({}, centre[j], 1 / total[j]);
         }
-        nodes = std::move(medoids);
+    if (medoids) {
+        std::vector<double> nearest(clusters, INFINITY);
+        for (size_t i = 0; i < palette.Size(); ++i) {
+            const double d = Distance2(seen[i], centre[cluster[i]]);
+            if (d < nearest[cluster[i]])
+                nearest[cluster[i]] = d, nodes[cluster[i]] = {palette.lab[i], palette.after[i]};
+        }
     }
     std::vector<Node> kept;
     for (size_t j = 0; j < clusters; ++j)
         if (total[j] > 0) kept.push_back(nodes[j]);
-    nodes = std::move(kept);
+    return kept;
+}
 
-    FitOutcome out;
-    FitSettings& best = out.settings;
-    best.fuzziness = request.fuzziness.value_or(10);
-    best.preserveLuminosity = chromaOnly;
-    best.pairs = PairsOf(nodes);
-    double bestMean = fitter.Evaluate(best, out.residual);
-    std::vector<LabColor> bestAchieved = fitter.Achieved();
+// One search in one mode: the best pairs so far and what the filter made of the palette with
+// them. Every change is judged by a trial and kept only when the weighted mean ΔE00 drops.
+class Search {
+  public:
+    Search(const Palette& palette, const std::vector<LabColor>& seen, bool chromaOnly,
+           Fitter& fitter)
+        : palette_(palette), seen_(seen), chromaOnly_(chromaOnly), fitter_(fitter) {}
 
-    if (request.refine) {
-        // Phase 2: the settings, tried on the first pairs.
-        const std::vector<double> fuzziness = request.fuzziness
-                                                  ? std::vector<double>{*request.fuzziness}
-                                                  : std::vector<double>{10, 8, 6, 4};
-        for (double f : fuzziness) {
-            if (f == best.fuzziness) continue;
-            FitSettings s{best.pairs, f, chromaOnly};
-            std::vector<double> residual;
-            const double mean = fitter.Evaluate(s, residual);
-            if (mean < bestMean) {
-                bestMean = mean, best = s, out.residual = residual;
-                bestAchieved = fitter.Achieved();
+    void Start(std::vector<Node> nodes, double fuzziness) {
+        nodes_ = std::move(nodes);
+        out_.settings = {PairsOf(nodes_), fuzziness, chromaOnly_};
+        mean_ = fitter_.Evaluate(out_.settings, out_.residual);
+        achieved_ = fitter_.Achieved();
+    }
+
+    bool Try(const std::vector<Node>& nodes, double fuzziness) {
+        FitSettings s{PairsOf(nodes), fuzziness, chromaOnly_};
+        std::vector<double> residual;
+        const double mean = fitter_.Evaluate(s, residual);
+        if (mean >= mean_) return false;
+        mean_ = mean, nodes_ = nodes, out_.settings = std::move(s);
+        out_.residual = std::move(residual), achieved_ = fitter_.Achieved();
+        return true;
+    }
+
+    void TryFuzziness(const std::vector<double>& choices) {
+        const double current = out_.settings.fuzziness;
+        for (double f : choices)
+            if (f != current) Try(nodes_, f);
+    }
+
+    // Each pass moves every target by its cell's mean shortfall (what the colours nearest the
+    // pair wanted minus what they got): the mesh blends its pairs, so a target met exactly at
+    // its own colour still leaves its neighbours short. A pass that does not help is retried
+    // at half the step.
+    void Correct(int passes) {
+        double step = 1;
+        for (int pass = 0; pass < passes && step >= kSmallestStep; ++pass) {
+            std::vector<LabColor> shortfall(nodes_.size());
+            std::vector<double> weight(nodes_.size(), 0);
+            for (size_t i = 0; i < palette_.Size(); ++i) {
+                const size_t j = Nearest(nodes_, seen_[i], chromaOnly_);
+                const LabColor miss{palette_.after[i].L - achieved_[i].L,
+                                    palette_.after[i].a - achieved_[i].a,
+                                    palette_.after[i].b - achieved_[i].b};
+                shortfall[j] = Plus(shortfall[j], miss, palette_.weight[i]);
+                weight[j] += palette_.weight[i];
             }
+            std::vector<Node> moved = nodes_;
+            for (size_t j = 0; j < nodes_.size(); ++j)
+                if (weight[j] > 0) moved[j].to = Plus(moved[j].to, shortfall[j], step / weight[j]);
+            if (!Try(moved, out_.settings.fuzziness)) step /= 2;
         }
+    }
 
-        // Each pass moves every target by its cell's mean shortfall, kept while it helps.
-        auto correct = [&] {
-            for (int pass = 0; pass < kCorrections; ++pass) {
-                std::vector<LabColor> shortfall(nodes.size());
-                std::vector<double> weight(nodes.size(), 0);
-                for (size_t i = 0; i < palette.Size(); ++i) {
-                    const size_t j = Nearest(nodes, seen[i], chromaOnly);
-                    const LabColor miss{palette.after[i].L - bestAchieved[i].L,
-                                        palette.after[i].a - bestAchieved[i].a,
-                                        palette.after[i].b - bestAchieved[i].b};
-                    shortfall[j] = Plus(shortfall[j], miss, palette.weight[i]);
-                    weight[j] += palette.weight[i];
-                }
-                std::vector<Node> moved = nodes;
-                for (size_t j = 0; j < nodes.size(); ++j)
-                    if (weight[j] > 0) moved[j].to = Plus(moved[j].to, shortfall[j], 1 / weight[j]);
-                FitSettings s{PairsOf(moved), best.fuzziness, best.preserveLuminosity};
-                std::vector<double> residual;
-                const double mean = fitter.Evaluate(s, residual);
-                if (mean >= bestMean) break;
-                bestMean = mean, best = s, out.residual = residual, nodes = moved;
-                bestAchieved = fitter.Achieved();
-            }
+    // Pairs where the weighted residual is largest, a few per trial; a batch that makes things
+    // worse is dropped and its colours are not tried again.
+    void Grow(size_t budget) {
+        auto apart = [this](LabColor x, LabColor y) {
+            if (chromaOnly_) x.L = y.L = 50;
+            return DeltaE00(x, y);
         };
-
-        // Phase 3: pairs where the weighted residual is largest, a few per trial; a batch that
-        // makes things worse is dropped and its colours are not tried again.
-        std::vector<bool> tried(palette.Size(), false);
+        std::vector<bool> tried(palette_.Size(), false);
         size_t batch = 8;
-        while (nodes.size() < budget) {
-            std::vector<size_t> order(palette.Size());
+        while (nodes_.size() < budget) {
+            std::vector<size_t> order(palette_.Size());
             std::iota(order.begin(), order.end(), size_t(0));
-            auto score = [&](size_t i) { return out.residual[i] * std::sqrt(palette.weight[i]); };
+            auto score = [&](size_t i) { return out_.residual[i] * std::sqrt(palette_.weight[i]); };
             std::stable_sort(order.begin(), order.end(),
                              [&](size_t x, size_t y) { return score(x) > score(y); });
-            const size_t room = std::min(batch, budget - nodes.size());
-            std::vector<Node> grown = nodes;
+            const size_t room = std::min(batch, budget - nodes_.size());
+            std::vector<Node> grown = nodes_;
             std::vector<size_t> added;
             for (size_t i : order) {
-                if (added.size() >= room || out.residual[i] < kUnmoved) break;
+                if (added.size() >= room || out_.residual[i] < kUnmoved) break;
                 if (tried[i]) continue;
                 // Not on top of a pair already there: that would only make a steep slope.
                 const bool crowded = std::any_of(grown.begin(), grown.end(), [&](const Node& n) {
-                    return apart(n.from, palette.lab[i]) < kCrowded;
+                    return apart(n.from, palette_.lab[i]) < kCrowded;
                 });
                 if (crowded) continue;
-                grown.push_back({palette.lab[i], palette.after[i]});
+                grown.push_back({palette_.lab[i], palette_.after[i]});
                 added.push_back(i);
             }
             if (added.empty()) break;
-            FitSettings s{PairsOf(grown), best.fuzziness, best.preserveLuminosity};
-            std::vector<double> residual;
-            const double mean = fitter.Evaluate(s, residual);
-            if (mean >= bestMean) {
-                for (size_t i : added)
-                    tried[i] = true;
-                if (batch == 1) break;
-                batch = std::max<size_t>(1, batch / 2);
-                continue;
-            }
-            bestMean = mean, best = s, out.residual = residual, nodes = grown;
-            bestAchieved = fitter.Achieved();
+            if (Try(grown, out_.settings.fuzziness)) continue;
+            for (size_t i : added)
+                tried[i] = true;
+            if (batch == 1) break;
+            batch = std::max<size_t>(1, batch / 2);
         }
-        correct();
     }
-    out.stats = Summarize(out.residual, palette.weight);
+
+    double Mean() const { return mean_; }
+    FitOutcome Outcome() {
+        out_.stats = Summarize(out_.residual, palette_.weight);
+        return out_;
+    }
+
+  private:
+    const Palette& palette_;
+    const std::vector<LabColor>& seen_;
+    const bool chromaOnly_;
+    Fitter& fitter_;
+    std::vector<Node> nodes_;
+    std::vector<LabColor> achieved_;
+    FitOutcome out_;
+    double mean_ = INFINITY;
+};
+
+FitOutcome FitIn(const Palette& palette, const FitRequest& request, bool chromaOnly,
+                 const FitTrial& trial) {
+    Fitter fitter(palette, trial);
+    const std::vector<LabColor> seen = SeenBy(palette.lab, chromaOnly);
+    const size_t budget = size_t(std::max(1, request.pairs));
+    const double fuzziness = request.fuzziness.value_or(10);
+    const std::vector<double> fuzzinessChoices = request.fuzziness
+                                                     ? std::vector<double>{*request.fuzziness}
+                                                     : std::vector<double>{10, 8, 6, 4};
+
+    // The plain k-means pairs, their targets then corrected by what the filter made of them.
+    Search plain(palette, seen, chromaOnly, fitter);
+    plain.Start(ClusterNodes(palette, seen, budget, false), fuzziness);
+    if (!request.refine) {
+        FitOutcome out = plain.Outcome();
+        out.trials = fitter.Trials();
+        return out;
+    }
+    plain.Correct(kCorrections);
+    plain.TryFuzziness(fuzzinessChoices);
+
+    // A quarter of the pairs at cluster medoids, the rest spent where the residual is largest: a
+    // steep look needs its pairs where it bends, not spread evenly over the picture's colours.
+    Search greedy(palette, seen, chromaOnly, fitter);
+    greedy.Start(ClusterNodes(palette, seen, std::max<size_t>(1, budget / 4), true), fuzziness);
+    greedy.TryFuzziness(fuzzinessChoices);
+    greedy.Grow(budget);
+    greedy.Correct(kCorrections);
+
+    FitOutcome out = greedy.Mean() < plain.Mean() ? greedy.Outcome() : plain.Outcome();
     out.trials = fitter.Trials();
     return out;
 }
