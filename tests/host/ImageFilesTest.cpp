@@ -1,6 +1,7 @@
 // Documents through PNG, JPEG and TIFF files: exact round trips, recognition, broken files.
 #include "core/documents/ImageFiles.h"
 #include "TestFolder.h"
+#include "TestProfiles.h"
 #include "core/HostFailure.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace quillon::filterhost;
+using quillon::testing::ProfileBytes;
 namespace fs = std::filesystem;
 
 class ImageFilesTest : public quillon::testing::TestFolderTest {};
@@ -237,12 +239,7 @@ TEST_F(ImageFilesTest, JpegKeepsModeAndStaysCloseToTheSamples) {
 
 TEST_F(ImageFilesTest, ProfilesTravelWithTheDocument) {
     Document d = Sweep(ColorMode::RGB, 8, false);
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsUInt32Number length = 0;
-    cmsSaveProfileToMem(srgb, nullptr, &length);
-    d.iccProfile.resize(length);
-    cmsSaveProfileToMem(srgb, d.iccProfile.data(), &length);
-    cmsCloseProfile(srgb);
+    d.iccProfile = ProfileBytes(cmsCreate_sRGBProfile());
     for (auto [format, name] :
          {std::pair{FileFormat::Png, "p.png"}, std::pair{FileFormat::Tiff, "p.tif"},
           std::pair{FileFormat::Jpeg, "p.jpg"}}) {

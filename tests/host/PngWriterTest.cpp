@@ -3,6 +3,7 @@
 // comes back, and a cancel leaves no file.
 #include "Scenery.h"
 #include "TestFolder.h"
+#include "TestProfiles.h"
 #include "core/documents/ImageFiles.h"
 #include "core/documents/ImageFormats.h"
 #include "core/documents/PngImageData.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace quillon::filterhost;
+using quillon::testing::ProfileBytes;
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
@@ -127,12 +129,7 @@ TEST_F(PngWriterTest, WhatTravelsBesideThePixelsComesBack) {
     d.metadata.exif = ExifWithOrientation({}, 6);
     d.metadata.orientation = 6;
     d.metadata.xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>quillon</x:xmpmeta>";
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsUInt32Number length = 0;
-    cmsSaveProfileToMem(srgb, nullptr, &length);
-    d.iccProfile.resize(length);
-    cmsSaveProfileToMem(srgb, d.iccProfile.data(), &length);
-    cmsCloseProfile(srgb);
+    d.iccProfile = ProfileBytes(cmsCreate_sRGBProfile());
 
     WriteImageFile(d, FileFormat::Png, folder_ / "m.png");
     const Document back = ReadImageFile(folder_ / "m.png").document;

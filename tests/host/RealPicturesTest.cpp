@@ -1,6 +1,7 @@
 // Pictures as real files carry them: grey with grey profiles, metadata, 16-bit samples, several
 // pages, damaged or oversized JPEG data.
 #include "TestFolder.h"
+#include "TestProfiles.h"
 #include "core/HostFailure.h"
 #include "core/documents/ImageFiles.h"
 #include "core/suites/ColorServices.h"
@@ -25,24 +26,16 @@
 namespace {
 
 using namespace quillon::filterhost;
+using quillon::testing::ProfileBytes;
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 class RealPicturesTest : public quillon::testing::TestFolderTest {};
 
-Bytes Save(cmsHPROFILE profile) {
-    cmsUInt32Number length = 0;
-    cmsSaveProfileToMem(profile, nullptr, &length);
-    Bytes bytes(length);
-    cmsSaveProfileToMem(profile, bytes.data(), &length);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
 // A grey profile with a linear tone curve: grey 128 is half the light, sRGB 188.
 Bytes LinearGreyProfile() {
     cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-    Bytes bytes = Save(cmsCreateGrayProfile(cmsD50_xyY(), linear));
+    Bytes bytes = ProfileBytes(cmsCreateGrayProfile(cmsD50_xyY(), linear));
     cmsFreeToneCurve(linear);
     return bytes;
 }
@@ -220,7 +213,8 @@ TEST_F(RealPicturesTest, MetadataTravelsThroughEveryFormat) {
               std::pair{FileFormat::Tiff, "m.tif"}}) {
             if (mode == ColorMode::CMYK && format == FileFormat::Png) continue;
             Document d = MakeDocument(mode, 8, 16, 8);
-            d.iccProfile = mode == ColorMode::CMYK ? cmykProfile : Save(cmsCreate_sRGBProfile());
+            d.iccProfile =
+                mode == ColorMode::CMYK ? cmykProfile : ProfileBytes(cmsCreate_sRGBProfile());
             d.metadata.xResolution = 300;
             d.metadata.yResolution = 150;
             d.metadata.resolutionUnit = ResolutionUnit::Inch;
@@ -314,7 +308,7 @@ TEST_F(RealPicturesTest, EveryPageOfATiffIsReadAndWritten) {
 Bytes LikeTheHpSrgbProfile() {
     constexpr size_t kLength = 3144;
     constexpr uint32_t kAdler = 0xf784f3fb, kCrc = 0x182ea552;
-    Bytes p = Save(cmsCreate_sRGBProfile());
+    Bytes p = ProfileBytes(cmsCreate_sRGBProfile());
     const size_t start = p.size();
     EXPECT_LT(start, kLength / 2);
     p.resize(kLength, 0);

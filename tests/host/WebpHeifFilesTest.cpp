@@ -2,6 +2,7 @@
 // and XMP read back through libwebp and libheif themselves.
 #include "Scenery.h"
 #include "TestFolder.h"
+#include "TestProfiles.h"
 #include "core/HostFailure.h"
 #include "core/documents/FileBytes.h"
 #include "core/documents/ImageFiles.h"
@@ -19,19 +20,10 @@
 namespace {
 
 using namespace quillon::filterhost;
+using quillon::testing::ProfileBytes;
 namespace fs = std::filesystem;
 
 class WebpHeifFilesTest : public quillon::testing::TestFolderTest {};
-
-std::vector<uint8_t> ProfileBytes() {
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsUInt32Number length = 0;
-    cmsSaveProfileToMem(srgb, nullptr, &length);
-    std::vector<uint8_t> bytes(length);
-    cmsSaveProfileToMem(srgb, bytes.data(), &length);
-    cmsCloseProfile(srgb);
-    return bytes;
-}
 
 // An EXIF block with an orientation and an artist's name, as a camera would write it.
 const std::vector<uint8_t> kExif = {'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
@@ -55,7 +47,7 @@ Document Picture(int depth, bool alpha) {
         for (size_t i = 0; i < d.planes[3].size(); ++i)
             d.planes[3][i] =
                 uint16_t((i % size_t(d.width)) * (depth == 8 ? 255 : 32768) / size_t(d.width - 1));
-    d.iccProfile = ProfileBytes();
+    d.iccProfile = ProfileBytes(cmsCreate_sRGBProfile());
     d.metadata.exif = kExif;
     d.metadata.orientation = 1;
     d.metadata.xmp = kXmp;
